@@ -1,0 +1,34 @@
+# Sourced by the test and demo scripts: a virtual display when none is set,
+# a Wine prefix of the project's own, and a teardown that leaves nothing running.
+root=${root:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+WINESERVER_BIN=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+started_xvfb=""
+
+varnu_env_up() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n
+    for n in 91 92 93 94 95 96 97 98; do
+      [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
+    done
+    Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    started_xvfb=$!
+    export DISPLAY=:$n
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    timeout 300 wineboot -i >/dev/null 2>&1 || true
+  fi
+  "$WINESERVER_BIN" -p >/dev/null 2>&1 || true
+}
+
+varnu_env_down() {
+  timeout 30 "$WINESERVER_BIN" -k >/dev/null 2>&1 || true
+  if [ -n "$started_xvfb" ]; then
+    kill "$started_xvfb" 2>/dev/null || true
+    wait "$started_xvfb" 2>/dev/null || true
+  fi
+}

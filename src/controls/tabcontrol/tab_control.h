@@ -1,0 +1,84 @@
+#pragma once
+// TabControl: the program's tab strip. A host window of its own holds one
+// owner-drawn "SysTabControl32" window; the control turns that window's
+// notifications and mouse messages into seven events, raised synchronously.
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "win32/handles.h"
+
+namespace varnu {
+
+struct TabRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+class TabControl {
+public:
+    // Events in their declared order; arguments by reference as declared.
+    struct Events {
+        std::function<void(int& index)> Changed;
+        std::function<void()> LButtonClicked;
+        std::function<void(int& index)> RButtonClicked;
+        std::function<void(int& index)> MButtonClicked;
+        std::function<void()> LButtonDBLClicked;
+        std::function<void()> RButtonClickedWindow;
+        std::function<void(bool& bDirection)> MouseWheel;
+    };
+    Events events;
+
+    TabControl() = default;
+    ~TabControl();
+    TabControl(const TabControl&) = delete;
+    TabControl& operator=(const TabControl&) = delete;
+
+    // Creates the host window as a child of `parent`, then the tab window
+    // filling it, and sets the font "宋体" 9 pt, character set 134.
+    bool CreateHost(HWND parent, int x, int y, int cx, int cy, int id = 0);
+
+    HWND hWndHost() const noexcept { return hWndHost_; }
+    HWND hWnd() const noexcept { return hWndTab_; }  // the tab window
+
+    bool Bottom() const noexcept { return bottom_; }
+    void SetBottom(bool value);
+    bool Roll() const noexcept { return roll_; }
+    void SetRoll(bool value);
+
+    int Selected() const;
+    void SetSelected(int index);
+    int Count() const;
+
+    void AddItem(std::wstring_view caption, int pos = -1);
+    void DelItem(int pos);
+    void Clear();
+    std::wstring GetItemText(int pos) const;
+    void SetItemText(int pos, std::wstring_view caption);
+    std::optional<bool> IsHilighted(int pos) const;
+    void HilightItem(int pos, bool highlight);
+    TabRect GetItemRect(int pos) const;
+    int GetHeaderHeight() const;
+    int GetHeaderBottomHeight() const;
+    TabRect GetAdjustRect() const;
+    TabRect GetRect() const;
+    void Move(int x, int y, int cx, int cy);
+    void SetToBottom();
+    void SetFocus();
+    void SetFont(std::wstring_view fontName, int points, int charset);
+    HWND Create(int cx, int cy);
+    void Destroy();
+
+private:
+    HWND hWndHost_ = nullptr;
+    HWND hWndTab_ = nullptr;
+    bool bottom_ = false;
+    bool roll_ = false;
+    win32::UniqueFont font_;
+
+    friend struct TabControlAccess;
+};
+
+}  // namespace varnu

@@ -1,0 +1,2 @@
+#pragma once
+#define IDI_VARNU 1

@@ -1,0 +1,64 @@
+#pragma once
+// The program-wide settings values, one per key of "set.ini", and the file
+// operations. Values are filled once by LoadSettings and afterwards changed
+// only by the settings dialog (and the window geometry written at exit).
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace varnu {
+
+struct Settings {
+    bool tab_Bottom = false;
+    std::int32_t tab_Selected = 0;
+    std::int32_t tab_Normal = 0;
+    std::int32_t tab_Hot = 0;
+    bool tab_Roll = false;
+    bool tab_Skin = false;
+    std::int32_t tray_Enabled = 0;
+    std::int32_t tray_MsgTip = 0;
+    std::int32_t tray_AlwaysShowTip = 0;
+    std::int32_t tray_CloseTray = 0;
+    std::int32_t tray_AutoMin = 0;
+    std::int32_t tray_TipTime = 0;
+    std::int32_t org_ExitMsg = 0;
+    std::int32_t org_AutoRun = 0;
+    std::int32_t org_AutoSwitch = 0;
+    std::int32_t org_AutoSize = 0;
+    std::wstring org_QQPath;
+    std::wstring org_QQName;
+    std::int32_t hot_Enabled = 0;
+    std::int32_t hot_Key = 0;
+    std::int32_t hot_Mod = 0;
+};
+
+// The program's one set of values.
+Settings& AppSettings();
+
+inline constexpr wchar_t kSettingsSection[] = L"Settings";
+
+// Works out the path of "set.ini" beside the program and warns once with the
+// system message box when the file does not exist.
+void InitIni();
+// Same path rule without the warning; for tests and tools.
+void SetIniPath(std::wstring path);
+const std::wstring& IniPath();
+
+// One value; a missing key or file gives `defaultValue`, a key with an empty
+// value gives empty text; at most 254 characters. Stored in the ANSI code page.
+std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue);
+// Writes one value; failures (read-only file or folder) are silent.
+void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+
+// Fills AppSettings() from the file and sets the main window's size and
+// position (before it is first shown). Stops at the first key that does not
+// convert and reports "LoadSettings". Returns the show command for the
+// window's first ShowWindow: SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED.
+int LoadSettings(HWND mainWindow);
+
+// Writes win_CX, win_CY, win_X, win_Y and win_Status for the main window.
+void SaveWindowGeometry(HWND mainWindow);
+
+}  // namespace varnu

@@ -1,0 +1,61 @@
+#include "win32/winapi.h"
+
+#include <vector>
+
+namespace win32 {
+
+std::wstring WindowText(HWND hwnd) {
+    // InternalGetWindowText reads the stored caption without sending
+    // WM_GETTEXT, so a hung window cannot block us.
+    wchar_t buffer[1024];
+    int length = ::InternalGetWindowText(hwnd, buffer, static_cast<int>(std::size(buffer)));
+    if (length < 0) length = 0;
+    return std::wstring(buffer, static_cast<size_t>(length));
+}
+
+std::wstring WindowClass(HWND hwnd) {
+    wchar_t buffer[260];
+    int length = ::GetClassNameW(hwnd, buffer, static_cast<int>(std::size(buffer)));
+    if (length < 0) length = 0;
+    return std::wstring(buffer, static_cast<size_t>(length));
+}
+
+DWORD WindowStyle(HWND hwnd) { return static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)); }
+DWORD WindowExStyle(HWND hwnd) { return static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_EXSTYLE)); }
+
+std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
+std::optional<std::wstring> ControlText(HWND hwnd, UINT timeoutMs) {
+    auto length = SendBounded(hwnd, WM_GETTEXTLENGTH, 0, 0, timeoutMs);
+    if (!length) return std::nullopt;
+    std::vector<wchar_t> buffer(static_cast<size_t>(*length) + 1, L'\0');
+    auto copied = SendBounded(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), timeoutMs);
+    if (!copied) return std::nullopt;
+    size_t n = static_cast<size_t>(*copied);
+    if (n >= buffer.size()) n = buffer.size() - 1;
+    return std::wstring(buffer.data(), n);
+}
+
+std::wstring ModuleFolder(HMODULE module) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(module, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (n == 0) return {};
+        if (n < buffer.size()) {
+            std::wstring path(buffer.data(), n);
+            size_t slash = path.find_last_of(L"\\/");
+            if (slash == std::wstring::npos) return {};
+            std::wstring folder = path.substr(0, slash);
+            if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
+            return folder;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace win32

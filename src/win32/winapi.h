@@ -1,0 +1,32 @@
+#pragma once
+// Small queries on any window, also of other programs. Every message that
+// crosses into another process uses a bounded wait, so a hung program can
+// never freeze ours.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+namespace win32 {
+
+// How long one cross-process send may wait before we give up on the peer.
+inline constexpr UINT kPeerTimeoutMs = 500;
+
+std::wstring WindowText(HWND hwnd);    // GetWindowTextW: never blocks on a hung peer
+std::wstring WindowClass(HWND hwnd);   // GetClassNameW
+DWORD WindowStyle(HWND hwnd);          // GWL_STYLE
+DWORD WindowExStyle(HWND hwnd);        // GWL_EXSTYLE
+
+// SendMessageTimeout with SMTO_ABORTIFHUNG; empty when the peer did not answer.
+std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                   UINT timeoutMs = kPeerTimeoutMs);
+
+// Text of a control of another program (WM_GETTEXTLENGTH + WM_GETTEXT, wide),
+// with bounded waits; empty when the peer did not answer.
+std::optional<std::wstring> ControlText(HWND hwnd, UINT timeoutMs = kPeerTimeoutMs);
+
+// Full path of this program's folder, without a trailing backslash unless it
+// is a drive root.
+std::wstring ModuleFolder(HMODULE module = nullptr);
+
+}  // namespace win32

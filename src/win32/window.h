@@ -1,0 +1,40 @@
+#pragma once
+// Base for the program's own windows: `this` is stored at WM_NCCREATE and
+// cleared at WM_NCDESTROY; messages go to a member HandleMessage.
+#include <windows.h>
+
+namespace win32 {
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND hwnd() const noexcept { return hwnd_; }
+
+    // Registers `className` once per process with this class's procedure.
+    static bool RegisterWindowClass(const wchar_t* className, UINT style = 0,
+                                    HBRUSH background = nullptr, HICON icon = nullptr,
+                                    HICON smallIcon = nullptr);
+
+protected:
+    HWND CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style,
+                         DWORD exStyle, int x, int y, int cx, int cy, HWND parent,
+                         HMENU menu = nullptr);
+
+    // Nothing may escape: implementations catch their own exceptions.
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+        return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
+    }
+    // Called after WM_NCDESTROY, when the handle is no longer valid.
+    virtual void OnFinalMessage() noexcept {}
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    HWND hwnd_ = nullptr;
+};
+
+}  // namespace win32
