@@ -1,0 +1,120 @@
+#pragma once
+// frmMain: the program's one main window. It holds the tab strip, the
+// conversation area into which chat windows are re-parented, the empty notice,
+// the timers and the pop-up menus.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "controls/tabcontrol/tab_control.h"
+#include "main/core/win_list.h"
+#include "win32/handles.h"
+#include "win32/window.h"
+
+namespace varnu {
+
+// Program-wide values that live on the user-interface thread.
+struct AppState {
+    int ShowState = 0;            // 0 shown normal, 1 hidden in the tray, 2 shown maximised
+    bool MainActive = false;      // the main window is the active top-level window
+    bool CaptureSuspended = false;  // a tab is being released; new windows are not taken in
+    bool FrameTracking = false;   // the mouse is on the main window's frame
+};
+AppState& App();
+
+inline HWND ToHwnd(WindowId id) noexcept { return reinterpret_cast<HWND>(id); }
+inline WindowId ToId(HWND hwnd) noexcept { return reinterpret_cast<WindowId>(hwnd); }
+
+class frmMain : public win32::Window {
+public:
+    static constexpr wchar_t kClassName[] = L"VarnuMainWindow";
+
+    // Timer ids.
+    static constexpr UINT_PTR kTmrChkWin = 1;
+    static constexpr UINT_PTR kTmrChkMsg = 2;
+    static constexpr UINT_PTR kTmrKillTip = 3;
+    static constexpr UINT_PTR kTmrSetFocus = 4;
+
+    // Menu command ids.
+    enum MenuId : UINT {
+        mnuCloseAll2 = 100, mnuSet, mnuAbout,                          // mnuTabContext "菜单"
+        mnuPop = 110, mnuLock, mnuClose, mnuCloseAll, mnuCloseOther,   // mnuContext "Tab菜单"
+        mnuShow = 120, mnuSet2, mnuAbout2, mnuExit,                    // mnuTray "托盘菜单"
+    };
+
+    frmMain() = default;
+    ~frmMain() override;
+
+    // Creation and load. Returns false when another instance already runs
+    // (the caller then ends silently) or the window could not be made.
+    bool Start(int nCmdShow);
+
+    // --- window fields --------------------------------------------------
+    LinkPtr WinList;        // head of the captured-window list
+    LinkPtr CurNode;        // record of the selected tab, or none
+    int CurIndex = -1;      // its list position (1-based), -1 when none
+    int MenuTab = 0;        // tab index the tab menu was last opened on
+    bool ExitRequested = false;
+    std::wstring BaseCaption;
+    bool LayoutBusy = false;
+
+    // --- child controls ---------------------------------------------------
+    TabControl btnTab;
+    HWND picWin = nullptr;  // the conversation area; captured windows are its children
+    HWND fraMsg = nullptr;  // the notice shown while no tab exists
+    HWND lblMsg = nullptr;
+    HWND picNumTemplate = nullptr;   // element 0 of the number overlay, hidden
+    std::vector<HWND> picNum;        // loaded copies 1..9 (index k-1)
+    HMENU mnuTabContext = nullptr;
+    HMENU mnuContext = nullptr;
+    HMENU mnuTray = nullptr;
+
+    // --- main window (lifecycle, tabs and menus) --------------------------
+    void Form_Resize();             // layout of the children, also fits the selected chat window
+    bool ShowMsg();                 // back to the empty notice when no tab is left
+    void SetQQFocus();
+    void ShowNumer();
+    void HideNumer();
+    void btnTab_Changed(int index);
+    void StepSelection(bool forward);  // next / previous tab with wrap-around
+    void ShowInTaskBar(bool show);
+    void SetTabRead();
+    void SetCaption(const std::wstring& text);
+
+    // --- capture and release ----------------------------------------------
+    void TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code);
+    void PopWin(int index);
+    void CloseTab(int index);
+
+    // --- recognition ------------------------------------------------------
+    bool CheckNewWindow(HWND hwnd);
+    void ScanWindows();
+
+    // --- window watch -----------------------------------------------------
+    void StartShellWatch();
+    void StopShellWatch();
+    void tmrChkWin_Timer();
+    void HookMessengersAtStartup();
+
+    // --- chat window layout -------------------------------------------------
+    void AdjustQQWindow();
+    void AdjustTabWindow();
+
+    // --- new messages, hot keys, tray, messenger launch ----------------------
+    void tmrChkMsg_Timer();
+    void KeyFunctions(WPARAM id);
+    void RegisterTabKeys();
+    void UnregisterTabKeys();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void TrayAction(LPARAM notice);
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+};
+
+// The one main window of the process (null before start and after exit).
+frmMain* MainWindow();
+
+}  // namespace varnu
