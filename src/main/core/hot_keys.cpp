@@ -1,0 +1,68 @@
+#include "main/core/hot_keys.h"
+
+namespace varnu {
+
+const std::array<HotKeyDef, 12>& TabHotKeys() noexcept {
+    static constexpr std::array<HotKeyDef, 12> kKeys{{
+        {2, kModCtrl, 0x09},
+        {3, kModCtrl | kModShift, 0x09},
+        {4, kModCtrl, 0x30},
+        {5, kModCtrl, 0x31},
+        {6, kModCtrl, 0x32},
+        {7, kModCtrl, 0x33},
+        {8, kModCtrl, 0x34},
+        {9, kModCtrl, 0x35},
+        {10, kModCtrl, 0x36},
+        {11, kModCtrl, 0x37},
+        {12, kModCtrl, 0x38},
+        {13, kModCtrl, 0x39},
+    }};
+    return kKeys;
+}
+
+std::optional<int> StepSelection(int selected, int count, bool forward) noexcept {
+    // Without tabs the plain arithmetic would ask for tab 0 or -2, and a
+    // Changed for a tab that does not exist would point at the list head.
+    if (count <= 0) return std::nullopt;
+    if (selected < 0 || selected >= count) return forward ? 0 : count - 1;
+    if (forward) return selected + 1 == count ? 0 : selected + 1;
+    return (selected == 0 ? count : selected) - 1;
+}
+
+KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
+                              bool mainActive, int showState) noexcept {
+    KeyDecision d;
+    const int key = static_cast<int>(id & 0xFF);
+    if (key == kHotKeyShowHide) {
+        d.action = KeyAction::ToggleTray;
+        d.showInTaskBar = showState == 1;
+        return d;
+    }
+    if (key < kHotKeyNextTab || key > kHotKeyLastId || !mainActive || count <= 0) return d;
+
+    std::optional<int> target;
+    if (key == kHotKeyNextTab)
+        target = StepSelection(selected, count, true);
+    else if (key == kHotKeyPrevTab)
+        target = StepSelection(selected, count, false);
+    else if (key == kHotKeyLastTab)
+        target = count - 1;
+    else
+        target = key - kHotKeyFirstDigit;
+
+    if (target) {
+        d.action = KeyAction::SelectTab;
+        d.index = *target;
+    }
+    return d;
+}
+
+HookNotice DecodeHookNotify(std::uintptr_t wParam, std::intptr_t lParam) noexcept {
+    if (wParam == 0 && lParam == 0) return HookNotice::ShowNumbers;
+    if (wParam == 0 && lParam == 1) return HookNotice::HideNumbers;
+    if (wParam == 1 && lParam == 0) return HookNotice::StepNext;
+    if (wParam == 1 && lParam == 1) return HookNotice::StepPrevious;
+    return HookNotice::None;
+}
+
+}  // namespace varnu

@@ -1,0 +1,60 @@
+#pragma once
+// Hot-key table and the decisions of KeyFunctions, the hook notices and the
+// shared next/previous stepping of the tab selection.
+#include <array>
+#include <cstdint>
+#include <optional>
+
+namespace varnu {
+
+inline constexpr std::uint32_t kModAlt = 1;
+inline constexpr std::uint32_t kModCtrl = 2;
+inline constexpr std::uint32_t kModShift = 4;
+
+inline constexpr int kHotKeyShowHide = 1;   // the user's global key
+inline constexpr int kHotKeyNextTab = 2;    // Ctrl+Tab
+inline constexpr int kHotKeyPrevTab = 3;    // Ctrl+Shift+Tab
+inline constexpr int kHotKeyLastTab = 4;    // Ctrl+0
+inline constexpr int kHotKeyFirstDigit = 5; // Ctrl+1; Ctrl+9 is 13
+inline constexpr int kHotKeyLastId = 13;
+
+struct HotKeyDef {
+    int id;
+    std::uint32_t modifiers;
+    std::uint32_t virtualKey;
+};
+
+// Ids 2..13 in registration order (Tab keys, then digits 0..9).
+const std::array<HotKeyDef, 12>& TabHotKeys() noexcept;
+
+// Next or previous tab with wrap-around. No value when there is no tab.
+// A selection outside 0..count-1 steps to the first (next) or last
+// (previous) tab.
+std::optional<int> StepSelection(int selected, int count, bool forward) noexcept;
+
+enum class KeyAction {
+    None,
+    ToggleTray,  // ShowInTaskBar(showInTaskBar)
+    SelectTab,   // btnTab.Selected = index (may be past the last tab; the
+                 // tab control then re-reports the current one)
+};
+
+struct KeyDecision {
+    KeyAction action = KeyAction::None;
+    int index = 0;               // SelectTab
+    bool showInTaskBar = false;  // ToggleTray: true brings the window back
+};
+
+// KeyFunctions: only the low byte of the id counts. Tab keys act only while
+// the main window is active and there is at least one tab.
+KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
+                              bool mainActive, int showState) noexcept;
+
+inline constexpr unsigned kWM_HOOKNOTIFY = 2140;
+
+enum class HookNotice { None, ShowNumbers, HideNumbers, StepNext, StepPrevious };
+
+// WM_HOOKNOTIFY's (wParam, lParam); unknown pairs are None.
+HookNotice DecodeHookNotify(std::uintptr_t wParam, std::intptr_t lParam) noexcept;
+
+}  // namespace varnu
