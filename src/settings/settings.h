@@ -39,12 +39,21 @@ Settings& AppSettings();
 
 inline constexpr wchar_t kSettingsSection[] = L"Settings";
 
+inline constexpr wchar_t kIniMissingText[] = L"设置文件未找到。程序将自动生成。";
+inline constexpr wchar_t kIniMissingTitle[] = L"文件未找到";
+
 // Works out the path of "set.ini" beside the program and warns once with the
 // system message box when the file does not exist.
 void InitIni();
-// Same path rule without the warning; for tests and tools.
+// The same for a given program folder; the warning box is owned by `owner`
+// (may be null). Returns whether the file was there.
+bool InitIni(std::wstring_view programFolder, HWND owner);
+// Uses `path` as the settings file's full path, without the warning; for
+// tests and tools.
 void SetIniPath(std::wstring path);
 const std::wstring& IniPath();
+// Whether the settings file exists now.
+bool IniFileExists();
 
 // One value; a missing key or file gives `defaultValue`, a key with an empty
 // value gives empty text; at most 254 characters. Stored in the ANSI code page.
@@ -56,9 +65,16 @@ void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_
 // position (before it is first shown). Stops at the first key that does not
 // convert and reports "LoadSettings". Returns the show command for the
 // window's first ShowWindow: SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED.
+// A tray_TipTime outside 1..60 seconds (a hand-edited file) is brought into
+// that range. After a stop, values not yet read are 0, False or empty.
 int LoadSettings(HWND mainWindow);
+// The same with "set.ini" looked for in `programFolder` instead of the
+// program's own folder.
+int LoadSettings(HWND mainWindow, std::wstring_view programFolder);
 
-// Writes win_CX, win_CY, win_X, win_Y and win_Status for the main window.
+// Writes win_CX, win_CY, win_X, win_Y and win_Status for the main window, in
+// that order: its outer rectangle in twips and its state (a minimised window,
+// also one in the tray, writes its minimised rectangle and 1; a maximised one 2).
 void SaveWindowGeometry(HWND mainWindow);
 
 }  // namespace varnu
