@@ -5,10 +5,12 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "controls/tabcontrol/core/tab_logic.h"
 #include "win32/handles.h"
 
 namespace varnu {
@@ -20,6 +22,8 @@ struct TabRect {
 class TabControl {
 public:
     // Events in their declared order; arguments by reference as declared.
+    // A handler may call back into the control, replace itself, or even
+    // destroy the control; exceptions thrown by a handler end at the control.
     struct Events {
         std::function<void(int& index)> Changed;
         std::function<void()> LButtonClicked;
@@ -27,9 +31,21 @@ public:
         std::function<void(int& index)> MButtonClicked;
         std::function<void()> LButtonDBLClicked;
         std::function<void()> RButtonClickedWindow;
+        // Raised once per wheel notch turned over the strip; bDirection is
+        // true when the wheel turns towards the user, which means "next tab".
         std::function<void(bool& bDirection)> MouseWheel;
     };
     Events events;
+
+    // Draws one owner-drawn tab. The plain default keeps the strip usable
+    // until a real painter takes over; a painter that draws the whole strip
+    // itself sets this to nullptr (or to its own function).
+    using DrawItemFn = void (*)(const TabControl& tabs, const DRAWITEMSTRUCT& item);
+    static void DrawItemDefault(const TabControl& tabs, const DRAWITEMSTRUCT& item);
+    DrawItemFn drawItem = &DrawItemDefault;
+
+    // Longest caption, in ANSI bytes, that GetItemText hands back.
+    static constexpr size_t kMaxCaptionBytes = 254;
 
     TabControl() = default;
     ~TabControl();
@@ -72,11 +88,24 @@ public:
     void Destroy();
 
 private:
+    static LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    static LRESULT CALLBACK TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    void WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);  // host: notices, clicks on the empty strip
+    bool SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // tab window: mouse
+    void RaiseWheel(int delta);
+    void ApplyStyle();
+    void DestroyHost();
+    std::wstring Caption(int pos) const;  // the whole caption, uncut
+
     HWND hWndHost_ = nullptr;
     HWND hWndTab_ = nullptr;
     bool bottom_ = false;
     bool roll_ = false;
     win32::UniqueFont font_;
+    tabs::WheelSteps wheel_;
+    // Cleared by the destructor; a window procedure holds a copy across an
+    // event so it can tell that a handler destroyed the control under it.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 
     friend struct TabControlAccess;
 };

@@ -1,0 +1,469 @@
+#include "controls/tabcontrol/tab_control.h"
+
+#include <commctrl.h>
+#include <windowsx.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "win32/strconv.h"
+
+namespace varnu {
+
+namespace {
+
+constexpr wchar_t kHostClass[] = L"VarnuTabHost";
+// Subclassing bookkeeping lives on the hooked window itself, so the XP style
+// engine can hook over us and nested messages always find their own values.
+constexpr wchar_t kPropObject[] = L"Object";
+constexpr wchar_t kPropWinProc[] = L"WinProc";
+
+// Runs a handler on a copy: a handler that replaces itself must not destroy
+// the callable that is still running. Errors of a handler are its own and
+// must not cross the window procedure that raised the event.
+template <class Handler, class... Args>
+void Raise(const Handler& handler, Args&... args) noexcept {
+    if (!handler) return;
+    try {
+        Handler copy = handler;
+        copy(args...);
+    } catch (...) {
+    }
+}
+
+bool RegisterHostClass(WNDPROC procedure) {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (::GetClassInfoExW(instance, kHostClass, &wc)) return true;
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = procedure;
+    wc.hInstance = instance;
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kHostClass;
+    return ::RegisterClassExW(&wc) != 0;
+}
+
+TabControl* ObjectOf(HWND hwnd) { return static_cast<TabControl*>(::GetPropW(hwnd, kPropObject)); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Lifetime
+
+TabControl::~TabControl() {
+    *alive_ = false;
+    DestroyHost();
+}
+
+void TabControl::DestroyHost() {
+    // Messages sent while the windows go down must not reach this object.
+    if (hWndTab_) ::RemovePropW(hWndTab_, kPropObject);
+    if (HWND host = std::exchange(hWndHost_, nullptr)) {
+        ::RemovePropW(host, kPropObject);
+        ::DestroyWindow(host);
+    }
+    hWndTab_ = nullptr;
+}
+
+bool TabControl::CreateHost(HWND parent, int x, int y, int cx, int cy, int id) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    if (!RegisterHostClass(&TabControl::HostWindowProc)) return false;
+    DestroyHost();
+    HWND host = ::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                  x, y, cx, cy, parent,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                  ::GetModuleHandleW(nullptr), this);
+    if (!host) return false;
+
+    RECT client{};
+    ::GetClientRect(host, &client);
+    if (!Create(client.right - client.left, client.bottom - client.top)) return false;
+    SetFont(L"宋体", 9, 134);
+    return true;
+}
+
+HWND TabControl::Create(int cx, int cy) {
+    Destroy();
+    if (!hWndHost_) return nullptr;
+    const DWORD style = tabs::ApplyStripStyle(tabs::kBaseStyle, bottom_, roll_);
+    HWND tab = ::CreateWindowExW(0, WC_TABCONTROLW, L"", style, 0, 0, cx, cy, hWndHost_, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+    if (!tab) return nullptr;
+    hWndTab_ = tab;
+    // The previous procedure is stored before ours is installed, so the very
+    // first message that reaches TabWindowProc can already pass on.
+    const LONG_PTR previous = ::GetWindowLongPtrW(tab, GWLP_WNDPROC);
+    ::SetPropW(tab, kPropWinProc, reinterpret_cast<HANDLE>(previous));
+    ::SetPropW(tab, kPropObject, this);
+    ::SetWindowLongPtrW(tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TabControl::TabWindowProc));
+    // A recreated tab window would otherwise fall back to the system font.
+    if (font_) ::SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    return tab;
+}
+
+void TabControl::Destroy() {
+    // The tab window's own procedure drops its properties at WM_NCDESTROY.
+    if (HWND tab = std::exchange(hWndTab_, nullptr)) ::DestroyWindow(tab);
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+void TabControl::SetBottom(bool value) {
+    bottom_ = value;
+    ApplyStyle();
+}
+
+void TabControl::SetRoll(bool value) {
+    roll_ = value;
+    ApplyStyle();
+}
+
+// The tab window lays itself out again when its style changes; no redraw is
+// forced, the containing window re-lays out the strip after a change anyway.
+void TabControl::ApplyStyle() {
+    if (!hWndTab_) return;
+    const auto style = static_cast<std::uint32_t>(::GetWindowLongPtrW(hWndTab_, GWL_STYLE));
+    const auto updated = tabs::ApplyStripStyle(style, bottom_, roll_);
+    if (updated != style) ::SetWindowLongPtrW(hWndTab_, GWL_STYLE, static_cast<LONG_PTR>(updated));
+}
+
+int TabControl::Selected() const {
+    if (!hWndTab_) return -1;
+    return static_cast<int>(::SendMessageW(hWndTab_, TCM_GETCURSEL, 0, 0));
+}
+
+void TabControl::SetSelected(int index) {
+    if (index < 0 || !hWndTab_) return;
+    ::SendMessageW(hWndTab_, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+    // Report what the tab window actually selected: an index past the last
+    // tab leaves the selection as it was, and the handler hears that.
+    int selected = Selected();
+    Raise(events.Changed, selected);
+}
+
+int TabControl::Count() const {
+    if (!hWndTab_) return 0;
+    return static_cast<int>(::SendMessageW(hWndTab_, TCM_GETITEMCOUNT, 0, 0));
+}
+
+// ---------------------------------------------------------------------------
+// Items
+
+void TabControl::AddItem(std::wstring_view caption, int pos) {
+    if (!hWndTab_) return;
+    const int before = Count();
+    if (pos == -1) pos = before + 1;  // past the end: the tab window appends
+    std::string text = win32::WideToAnsi(caption);
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    const auto inserted = ::SendMessageW(hWndTab_, TCM_INSERTITEMA, static_cast<WPARAM>(pos),
+                                         reinterpret_cast<LPARAM>(&item));
+    // Some versions of the tab window select the first tab by themselves. The
+    // selection is the caller's to make, and it must come with Changed.
+    if (before == 0 && inserted != -1 && Selected() != -1)
+        ::SendMessageW(hWndTab_, TCM_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+void TabControl::DelItem(int pos) {
+    if (!hWndTab_) return;
+    const int oldSelected = Selected();
+    ::SendMessageW(hWndTab_, TCM_DELETEITEM, static_cast<WPARAM>(pos), 0);
+    SetSelected(tabs::SelectionAfterDelete(oldSelected, Count()));
+}
+
+void TabControl::Clear() {
+    if (hWndTab_) ::SendMessageW(hWndTab_, TCM_DELETEALLITEMS, 0, 0);
+}
+
+std::wstring TabControl::Caption(int pos) const {
+    if (!hWndTab_) return {};
+    // The tab window cannot tell a caption's length, so grow the buffer until
+    // the text no longer fills it.
+    for (size_t size = 256; size <= (size_t{1} << 20); size *= 2) {
+        std::vector<wchar_t> buffer(size, L'\0');
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(size);
+        if (!::SendMessageW(hWndTab_, TCM_GETITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item)))
+            return {};
+        const wchar_t* text = item.pszText ? item.pszText : buffer.data();
+        const size_t length = wcsnlen(text, size);
+        if (length + 1 < size) return std::wstring(text, length);
+    }
+    return {};
+}
+
+std::wstring TabControl::GetItemText(int pos) const {
+    // Callers expect at most what fits a 255-byte ANSI buffer; the cut is made
+    // on whole characters so no half of a double-byte character comes back.
+    return win32::FitAnsiBytes(Caption(pos), kMaxCaptionBytes);
+}
+
+void TabControl::SetItemText(int pos, std::wstring_view caption) {
+    if (!hWndTab_) return;
+    std::string text = win32::WideToAnsi(caption);
+    TCITEMA item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text.data();
+    ::SendMessageW(hWndTab_, TCM_SETITEMA, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item));
+}
+
+std::optional<bool> TabControl::IsHilighted(int pos) const {
+    if (!hWndTab_) return std::nullopt;
+    TCITEMW item{};
+    item.mask = TCIF_STATE;
+    item.dwStateMask = TCIS_HIGHLIGHTED;
+    ::SendMessageW(hWndTab_, TCM_GETITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item));
+    return (item.dwState & TCIS_HIGHLIGHTED) != 0;
+}
+
+void TabControl::HilightItem(int pos, bool highlight) {
+    if (!hWndTab_) return;
+    ::SendMessageW(hWndTab_, TCM_HIGHLIGHTITEM, static_cast<WPARAM>(pos), highlight ? 0xFFFF : 0);
+}
+
+// ---------------------------------------------------------------------------
+// Measures
+
+TabRect TabControl::GetItemRect(int pos) const {
+    RECT rc{};
+    if (!hWndTab_ ||
+        !::SendMessageW(hWndTab_, TCM_GETITEMRECT, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&rc)))
+        return {};
+    return {rc.left, rc.top, rc.right, rc.bottom};
+}
+
+int TabControl::GetHeaderHeight() const {
+    if (!hWndTab_) return 0;
+    const TabRect first = GetItemRect(0);
+    const int rows = static_cast<int>(::SendMessageW(hWndTab_, TCM_GETROWCOUNT, 0, 0));
+    return (first.bottom - first.top) * rows;
+}
+
+int TabControl::GetHeaderBottomHeight() const {
+    const int selected = Selected();
+    if (selected < 0) return 0;
+    return GetItemRect(selected).top;
+}
+
+TabRect TabControl::GetAdjustRect() const {
+    if (!hWndTab_) return {};
+    RECT offsets{};
+    ::SendMessageW(hWndTab_, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&offsets));
+    RECT window{};
+    ::GetWindowRect(hWndTab_, &window);
+    POINT p{window.left + offsets.left, window.top + offsets.top};
+    ::ScreenToClient(::GetParent(hWndHost_), &p);
+    return {p.x, p.y, p.x + (window.right + offsets.right) - (window.left + offsets.left),
+            p.y + (window.bottom + offsets.bottom) - (window.top + offsets.top)};
+}
+
+TabRect TabControl::GetRect() const {
+    RECT rc{};
+    if (!hWndTab_ || !::GetWindowRect(hWndTab_, &rc)) return {};
+    return {rc.left, rc.top, rc.right, rc.bottom};
+}
+
+// ---------------------------------------------------------------------------
+// Placement, focus, font
+
+void TabControl::Move(int x, int y, int cx, int cy) {
+    if (hWndHost_) ::MoveWindow(hWndHost_, x, y, cx, cy, TRUE);
+}
+
+void TabControl::SetToBottom() {
+    if (hWndHost_)
+        ::SetWindowPos(hWndHost_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+}
+
+void TabControl::SetFocus() {
+    // The host hands the focus on to the tab window (see HostWindowProc).
+    if (hWndHost_) ::SendMessageW(hWndHost_, WM_SETFOCUS, 0, 0);
+}
+
+void TabControl::SetFont(std::wstring_view fontName, int points, int charset) {
+    int dpi = 96;
+    if (win32::ScopedGetDc screen(nullptr); screen) dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    LOGFONTW lf{};
+    lf.lfHeight = -::MulDiv(points, dpi, 72);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfCharSet = static_cast<BYTE>(charset);
+    fontName.copy(lf.lfFaceName, LF_FACESIZE - 1);
+    win32::UniqueFont font(::CreateFontIndirectW(&lf));
+    if (!font) return;
+    if (hWndTab_) ::SendMessageW(hWndTab_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    // The old font goes only now: the tab window held its handle until the line above.
+    font_ = std::move(font);
+}
+
+// ---------------------------------------------------------------------------
+// Window procedures
+
+void TabControl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NOTIFY) {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        // Only notices of our own tab window count; the host has no other child
+        // today, but a stray notice must never pose as a tab change.
+        if (!header || !hWndTab_ || header->hwndFrom != hWndTab_) return;
+        if (header->code == static_cast<UINT>(TCN_SELCHANGE)) {
+            int selected = Selected();
+            Raise(events.Changed, selected);
+        } else if (header->code == static_cast<UINT>(NM_CLICK)) {
+            Raise(events.LButtonClicked);
+        }
+    } else if (msg == WM_RBUTTONUP) {
+        // The tab window lets clicks off its tabs through, so this is the empty strip.
+        Raise(events.RButtonClickedWindow);
+    } else if (msg == WM_MOUSEWHEEL) {
+        RaiseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+    }
+}
+
+bool TabControl::SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_LBUTTONDBLCLK:
+        Raise(events.LButtonDBLClicked);
+        return false;
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        // Signed coordinates: with the mouse captured a point left of or above
+        // the window must not wrap round onto a tab.
+        TCHITTESTINFO hit{};
+        hit.pt.x = GET_X_LPARAM(lParam);
+        hit.pt.y = GET_Y_LPARAM(lParam);
+        int index = static_cast<int>(::SendMessageW(hwnd, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        Raise(msg == WM_RBUTTONUP ? events.RButtonClicked : events.MButtonClicked, index);
+        return false;
+    }
+    case WM_MOUSEWHEEL:
+        RaiseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        // Answered here: passed on, the default procedure would hand it to
+        // the host and the same turn would step the tabs twice.
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The wheel over the strip steps through the tabs. Windows sends the wheel to
+// the focus window or, on newer systems, to the window under the mouse; both
+// the tab window and the empty host area therefore raise MouseWheel.
+void TabControl::RaiseWheel(int delta) {
+    const int steps = wheel_.Add(delta);
+    const int count = steps < 0 ? -steps : steps;
+    std::shared_ptr<bool> alive = alive_;
+    for (int i = 0; i < count && *alive; ++i) {
+        bool towardsUser = steps > 0;
+        Raise(events.MouseWheel, towardsUser);
+    }
+}
+
+LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<TabControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        if (self) {
+            self->hWndHost_ = hwnd;
+            ::SetPropW(hwnd, kPropObject, self);
+        }
+    }
+    TabControl* self = ObjectOf(hwnd);
+    if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+
+    switch (msg) {
+    case WM_NOTIFY:
+    case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL: {
+        std::shared_ptr<bool> alive = self->alive_;
+        self->WindowProc(msg, wParam, lParam);
+        if (msg == WM_MOUSEWHEEL || !*alive) return 0;
+        break;
+    }
+    case WM_SIZE:
+        if (self->hWndTab_) {
+            RECT rc{};
+            ::GetClientRect(hwnd, &rc);
+            ::MoveWindow(self->hWndTab_, 0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+        }
+        break;
+    case WM_SETFOCUS:
+        if (self->hWndTab_) ::SetFocus(self->hWndTab_);
+        return 0;
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (item && item->CtlType == ODT_TAB && item->hwndItem == self->hWndTab_ && self->drawItem) {
+            try {
+                self->drawItem(*self, *item);
+            } catch (...) {
+            }
+            return TRUE;
+        }
+        break;
+    }
+    case WM_NCDESTROY:
+        ::RemovePropW(hwnd, kPropObject);
+        if (self->hWndHost_ == hwnd) {
+            self->hWndHost_ = nullptr;
+            self->hWndTab_ = nullptr;  // a child: already gone by now
+        }
+        break;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK TabControl::TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    // Read once for this call: a nested message must not see another call's values.
+    const auto previous = reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kPropWinProc));
+    TabControl* self = ObjectOf(hwnd);
+    if (!previous) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropW(hwnd, kPropObject);
+        ::RemovePropW(hwnd, kPropWinProc);
+        if (self && self->hWndTab_ == hwnd) self->hWndTab_ = nullptr;
+    } else if (self && msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) {
+        std::shared_ptr<bool> alive = self->alive_;
+        const bool answered = self->SubWindowProc(hwnd, msg, wParam, lParam);
+        // A handler may have destroyed the tab window or the whole control.
+        if (answered || !*alive || !::IsWindow(hwnd)) return 0;
+    }
+    return ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+}
+
+// ---------------------------------------------------------------------------
+// Plain drawing until the tab painter takes over.
+
+void TabControl::DrawItemDefault(const TabControl& tabs, const DRAWITEMSTRUCT& item) {
+    const int index = static_cast<int>(item.itemID);
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    const bool highlighted = tabs.IsHilighted(index).value_or(false);
+    const COLORREF back = highlighted ? RGB(169, 252, 86)
+                          : selected  ? ::GetSysColor(COLOR_WINDOW)
+                                      : ::GetSysColor(COLOR_BTNFACE);
+    RECT rc = item.rcItem;
+    win32::UniqueBrush fill(::CreateSolidBrush(back));
+    ::FillRect(item.hDC, &rc, fill.get());
+    ::FrameRect(item.hDC, &rc, ::GetSysColorBrush(COLOR_BTNSHADOW));
+
+    std::wstring caption = tabs.Caption(index);
+    auto font = reinterpret_cast<HFONT>(::SendMessageW(item.hwndItem, WM_GETFONT, 0, 0));
+    win32::ScopedSelect useFont(item.hDC, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    const int oldMode = ::SetBkMode(item.hDC, TRANSPARENT);
+    const COLORREF oldColor = ::SetTextColor(item.hDC, ::GetSysColor(COLOR_BTNTEXT));
+    ::InflateRect(&rc, -3, 0);
+    ::DrawTextW(item.hDC, caption.c_str(), static_cast<int>(caption.size()), &rc,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    ::SetTextColor(item.hDC, oldColor);
+    ::SetBkMode(item.hDC, oldMode);
+}
+
+}  // namespace varnu
