@@ -69,6 +69,11 @@ public:
     HMENU mnuTabContext = nullptr;
     HMENU mnuContext = nullptr;
     HMENU mnuTray = nullptr;
+    HMENU mnuBar = nullptr;  // never attached: holds the three pop-ups under their captions
+
+    // tmrKillTip is started by the tray code with this interval (ms); the
+    // tick stops it and calls KillTrayBalloon.
+    UINT tmrKillTipInterval = 3000;
 
     // --- main window (lifecycle, tabs and menus) --------------------------
     void Form_Resize();             // layout of the children, also fits the selected chat window
@@ -81,9 +86,12 @@ public:
     void ShowInTaskBar(bool show);
     void SetTabRead();
     void SetCaption(const std::wstring& text);
+    // The close request (WM_CLOSE): tray, confirmation, exit sequence, unload.
+    void Form_QueryUnload();
 
     // --- capture and release ----------------------------------------------
-    void TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code);
+    // True when the window was taken in; a failure has been reported and undone.
+    bool TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code);
     void PopWin(int index);
     void CloseTab(int index);
 
@@ -109,9 +117,34 @@ public:
     void AddTrayIcon();
     void RemoveTrayIcon();
     void TrayAction(LPARAM notice);
+    void SetTrayTip(const std::wstring& text);
+    void KillTrayBalloon();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    void OnFinalMessage() noexcept override;
+
+private:
+    bool CreateChildren();
+    void CreateMenus();
+    void LayoutChildren();
+    void OnCommand(UINT id);
+    void OnTimer(UINT_PTR id);
+    void OpenTabMenu(int tab);
+    void CloseSeveral(bool keepMenuTab);
+    void ApplyTaskbarVisibility(LONG_PTR exStyle, bool show);
+    void SetMaximizeBox(bool wanted);
+    bool ExitSequence();
+    void Unload();
+    void GiveBackAll();
+
+    win32::UniqueHandle instanceMutex_;
+    win32::UniqueWindow trayOwner_;  // hidden owner: an owned window has no taskbar button
+    win32::UniqueFont msgFont_;
+    win32::UniqueFont numFont_;
+    bool loaded_ = false;     // start-up finished; resizes lay out from now on
+    bool unloaded_ = false;
+    bool closing_ = false;    // a close request is being answered or carried out
 };
 
 // The one main window of the process (null before start and after exit).

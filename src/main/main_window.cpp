@@ -1,0 +1,868 @@
+#include "main/main_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "dialogs/msgbox.h"
+#include "main/core/hot_keys.h"
+#include "main/core/layout.h"
+#include "main/core/new_message.h"
+#include "main/core/tab_actions.h"
+#include "main/release_guard.h"
+#include "main/tray.h"
+#include "main/res/resource.h"
+#include "main/version.h"
+#include "settings/qq_location.h"
+#include "settings/settings.h"
+#include "win32/strconv.h"
+
+namespace varnu {
+
+namespace {
+
+frmMain* g_main = nullptr;
+
+constexpr wchar_t kPicWinClass[] = L"VarnuConversationArea";
+constexpr wchar_t kFrameClass[] = L"VarnuNoticeFrame";
+constexpr wchar_t kNumberClass[] = L"VarnuTabNumber";
+constexpr wchar_t kTrayOwnerClass[] = L"VarnuTrayOwner";
+constexpr wchar_t kInstanceMutex[] = L"Local\\VarnuSingleInstance";
+
+constexpr COLORREF kPicWinColour = RGB(145, 155, 156);
+constexpr COLORREF kNumberBack = RGB(255, 128, 0);
+constexpr COLORREF kNumberText = RGB(255, 255, 0);
+
+// Design client size: 9810 x 7680 twips.
+constexpr int kInitialClientWidth = 654;
+constexpr int kInitialClientHeight = 512;
+
+constexpr RECT kFraMsgRect{98, 272, 98 + 319, 272 + 169};
+constexpr RECT kLblMsgRect{18, 26, 18 + 282, 26 + 120};
+
+const std::wstring& FraMsgCaption() {
+    static const std::wstring caption = std::wstring(23, L' ') + L"提示" + std::wstring(23, L' ');
+    return caption;
+}
+
+const wchar_t* LblMsgText() {
+    return L"没有检测到任何聊天窗口\r\n"
+           L"\r\n"
+           L"支持QQ2008正式版/Beta1/祈福版\r\n"
+           L"2008II Beta1/TM2007 Beta1\r\n"
+           L"使用非原版QQ可能会出问题\r\n"
+           L"\r\n"
+           L"可以按 Ctrl+Tab/Ctrl+数字键 切换聊天窗口\r\n"
+           L"切换后可直接输入聊天内容。按Alt+C关闭聊天窗口。\r\n"
+           L"\r\n"
+           L"https://varnu.example/";
+}
+
+std::wstring Describe(const std::exception& e) { return win32::AnsiToWide(e.what()); }
+
+int PointsToPixels(int points) {
+    win32::ScopedGetDc dc(nullptr);
+    const int dpi = dc ? ::GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
+    return ::MulDiv(points, dpi, 72);
+}
+
+// byCell: the size names the line height rather than the glyph height. For
+// "宋体" both are the same; a substitute face with more leading then still
+// fits the notice's ten lines into the label.
+HFONT MakeFont(const wchar_t* face, int points, int weight, BYTE charset, bool byCell = false) {
+    LOGFONTW lf{};
+    lf.lfHeight = byCell ? PointsToPixels(points) : -PointsToPixels(points);
+    lf.lfWeight = weight;
+    lf.lfCharSet = charset;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    wcsncpy_s(lf.lfFaceName, face, _TRUNCATE);
+    return ::CreateFontIndirectW(&lf);
+}
+
+// The notice frame paints its own face, so the tab strip below it never
+// shows through (a plain group box is transparent inside).
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    switch (msg) {
+    case WM_SETFONT:
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
+        if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_GETFONT:
+        return ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        RECT rc;
+        ::GetClientRect(hwnd, &rc);
+        ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
+        auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        win32::ScopedSelect select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+        wchar_t text[128] = {};
+        const int length = ::GetWindowTextW(hwnd, text, static_cast<int>(std::size(text)));
+        SIZE extent{0, 0};
+        ::GetTextExtentPoint32W(dc, text, length, &extent);
+        RECT edge = rc;
+        edge.top += extent.cy / 2;
+        ::DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+        ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
+        ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
+        ::SetBkMode(dc, OPAQUE);
+        ::TextOutW(dc, 8, 0, text, length);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// A tab number: orange face, the window text in yellow at the top-left.
+LRESULT CALLBACK NumberProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    switch (msg) {
+    case WM_SETFONT:
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
+        if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+    case WM_GETFONT:
+        return ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+    case WM_SETTEXT: {
+        const LRESULT r = ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        return r;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        RECT rc;
+        ::GetClientRect(hwnd, &rc);
+        win32::UniqueBrush back(::CreateSolidBrush(kNumberBack));
+        ::FillRect(dc, &rc, back.get());
+        auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        win32::ScopedSelect select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+        wchar_t text[16] = {};
+        const int length = ::GetWindowTextW(hwnd, text, static_cast<int>(std::size(text)));
+        ::SetBkMode(dc, TRANSPARENT);
+        ::SetTextColor(dc, kNumberText);
+        ::TextOutW(dc, 0, 0, text, length);
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+bool RegisterHelperClasses(HINSTANCE instance) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    if (!::GetClassInfoExW(instance, kPicWinClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        // Lives as long as the class, i.e. the process.
+        wc.hbrBackground = ::CreateSolidBrush(kPicWinColour);
+        wc.lpszClassName = kPicWinClass;
+        if (!::RegisterClassExW(&wc)) return false;
+    }
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    if (!::GetClassInfoExW(instance, kTrayOwnerClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = instance;
+        wc.lpszClassName = kTrayOwnerClass;
+        if (!::RegisterClassExW(&wc)) return false;
+    }
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    if (!::GetClassInfoExW(instance, kFrameClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = FrameProc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kFrameClass;
+        if (!::RegisterClassExW(&wc)) return false;
+    }
+    wc = WNDCLASSEXW{};
+    wc.cbSize = sizeof(wc);
+    if (!::GetClassInfoExW(instance, kNumberClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = NumberProc;
+        wc.hInstance = instance;
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kNumberClass;
+        if (!::RegisterClassExW(&wc)) return false;
+    }
+    return true;
+}
+
+// The record shown by tab `tab`, or none when no record stands there. The
+// list head is never handed out: it carries no window.
+LinkPtr RecordAtTab(const LinkPtr& list, int tab) {
+    if (!list || tab < 0 || tab >= list->Count) return nullptr;
+    LinkPtr node = list->getNode(tab + 1);
+    return node == list ? nullptr : node;
+}
+
+UINT KillTipInterval(std::int32_t seconds) {
+    // A zero or negative time (a hand-edited or unreadable key) would make the
+    // balloon timer fire at once or never; the default keeps balloons readable.
+    if (seconds <= 0) return 3000;
+    const long long ms = static_cast<long long>(seconds) * 1000;
+    return static_cast<UINT>(std::min<long long>(ms, 65535));
+}
+
+}  // namespace
+
+AppState& App() {
+    static AppState state;
+    return state;
+}
+
+frmMain* MainWindow() { return g_main; }
+
+frmMain::~frmMain() {
+    if (hwnd()) {
+        // Never take a messenger's windows down with ours.
+        GiveBackAll();
+        ::DestroyWindow(hwnd());
+    }
+    if (mnuBar) ::DestroyMenu(mnuBar);
+    mnuBar = mnuTabContext = mnuContext = mnuTray = nullptr;
+    if (g_main == this) g_main = nullptr;
+}
+
+bool frmMain::Start(int nCmdShow) {
+    (void)nCmdShow;  // the saved state from "set.ini" decides how the window first shows
+
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES | ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
+    // 1. One instance only; a second start ends silently.
+    instanceMutex_.reset(::CreateMutexW(nullptr, FALSE, kInstanceMutex));
+    if (instanceMutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        instanceMutex_.reset();
+        return false;
+    }
+    if (::FindWindowW(kClassName, nullptr)) {
+        instanceMutex_.reset();
+        return false;
+    }
+
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNU), IMAGE_ICON,
+                                                ::GetSystemMetrics(SM_CXICON),
+                                                ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+    auto smallIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNU), IMAGE_ICON,
+                                                     ::GetSystemMetrics(SM_CXSMICON),
+                                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    if (!RegisterWindowClass(kClassName, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), icon, smallIcon) ||
+        !RegisterHelperClasses(instance))
+        return false;
+
+    const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT outer{0, 0, kInitialClientWidth, kInitialClientHeight};
+    ::AdjustWindowRectEx(&outer, style, FALSE, 0);
+    if (!CreateWindowFor(kClassName, L"", style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
+                         outer.right - outer.left, outer.bottom - outer.top, nullptr))
+        return false;
+    g_main = this;
+    if (icon) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    if (smallIcon) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+
+    trayOwner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kTrayOwnerClass, L"", WS_POPUP, 0, 0, 0, 0,
+                                       nullptr, nullptr, instance, nullptr));
+
+    if (!CreateChildren()) {
+        ::DestroyWindow(hwnd());
+        return false;
+    }
+    CreateMenus();
+    ::SetTimer(hwnd(), kTmrChkWin, 100, nullptr);
+
+    // Steps that belong to other parts report their own failures; anything
+    // that still escapes one of them is reported here and the start goes on.
+    auto step = [](auto&& action) {
+        try {
+            action();
+        } catch (...) {
+            Sh(L"Form_Load");
+        }
+    };
+
+    int showCommand = SW_SHOWNORMAL;
+    step([&] { showCommand = LoadSettings(hwnd()); });  // 2
+    const Settings& s = AppSettings();
+    step([&] {  // 3
+        if (s.hot_Enabled == 1 &&
+            !::RegisterHotKey(hwnd(), kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key)))
+            ::MessageBoxW(hwnd(), L"热键冲突，您的热键将不会生效。", L"Varnu", MB_OK | MB_ICONERROR);
+    });
+    tmrKillTipInterval = KillTipInterval(s.tray_TipTime);  // 4
+    WinList = MakeWinList();                               // 5
+    step([&] {                                             // 7, 8
+        btnTab.SetBottom(s.tab_Bottom);
+        btnTab.SetRoll(s.tab_Roll);
+        LayoutChildren();
+    });
+    BaseCaption = L"Varnu Ver " + std::to_wstring(VARNU_VERSION_MAJOR) + L"." +
+                  std::to_wstring(VARNU_VERSION_MINOR);  // 9
+    SetCaption(BaseCaption);
+    step([&] { ScanWindows(); });  // 10
+    if (btnTab.Count() == 0) {     // 11
+        ::ShowWindow(picWin, SW_HIDE);
+        ::ShowWindow(fraMsg, SW_SHOW);
+    }
+    step([&] {  // 12
+        HookMessengersAtStartup();
+        MSG m;
+        for (int i = 0; i < 1000 && ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE); ++i) {
+            if (m.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(m.wParam));
+                break;
+            }
+            ::TranslateMessage(&m);
+            ::DispatchMessageW(&m);
+        }
+    });
+    if (!hwnd()) return false;  // closed while its messages were processed
+    step([&] { StartShellWatch(); });  // 13
+    step([&] { RegisterTabKeys(); });  // 14
+    step([&] { AddTrayIcon(); });      // 15
+    step([&] {                         // 16
+        LaunchQQ(hwnd(), [] { ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
+    });
+    ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);  // 17
+
+    loaded_ = true;
+    ::ShowWindow(hwnd(), showCommand);
+    ::UpdateWindow(hwnd());
+    return true;
+}
+
+bool frmMain::CreateChildren() {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    RECT rc;
+    ::GetClientRect(hwnd(), &rc);
+    if (!btnTab.CreateHost(hwnd(), 0, 0, rc.right, rc.bottom)) return false;
+    // The conversation area, the notice and the numbers lie over the strip.
+    if (HWND host = btnTab.hWndHost()) {
+        ::SetWindowLongPtrW(host, GWL_STYLE, ::GetWindowLongPtrW(host, GWL_STYLE) | WS_CLIPSIBLINGS);
+    }
+
+    picWin = ::CreateWindowExW(0, kPicWinClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                               2, 2, std::max(0L, rc.right - 4), std::max(0L, rc.bottom - 4), hwnd(),
+                               nullptr, instance, nullptr);
+    fraMsg = ::CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, FraMsgCaption().c_str(),
+                               WS_CHILD | WS_CLIPSIBLINGS, kFraMsgRect.left, kFraMsgRect.top,
+                               kFraMsgRect.right - kFraMsgRect.left, kFraMsgRect.bottom - kFraMsgRect.top,
+                               hwnd(), nullptr, instance, nullptr);
+    if (!picWin || !fraMsg) return false;
+    lblMsg = ::CreateWindowExW(0, L"Static", LblMsgText(), WS_CHILD | WS_VISIBLE | SS_LEFT,
+                               kLblMsgRect.left, kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
+                               kLblMsgRect.bottom - kLblMsgRect.top, fraMsg, nullptr, instance, nullptr);
+    picNumTemplate = ::CreateWindowExW(0, kNumberClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0,
+                                       kOverlayWidth, kOverlayHeight, hwnd(), nullptr, instance, nullptr);
+
+    msgFont_.reset(MakeFont(L"宋体", 9, FW_NORMAL, GB2312_CHARSET, true));
+    numFont_.reset(MakeFont(L"Arial Black", 9, 900, DEFAULT_CHARSET));
+    ::SendMessageW(fraMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
+    if (lblMsg) ::SendMessageW(lblMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
+    if (picNumTemplate)
+        ::SendMessageW(picNumTemplate, WM_SETFONT, reinterpret_cast<WPARAM>(numFont_.get()), FALSE);
+
+    const UINT zFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    ::SetWindowPos(picWin, HWND_TOP, 0, 0, 0, 0, zFlags);
+    ::SetWindowPos(fraMsg, HWND_TOP, 0, 0, 0, 0, zFlags);
+    SetReleaseGuardContainer(picWin);
+
+    auto& ev = btnTab.events;
+    ev.Changed = [this](int& index) { btnTab_Changed(index); };
+    ev.RButtonClicked = [this](int& index) {
+        if (index >= 0) OpenTabMenu(index);  // -1: inside the strip but off every tab
+    };
+    ev.MButtonClicked = [this](int& index) {
+        if (index >= 0) CloseTab(index);
+    };
+    ev.LButtonDBLClicked = [this] {
+        if (CurIndex >= 1) CloseTab(CurIndex - 1);
+    };
+    ev.RButtonClickedWindow = [this] {
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        ::TrackPopupMenuEx(mnuTabContext, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
+    };
+    ev.MouseWheel = [this](bool& towardsUser) { StepSelection(towardsUser); };
+    return true;
+}
+
+void frmMain::CreateMenus() {
+    auto item = [](HMENU menu, UINT id, const wchar_t* caption) {
+        ::AppendMenuW(menu, MF_STRING, id, caption);
+    };
+    auto separator = [](HMENU menu) { ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); };
+
+    mnuBar = ::CreateMenu();
+    mnuTabContext = ::CreatePopupMenu();
+    item(mnuTabContext, mnuCloseAll2, L"关闭所有");
+    separator(mnuTabContext);
+    item(mnuTabContext, mnuSet, L"程序设置");
+    item(mnuTabContext, mnuAbout, L"关于");
+
+    mnuContext = ::CreatePopupMenu();
+    item(mnuContext, mnuPop, L"分离");
+    item(mnuContext, mnuLock, L"锁定");
+    separator(mnuContext);
+    item(mnuContext, mnuClose, L"关闭");
+    item(mnuContext, mnuCloseAll, L"关闭所有");
+    item(mnuContext, mnuCloseOther, L"关闭其他");
+
+    mnuTray = ::CreatePopupMenu();
+    item(mnuTray, mnuShow, L"显示/隐藏窗口");
+    separator(mnuTray);
+    item(mnuTray, mnuSet2, L"程序设置");
+    item(mnuTray, mnuAbout2, L"关于");
+    separator(mnuTray);
+    item(mnuTray, mnuExit, L"退出");
+    ::SetMenuDefaultItem(mnuTray, mnuShow, FALSE);
+
+    ::AppendMenuW(mnuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(mnuTabContext), L"菜单");
+    ::AppendMenuW(mnuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(mnuContext), L"Tab菜单");
+    ::AppendMenuW(mnuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(mnuTray), L"托盘菜单");
+}
+
+// --- layout ------------------------------------------------------------------
+
+void frmMain::Form_Resize() {
+    if (LayoutBusy || !hwnd()) return;
+    try {
+        AppState& app = App();
+        if (::IsZoomed(hwnd())) {
+            app.ShowState = 2;
+        } else if (::IsIconic(hwnd())) {
+            if (app.ShowState != 1 && AppSettings().tray_Enabled != 0) ShowInTaskBar(false);
+        } else {
+            app.ShowState = 0;
+        }
+        LayoutChildren();
+    } catch (...) {
+        // A failed layout pass simply ends; the next resize tries again.
+    }
+}
+
+void frmMain::LayoutChildren() {
+    if (LayoutBusy || !hwnd()) return;
+    RECT rc;
+    ::GetClientRect(hwnd(), &rc);
+    const int width = rc.right - rc.left;
+    const int height = rc.bottom - rc.top;
+    btnTab.Move(0, 0, width, height);
+    const PixelRect area = PicWinPlacement(width, height, btnTab.GetHeaderHeight(), AppSettings().tab_Bottom);
+    // A minimised window has no client area: nothing sensible to place.
+    if (area.width < 0 || area.height < 0) return;
+    ::MoveWindow(picWin, area.left, area.top, area.width, area.height, TRUE);
+    if (LinkPtr node = CurNode) {
+        const PixelRect fit = ChatWindowFit(area.width, area.height, node->version);
+        node->W = fit.width;
+        node->H = fit.height;
+        ::MoveWindow(ToHwnd(node->hWnd), fit.left, fit.top, fit.width, fit.height, TRUE);
+    }
+}
+
+// --- tabs ----------------------------------------------------------------------
+
+bool frmMain::ShowMsg() {
+    if (btnTab.Count() != 0) return false;
+    if (!loaded_) {
+        // The start-up scan ends here too. The window is not shown yet: the
+        // notice stays at its design place over the strip (start-up step 11),
+        // and an empty start must not send the window to the tray.
+        CurNode.reset();
+        CurIndex = -1;
+        return true;
+    }
+    try {
+        CurNode.reset();
+        CurIndex = -1;
+        if (HWND host = btnTab.hWndHost()) ::ShowWindow(host, SW_HIDE);
+        ::ShowWindow(picWin, SW_HIDE);
+        RECT client, frame;
+        ::GetClientRect(hwnd(), &client);
+        ::GetWindowRect(fraMsg, &frame);
+        const PixelPoint at = CentreInClient(client.right - client.left, client.bottom - client.top,
+                                             frame.right - frame.left, frame.bottom - frame.top);
+        ::SetWindowPos(fraMsg, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        SetCaption(BaseCaption);
+        if (AppSettings().tray_AutoMin == 1 && App().ShowState != 1) ShowInTaskBar(false);
+        return true;
+    } catch (...) {
+        Sh(L"ShowMsg");
+        return false;
+    }
+}
+
+void frmMain::SetQQFocus() {
+    if (LinkPtr node = CurNode) ::SetFocus(ToHwnd(node->sayHwnd));
+}
+
+void frmMain::btnTab_Changed(int index) {
+    try {
+        CurNode.reset();
+        LinkPtr node = RecordAtTab(WinList, index);
+        if (!node) {
+            // A tab without a record (or index -1) has nothing to show; the
+            // list head must never pass for a conversation.
+            CurIndex = -1;
+            return;
+        }
+        CurIndex = index + 1;
+        CurNode = node;
+        if (AppSettings().org_AutoSize == 1)
+            AdjustTabWindow();
+        else
+            Form_Resize();
+        ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
+                       SWP_SHOWWINDOW | SWP_NOSIZE);
+        SetCaption(node->Title + L" - Varnu");
+        if (App().MainActive) SetTabRead();
+    } catch (const std::exception& e) {
+        Sh(L"btnTab_Changed\r\n" + Describe(e));
+    } catch (...) {
+        Sh(L"btnTab_Changed\r\n");
+    }
+}
+
+void frmMain::StepSelection(bool forward) {
+    if (auto next = ::varnu::StepSelection(btnTab.Selected(), btnTab.Count(), forward))
+        btnTab.SetSelected(*next);
+}
+
+void frmMain::ShowNumer() {
+    std::vector<TabBox> tabs;
+    const int n = std::min(btnTab.Count(), kMaxOverlayNumbers);
+    for (int t = 0; t < n; ++t) {
+        const TabRect r = btnTab.GetItemRect(t);
+        tabs.push_back({r.left, r.top, r.right, r.bottom});
+    }
+    // Item rectangles are in the tab window's coordinates; the numbers are
+    // children of the main window.
+    POINT origin{0, 0};
+    if (HWND tab = btnTab.hWnd()) ::MapWindowPoints(tab, hwnd(), &origin, 1);
+
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    for (const OverlayPos& pos : NumberOverlayPositions(tabs)) {
+        try {
+            if (picNum.size() < static_cast<size_t>(pos.number)) picNum.resize(static_cast<size_t>(pos.number), nullptr);
+            HWND& copy = picNum[static_cast<size_t>(pos.number - 1)];
+            if (!copy || !::IsWindow(copy)) {
+                copy = ::CreateWindowExW(0, kNumberClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, kOverlayWidth,
+                                         kOverlayHeight, hwnd(), nullptr, instance, nullptr);
+                if (!copy) continue;
+                ::SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(numFont_.get()), FALSE);
+            }
+            ::SetWindowTextW(copy, (L" " + std::to_wstring(pos.number)).c_str());
+            ::SetWindowPos(copy, HWND_TOP, origin.x + pos.x, origin.y + pos.y, kOverlayWidth, kOverlayHeight,
+                           SWP_SHOWWINDOW | SWP_NOACTIVATE);
+            ::InvalidateRect(copy, nullptr, TRUE);
+        } catch (...) {
+        }
+    }
+}
+
+void frmMain::HideNumer() {
+    for (HWND copy : picNum) {
+        if (copy && ::IsWindow(copy)) ::DestroyWindow(copy);
+    }
+    picNum.clear();
+}
+
+void frmMain::OpenTabMenu(int tab) {
+    MenuTab = tab;
+    const LinkPtr node = RecordAtTab(WinList, tab);
+    const bool locked = node && node->Locked;
+    ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
+    ::EnableMenuItem(mnuContext, mnuClose, MF_BYCOMMAND | (locked ? MF_GRAYED : MF_ENABLED));
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    ::TrackPopupMenuEx(mnuContext, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
+}
+
+void frmMain::CloseSeveral(bool keepMenuTab) {
+    const int n = btnTab.Count();
+    std::vector<bool> locked(static_cast<size_t>(std::max(n, 0)));
+    for (int t = 0; t < n; ++t) {
+        const LinkPtr node = RecordAtTab(WinList, t);
+        locked[static_cast<size_t>(t)] = node && node->Locked;
+    }
+    const auto kept = keepMenuTab ? std::optional<int>(MenuTab) : std::nullopt;
+    for (int p : CloseSeveralTabs(locked, kept)) CloseTab(p);
+}
+
+void frmMain::SetTabRead() {
+    if (!CurNode) return;
+    try {
+        LinkPtr node = CurNode;
+        btnTab.SetItemText(CurIndex - 1, node->Title);
+        btnTab.HilightItem(CurIndex - 1, false);
+        wchar_t caption[512] = {};
+        ::GetWindowTextW(hwnd(), caption, static_cast<int>(std::size(caption)));
+        SetTrayTip(caption);
+        SetMaximizeBox(MaximizeBoxWanted(AppSettings().org_AutoSize));
+        node->MsgNum = 0;
+        ::SetFocus(ToHwnd(node->sayHwnd));
+    } catch (const std::exception& e) {
+        Sh(L"SetTabRead\r\n" + Describe(e));
+    } catch (...) {
+        Sh(L"SetTabRead\r\n");
+    }
+}
+
+void frmMain::SetMaximizeBox(bool wanted) {
+    const LONG_PTR style = ::GetWindowLongPtrW(hwnd(), GWL_STYLE);
+    const LONG_PTR next = wanted ? (style | WS_MAXIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));
+    if (next == style) return;
+    ::SetWindowLongPtrW(hwnd(), GWL_STYLE, next);
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void frmMain::SetCaption(const std::wstring& text) {
+    if (hwnd()) ::SetWindowTextW(hwnd(), text.c_str());
+}
+
+// --- tray state ------------------------------------------------------------------
+
+void frmMain::ShowInTaskBar(bool show) {
+    try {
+        LONG_PTR exStyle = ::GetWindowLongPtrW(hwnd(), GWL_EXSTYLE);
+        AppState& app = App();
+        if (show) {
+            exStyle |= WS_EX_APPWINDOW;
+            ApplyTaskbarVisibility(exStyle, true);
+            ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
+            const LONG_PTR style = ::GetWindowLongPtrW(hwnd(), GWL_STYLE);
+            if (style & WS_MAXIMIZE)
+                app.ShowState = 2;
+            else if (!(style & WS_MINIMIZE))
+                app.ShowState = 0;
+        } else {
+            // Set first: the minimise below runs the resize handling, which
+            // must not send the window to the tray a second time.
+            app.ShowState = 1;
+            ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            exStyle &= ~static_cast<LONG_PTR>(WS_EX_APPWINDOW);
+            ApplyTaskbarVisibility(exStyle, false);
+        }
+    } catch (...) {
+        Sh(L"ShowInTaskBar");
+    }
+}
+
+// The taskbar lists unowned windows and windows with WS_EX_APPWINDOW. While
+// in the tray the main window is owned by a hidden tool window and loses
+// WS_EX_APPWINDOW, so it has no button; it stays "visible" (minimised).
+void frmMain::ApplyTaskbarVisibility(LONG_PTR exStyle, bool show) {
+    ::ShowWindow(hwnd(), SW_HIDE);
+    ::SetWindowLongPtrW(hwnd(), GWL_EXSTYLE, exStyle);
+    HWND owner = show ? nullptr : trayOwner_.get();
+    ::SetWindowLongPtrW(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+    ::ShowWindow(hwnd(), SW_SHOWNA);
+}
+
+// --- close and unload ----------------------------------------------------------------
+
+void frmMain::Form_QueryUnload() {
+    if (unloaded_ || closing_) return;
+    const Settings& s = AppSettings();
+    if (!ExitRequested && s.tray_CloseTray != 0) {
+        if (App().ShowState != 1) ShowInTaskBar(false);
+        return;
+    }
+    if (s.org_ExitMsg != 0) {
+        closing_ = true;  // a second close while the question is open is ignored
+        StopShellWatch();
+        const int answer = ::MessageBoxW(hwnd(), L"确定要退出么?所有聊天窗口都会还原到原来的大小与位置。",
+                                         L"确认？", MB_YESNO | MB_ICONQUESTION);
+        closing_ = false;
+        if (answer != IDYES) {
+            ExitRequested = false;
+            StartShellWatch();
+            return;
+        }
+    }
+    closing_ = true;
+    ExitSequence();
+    Unload();
+}
+
+bool frmMain::ExitSequence() {
+    try {
+        if (!::IsWindowVisible(hwnd())) ShowInTaskBar(App().ShowState == 1);
+    } catch (...) {
+    }
+    try {
+        SaveWindowGeometry(hwnd());
+    } catch (...) {
+    }
+    try {
+        StopShellWatch();
+    } catch (...) {
+    }
+    GiveBackAll();
+    return true;
+}
+
+void frmMain::GiveBackAll() {
+    if (WinList) {
+        // A PopWin that cannot remove its record must not keep us here.
+        for (int guard = WinList->Count + 1; WinList->Count > 0 && guard > 0; --guard) {
+            const int before = WinList->Count;
+            try {
+                PopWin(0);
+            } catch (...) {
+            }
+            if (WinList->Count >= before) break;
+        }
+    }
+    // Whatever is still inside picWin goes back to the desktop before our
+    // window (and with it every child) is destroyed.
+    ReleaseAllForEmergency();
+}
+
+void frmMain::Unload() {
+    unloaded_ = true;
+    try {
+        UnregisterTabKeys();
+    } catch (...) {
+    }
+    try {
+        RemoveTrayIcon();
+    } catch (...) {
+    }
+    ::DestroyWindow(hwnd());
+}
+
+// --- messages ------------------------------------------------------------------------
+
+void frmMain::OnCommand(UINT id) {
+    switch (id) {
+    case mnuPop:
+        StopShellWatch();
+        PopWin(MenuTab);
+        StartShellWatch();
+        break;
+    case mnuLock: {
+        const bool checked = !(::GetMenuState(mnuContext, mnuLock, MF_BYCOMMAND) & MF_CHECKED);
+        ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+        if (LinkPtr node = RecordAtTab(WinList, MenuTab)) node->Locked = checked;
+        break;
+    }
+    case mnuClose:
+        CloseTab(MenuTab);
+        break;
+    case mnuCloseAll:
+    case mnuCloseAll2:
+        CloseSeveral(false);
+        break;
+    case mnuCloseOther:
+        CloseSeveral(true);
+        break;
+    case mnuShow:
+        ShowInTaskBar(App().ShowState == 1);
+        break;
+    case mnuExit:
+        ExitRequested = true;
+        ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
+        break;
+    case mnuSet:
+    case mnuSet2:
+    case mnuAbout:
+    case mnuAbout2:
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::OnTimer(UINT_PTR id) {
+    switch (id) {
+    case kTmrChkWin:
+        if (WinList) tmrChkWin_Timer();  // also ticks inside start-up's message boxes
+        break;
+    case kTmrChkMsg:
+        tmrChkMsg_Timer();
+        break;
+    case kTmrKillTip:
+        ::KillTimer(hwnd(), kTmrKillTip);
+        KillTrayBalloon();
+        break;
+    case kTmrSetFocus:
+        ::KillTimer(hwnd(), kTmrSetFocus);
+        SetQQFocus();
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        switch (msg) {
+        case WM_SIZE:
+            // Before the load has finished, start-up step 8 does the layout.
+            if (loaded_) Form_Resize();
+            return 0;
+        case WM_CLOSE:
+            if (loaded_) Form_QueryUnload();
+            return 0;
+        case WM_COMMAND:
+            if (lParam == 0) OnCommand(LOWORD(wParam));
+            return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
+        case WM_ENDSESSION:
+            if (wParam && !unloaded_) {
+                // The session ends without a close request: the captured
+                // windows must still reach the desktop again.
+                unloaded_ = true;
+                ExitSequence();
+                try {
+                    UnregisterTabKeys();
+                    RemoveTrayIcon();
+                } catch (...) {
+                }
+            }
+            return 0;
+        case WM_DESTROY:
+            for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg, kTmrKillTip, kTmrSetFocus}) ::KillTimer(hwnd(), id);
+            HideNumer();
+            ::PostQuitMessage(0);
+            return 0;
+        default:
+            // A restarted shell forgets every tray icon.
+            if (IsTaskbarCreatedMessage(msg)) AppTray().ReAddTrayIcon();
+            break;
+        }
+    } catch (...) {
+        // Nothing may leave a window procedure.
+    }
+    return DefaultProc(msg, wParam, lParam);
+}
+
+void frmMain::OnFinalMessage() noexcept {
+    if (g_main == this) g_main = nullptr;
+}
+
+}  // namespace varnu
