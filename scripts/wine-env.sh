@@ -4,6 +4,7 @@ root=${root:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+WINE_BIN=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 WINESERVER_BIN=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 started_xvfb=""
 
@@ -21,6 +22,9 @@ varnu_env_up() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     timeout 300 wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager on the virtual display, Wine waits for one on
+    # every show and hide; unmanaged windows draw their own frames at once.
+    timeout 60 "${WINE_BIN:-wine}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   fi
   "$WINESERVER_BIN" -p >/dev/null 2>&1 || true
 }
