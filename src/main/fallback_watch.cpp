@@ -1,0 +1,278 @@
+#include "main/fallback_watch.h"
+
+#include <algorithm>
+
+#include "win32/winapi.h"
+
+namespace varnu {
+
+namespace {
+
+// Out-of-context callbacks carry no context pointer, only the hook handle;
+// this table leads from the handle to the window to notify. Callbacks arrive
+// on the thread that installed the hook, but two watches may live on two
+// threads, hence the lock.
+struct HookRoute {
+    HWINEVENTHOOK hook;
+    HWND target;
+    unsigned generation;
+    bool includeOwnProcess;
+};
+
+SRWLOCK g_routesLock = SRWLOCK_INIT;
+std::vector<HookRoute> g_routes;
+unsigned g_nextGeneration = 0;  // under g_routesLock
+
+// The notice's wParam: the run's generation above the event code.
+constexpr unsigned kEventBits = 3;
+constexpr WPARAM kEventMask = (WPARAM{1} << kEventBits) - 1;
+
+std::optional<HookRoute> FindRoute(HWINEVENTHOOK hook) noexcept {
+    ::AcquireSRWLockShared(&g_routesLock);
+    std::optional<HookRoute> found;
+    for (const HookRoute& route : g_routes) {
+        if (route.hook == hook) {
+            found = route;
+            break;
+        }
+    }
+    ::ReleaseSRWLockShared(&g_routesLock);
+    return found;
+}
+
+void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,
+                         DWORD, DWORD) noexcept {
+    if (!hwnd) return;
+    WindowEvent kind;
+    switch (event) {
+    case EVENT_OBJECT_CREATE: kind = WindowEvent::Created; break;
+    case EVENT_OBJECT_SHOW: kind = WindowEvent::Shown; break;
+    case EVENT_OBJECT_NAMECHANGE: kind = WindowEvent::Renamed; break;
+    case EVENT_SYSTEM_FOREGROUND: kind = WindowEvent::Foreground; break;
+    default: return;
+    }
+    if (kind != WindowEvent::Foreground) {
+        // The same events fire for every control, caret and menu on the
+        // desktop; only the window objects of top-level windows matter.
+        if (idObject != OBJID_WINDOW || idChild != CHILDID_SELF) return;
+        if (::GetAncestor(hwnd, GA_PARENT) != ::GetDesktopWindow()) return;
+    }
+    const std::optional<HookRoute> route = FindRoute(hook);
+    if (!route) return;  // a late call for a hook that was just removed
+    if (kind != WindowEvent::Foreground && !route->includeOwnProcess) {
+        // Not every system honours WINEVENT_SKIPOWNPROCESS.
+        DWORD process = 0;
+        ::GetWindowThreadProcessId(hwnd, &process);
+        if (process == ::GetCurrentProcessId()) return;
+    }
+    const WPARAM tag = (static_cast<WPARAM>(route->generation) << kEventBits) |
+                       static_cast<WPARAM>(kind);
+    ::PostMessageW(route->target, FallbackWatch::NoticeMessage(), tag,
+                   reinterpret_cast<LPARAM>(hwnd));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+bool NewWindowTracker::OnEvent(HWND hwnd, WindowEvent event, Clock::time_point now) {
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [hwnd](const Entry& e) { return e.hwnd == hwnd; });
+    switch (event) {
+    case WindowEvent::Created:
+        if (it != entries_.end()) {
+            // The handle was freed and given to a new window.
+            *it = Entry{hwnd, now, now + kWatchFor, std::nullopt};
+            return true;
+        }
+        if (entries_.size() >= 256) {
+            // Every tooltip and menu of every program is born too; keep
+            // only what is still being watched.
+            entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                          [now](const Entry& e) { return e.watchUntil < now; }),
+                           entries_.end());
+        }
+        entries_.push_back(Entry{hwnd, now, now + kWatchFor, std::nullopt});
+        return true;
+    case WindowEvent::Shown:
+    case WindowEvent::Renamed:
+        if (it == entries_.end()) return false;
+        it->watchUntil = std::max(it->watchUntil, now + kWatchFor);
+        return true;
+    case WindowEvent::Foreground:
+        break;
+    }
+    return false;
+}
+
+std::vector<HWND> NewWindowTracker::Due(Clock::time_point now,
+                                        const std::function<WindowLook(HWND)>& look) {
+    std::vector<HWND> due;
+    for (auto it = entries_.begin(); it != entries_.end();) {
+        if (now < it->born + kSettle || now > it->watchUntil) {
+            ++it;
+            continue;
+        }
+        WindowLook current = look(it->hwnd);
+        if (!current.exists || !current.topLevel) {
+            // Gone, or somebody made it a child: no new top-level window.
+            it = entries_.erase(it);
+            continue;
+        }
+        // Hidden or owned windows wait: the shell, too, reports a window
+        // only once it shows, and never an owned one.
+        if (current.visible && !current.owned &&
+            !(it->lastChecked && it->lastChecked->SameForRecognition(current))) {
+            it->lastChecked = std::move(current);
+            due.push_back(it->hwnd);
+        }
+        ++it;
+    }
+    return due;
+}
+
+bool NewWindowTracker::Watching(Clock::time_point now) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [now](const Entry& e) { return e.watchUntil >= now; });
+}
+
+void NewWindowTracker::Forget(HWND hwnd) {
+    entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                  [hwnd](const Entry& e) { return e.hwnd == hwnd; }),
+                   entries_.end());
+}
+
+bool NewWindowTracker::IsPending(HWND hwnd) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [hwnd](const Entry& e) { return e.hwnd == hwnd; });
+}
+
+WindowLook ReadWindowLook(HWND hwnd) {
+    WindowLook look;
+    look.exists = hwnd != nullptr && ::IsWindow(hwnd) != FALSE;
+    if (!look.exists) return look;
+    look.style = static_cast<std::uint32_t>(::GetWindowLongPtrW(hwnd, GWL_STYLE));
+    look.exStyle = static_cast<std::uint32_t>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE));
+    look.visible = (look.style & WS_VISIBLE) != 0;
+    look.owned = ::GetWindow(hwnd, GW_OWNER) != nullptr;
+    look.topLevel = ::GetAncestor(hwnd, GA_PARENT) == ::GetDesktopWindow();
+    look.title = win32::WindowText(hwnd);
+    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child && look.children < 32;
+         child = ::GetWindow(child, GW_HWNDNEXT))
+        ++look.children;
+    return look;
+}
+
+// ---------------------------------------------------------------------------
+
+UINT FallbackWatch::NoticeMessage() noexcept {
+    static const UINT message = ::RegisterWindowMessageW(L"VarnuWindowWatchNotice");
+    return message;
+}
+
+bool FallbackWatch::Start(HWND target, bool includeOwnProcess) {
+    Stop();
+    if (!target || NoticeMessage() == 0) return false;
+
+    const DWORD windowFlags =
+        WINEVENT_OUTOFCONTEXT | (includeOwnProcess ? 0 : WINEVENT_SKIPOWNPROCESS);
+    struct Range {
+        DWORD first, last, flags;
+    };
+    // One hook per event: a range would also bring EVENT_OBJECT_DESTROY and
+    // the rest of the object events of every control on the desktop.
+    const Range ranges[] = {
+        {EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, windowFlags},
+        {EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, windowFlags},
+        {EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, windowFlags},
+        {EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, WINEVENT_OUTOFCONTEXT},
+    };
+
+    ::AcquireSRWLockExclusive(&g_routesLock);
+    generation_ = ++g_nextGeneration;
+    ::ReleaseSRWLockExclusive(&g_routesLock);
+    target_ = target;
+
+    for (const Range& range : ranges) {
+        // The route must exist before the first callback can run; callbacks
+        // are delivered on this thread, so none runs before we return to the
+        // message loop.
+        HWINEVENTHOOK hook = ::SetWinEventHook(range.first, range.last, nullptr, &OnWinEvent, 0, 0,
+                                               range.flags);
+        if (!hook) continue;
+        ::AcquireSRWLockExclusive(&g_routesLock);
+        try {
+            g_routes.push_back({hook, target, generation_, includeOwnProcess});
+        } catch (...) {
+            ::ReleaseSRWLockExclusive(&g_routesLock);
+            ::UnhookWinEvent(hook);
+            continue;
+        }
+        ::ReleaseSRWLockExclusive(&g_routesLock);
+        try {
+            hooks_.emplace_back(hook);
+        } catch (...) {
+            ::UnhookWinEvent(hook);
+        }
+    }
+    running_ = !hooks_.empty();
+    return running_;
+}
+
+void FallbackWatch::Stop() noexcept {
+    if (!hooks_.empty()) {
+        ::AcquireSRWLockExclusive(&g_routesLock);
+        g_routes.erase(std::remove_if(g_routes.begin(), g_routes.end(),
+                                      [this](const HookRoute& route) {
+                                          for (const auto& hook : hooks_)
+                                              if (hook.get() == route.hook) return true;
+                                          return false;
+                                      }),
+                       g_routes.end());
+        ::ReleaseSRWLockExclusive(&g_routesLock);
+        hooks_.clear();
+    }
+    if (running_) {
+        // Notices already queued belong to the ended run.
+        ::AcquireSRWLockExclusive(&g_routesLock);
+        generation_ = ++g_nextGeneration;
+        ::ReleaseSRWLockExclusive(&g_routesLock);
+    }
+    running_ = false;
+    if (polling_ && target_) ::KillTimer(target_, kPollTimerId);
+    polling_ = false;
+}
+
+std::optional<FallbackNotice> FallbackWatch::Decode(UINT msg, WPARAM wParam,
+                                                    LPARAM lParam) const noexcept {
+    if (!running_ || msg != NoticeMessage() || msg == 0) return std::nullopt;
+    if ((wParam >> kEventBits) != generation_) return std::nullopt;
+    const auto code = static_cast<unsigned>(wParam & kEventMask);
+    if (code < static_cast<unsigned>(WindowEvent::Created) ||
+        code > static_cast<unsigned>(WindowEvent::Foreground))
+        return std::nullopt;
+    return FallbackNotice{static_cast<WindowEvent>(code), reinterpret_cast<HWND>(lParam)};
+}
+
+}  // namespace varnu
+
+namespace varnu {
+
+void FallbackWatch::Note(const FallbackNotice& notice) {
+    if (!running_ || notice.event == WindowEvent::Foreground) return;
+    if (tracker_.OnEvent(notice.hwnd, notice.event, NewWindowTracker::Clock::now()) && !polling_)
+        polling_ = ::SetTimer(target_, kPollTimerId, kPollIntervalMs, nullptr) != 0;
+}
+
+std::vector<HWND> FallbackWatch::Poll() {
+    if (!running_) return {};
+    const auto now = NewWindowTracker::Clock::now();
+    std::vector<HWND> due = tracker_.Due(now, &ReadWindowLook);
+    if (!tracker_.Watching(now) && polling_) {
+        ::KillTimer(target_, kPollTimerId);
+        polling_ = false;
+    }
+    return due;
+}
+
+}  // namespace varnu

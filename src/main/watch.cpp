@@ -1,0 +1,282 @@
+// The window event watch: the main window's replacement window procedure
+// (shell notices, hot keys, tray, frame tracking and the hook library's
+// notices), its WinEvent stand-in where the shell sends nothing, the check of
+// the selected chat window, and the installation of the hook library.
+#include "main/watch.h"
+
+#include <exception>
+#include <string>
+
+#include "dialogs/msgbox.h"
+#include "hooklib/hook_messages.h"
+#include "main/core/hot_keys.h"
+#include "main/fallback_watch.h"
+#include "main/hook_messengers.h"
+#include "main/main_window.h"
+#include "main/release_guard.h"
+#include "win32/strconv.h"
+
+namespace varnu {
+
+namespace {
+
+constexpr UINT kWmTrayNotify = 2025;  // the tray icon's callback message
+constexpr UINT kSetFocusDelayMs = 1500;
+
+struct WatchState {
+    HWND main = nullptr;
+    UINT shellHookMsg = 0;
+    WNDPROC oldWndProc = nullptr;
+    // WndProc sits in the window's procedure chain. It may stay there while
+    // the watch is off when somebody subclassed the window after us; it then
+    // only passes messages on.
+    bool installed = false;
+    bool running = false;
+    bool shellRegistered = false;
+    FallbackWatch fallback;
+    // The fallback hears of one activation from several sources (its own
+    // foreground event, WM_ACTIVATE); each change is acted on once.
+    bool haveLastActivated = false;
+    HWND lastActivated = nullptr;
+};
+
+WatchState& State() {
+    static WatchState state;
+    return state;
+}
+
+std::wstring Describe(const std::exception& error) {
+    std::wstring text = win32::Utf8ToWide(error.what());
+    return text.empty() ? std::wstring(L"未知错误") : text;
+}
+
+// Shell code 1: a new top-level window.
+void OnWindowCreated(frmMain& form, HWND window) {
+    if (!form.CheckNewWindow(window)) return;
+    State().fallback.Forget(window);
+    if (App().ShowState == 1) form.ShowInTaskBar(true);
+    if (::IsWindowEnabled(form.hwnd())) ::SetFocus(form.hwnd());
+    form.SetQQFocus();
+}
+
+// Shell codes 4 and 0x8004: another window became the active one.
+void OnWindowActivated(frmMain& form, HWND window) {
+    const bool mainActive = window == form.hwnd();
+    App().MainActive = mainActive;
+    if (mainActive) {
+        form.RegisterTabKeys();
+        if (App().ShowState == 1)
+            ::SetTimer(form.hwnd(), frmMain::kTmrSetFocus, kSetFocusDelayMs, nullptr);
+        else
+            form.SetTabRead();
+    } else {
+        form.UnregisterTabKeys();
+    }
+}
+
+// Activation as the fallback sees it. A captured chat window is not a
+// WS_CHILD and may itself be activated by a click; it is still inside our
+// main window, which therefore counts as the active one.
+void ReportActivation(frmMain& form, HWND window) {
+    WatchState& state = State();
+    if (window && ::GetAncestor(window, GA_ROOT) == form.hwnd()) window = form.hwnd();
+    if (state.haveLastActivated && state.lastActivated == window) return;
+    state.haveLastActivated = true;
+    state.lastActivated = window;
+    OnWindowActivated(form, window);
+}
+
+void OnFallbackNotice(frmMain& form, const FallbackNotice& notice) {
+    if (notice.event == WindowEvent::Foreground)
+        ReportActivation(form, notice.hwnd);
+    else
+        State().fallback.Note(notice);
+}
+
+void OnFallbackPoll(frmMain& form) {
+    for (HWND window : State().fallback.Poll()) {
+        // A check may take a window in, pop up a report or stop the watch.
+        if (!State().running) break;
+        OnWindowCreated(form, window);
+    }
+}
+
+void OnHookNotify(frmMain& form, WPARAM wParam, LPARAM lParam) {
+    const HookNotice notice = DecodeHookNotify(wParam, lParam);
+    switch (notice) {
+    case HookNotice::ShowNumbers: form.ShowNumer(); break;
+    case HookNotice::HideNumbers: form.HideNumer(); break;
+    case HookNotice::StepNext:
+    case HookNotice::StepPrevious:
+        // Without tabs, stepping would select index -1 (or 0 of nothing)
+        // and could make a stale record current.
+        if (form.btnTab.Count() > 0) form.StepSelection(notice == HookNotice::StepNext);
+        break;
+    case HookNotice::None: break;
+    }
+}
+
+void Dispatch(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) {
+    WatchState& state = State();
+    if (state.shellHookMsg != 0 && msg == state.shellHookMsg) {
+        HWND window = reinterpret_cast<HWND>(lParam);
+        if (wParam == HSHELL_WINDOWCREATED)
+            OnWindowCreated(form, window);
+        else if (wParam == HSHELL_WINDOWACTIVATED || wParam == HSHELL_RUDEAPPACTIVATED)
+            OnWindowActivated(form, window);
+        return;
+    }
+    if (const auto notice = state.fallback.Decode(msg, wParam, lParam)) {
+        OnFallbackNotice(form, *notice);
+        return;
+    }
+    switch (msg) {
+    case WM_HOTKEY: form.KeyFunctions(wParam); break;
+    case kWmTrayNotify: form.TrayAction(lParam); break;
+    case WM_NCMOUSEMOVE:
+    case WM_NCLBUTTONDOWN: App().FrameTracking = true; break;
+    case WM_LBUTTONUP:
+    case WM_NCMOUSELEAVE: App().FrameTracking = false; break;
+    case WM_HOOKNOTIFY: OnHookNotify(form, wParam, lParam); break;
+    case WM_TIMER:
+        if (wParam == FallbackWatch::kPollTimerId) OnFallbackPoll(form);
+        break;
+    case WM_ACTIVATE:
+        // The fallback's foreground event skips nothing, but it comes later
+        // and not at all on some systems; the window's own activation is
+        // certain. Deactivation names the window being activated, if known.
+        if (state.fallback.Running())
+            ReportActivation(form, LOWORD(wParam) != WA_INACTIVE ? form.hwnd()
+                                                                 : reinterpret_cast<HWND>(lParam));
+        break;
+    default: break;
+    }
+}
+
+// The window is being destroyed while still watched (no regular stop
+// happened): leave nothing behind that points at it.
+void TearDown(HWND hwnd) noexcept {
+    WatchState& state = State();
+    state.fallback.Stop();
+    if (state.running) ::DeregisterShellHookWindow(hwnd);
+    state.running = false;
+    if (state.installed &&
+        ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&WndProc))
+        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.oldWndProc));
+    state.installed = false;
+    state.main = nullptr;
+}
+
+}  // namespace
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    WatchState& state = State();
+    // Taken now: a handler below may stop the watch and clear it.
+    const WNDPROC next = state.oldWndProc;
+    if (!next || hwnd != state.main) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+
+    if (state.running) {
+        frmMain* form = MainWindow();
+        if (form && form->hwnd() == hwnd) {
+            try {
+                Dispatch(*form, msg, wParam, lParam);
+            } catch (const std::exception& error) {
+                Sh(L"WndProc\r\n" + Describe(error));
+                return 0;
+            } catch (...) {
+                Sh(L"WndProc\r\n未知错误");
+                return 0;
+            }
+        }
+    }
+    if (msg == WM_NCDESTROY) TearDown(hwnd);
+    return ::CallWindowProcW(next, hwnd, msg, wParam, lParam);
+}
+
+UINT ShellHookMsg() noexcept { return State().shellHookMsg; }
+WNDPROC OldWndProc() noexcept { return State().installed ? State().oldWndProc : nullptr; }
+bool ShellWatchRunning() noexcept { return State().running; }
+bool ShellHookRegistered() noexcept { return State().running && State().shellRegistered; }
+bool FallbackWatchRunning() noexcept { return State().fallback.Running(); }
+
+// ---------------------------------------------------------------------------
+
+void frmMain::StartShellWatch() {
+    WatchState& state = State();
+    HWND main = hwnd();
+    if (state.running || !main) return;
+
+    state.shellHookMsg = ::RegisterWindowMessageW(L"SHELLHOOK");
+    state.shellRegistered = ::RegisterShellHookWindow(main) != FALSE;
+    if (!state.installed || state.main != main) {
+        state.main = main;
+        state.oldWndProc = reinterpret_cast<WNDPROC>(
+            ::SetWindowLongPtrW(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WndProc)));
+        state.installed = state.oldWndProc != nullptr;
+    }
+    state.running = state.installed;
+    state.haveLastActivated = false;
+    // Where the shell stays silent, new windows must still be noticed. The
+    // fallback runs only then, so a window is never reported twice.
+    if (state.running && !state.shellRegistered) state.fallback.Start(main);
+}
+
+void frmMain::StopShellWatch() {
+    WatchState& state = State();
+    if (!state.running) return;
+    state.running = false;
+    state.fallback.Stop();
+    ::DeregisterShellHookWindow(state.main);
+    // Put the old procedure back only while ours is on top; otherwise the
+    // later subclass would be cut out, and WndProc stays as a pass-through.
+    if (state.installed &&
+        ::GetWindowLongPtrW(state.main, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&WndProc)) {
+        ::SetWindowLongPtrW(state.main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.oldWndProc));
+        state.installed = false;
+    }
+}
+
+void frmMain::tmrChkWin_Timer() {
+    try {
+        if (!CurNode) return;
+        HWND window = ToHwnd(CurNode->hWnd);
+        if (::IsWindow(window)) {
+            if (App().ShowState == 0)
+                AdjustQQWindow();
+            else if (App().ShowState == 2)
+                Form_Resize();
+            return;
+        }
+        // The messenger closed the selected window itself: drop its tab and
+        // record; there is nothing left to give back.
+        const int index = CurIndex;
+        WinList->delNode(index);
+        ReleaseGuardRemove(window);
+        btnTab.DelItem(index - 1);
+        ShowMsg();
+    } catch (...) {
+        Sh(L"tmrChkWin_Timer");
+    }
+}
+
+void frmMain::HookMessengersAtStartup() {
+    HookReport report;
+    try {
+        report = HookMessengers(hwnd());
+    } catch (...) {
+        return;
+    }
+    // Without the library only the Ctrl and wheel gestures inside chat
+    // windows are lost; say so once and run on.
+    switch (report.library) {
+    case HookLibraryState::LibraryMissing:
+        Sh(L"HookMessengers\r\n无法加载 Varnu.dll，聊天窗口中的 Ctrl 键和滚轮切换将不可用。");
+        break;
+    case HookLibraryState::ExportMissing:
+        Sh(L"HookMessengers\r\nVarnu.dll 中没有 InitHook，聊天窗口中的 Ctrl 键和滚轮切换将不可用。");
+        break;
+    default: break;
+    }
+}
+
+}  // namespace varnu

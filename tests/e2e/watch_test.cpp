@@ -1,0 +1,274 @@
+// The window event watch seen from outside: conversation windows that open
+// while Varnu runs are taken in, other windows are left alone, a window the
+// messenger closes loses its tab, the shell's notice takes the window it
+// names, and a hung messenger does not stop the tabs of another one.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "harness.h"
+#include "win32/strconv.h"
+
+namespace {
+
+using namespace e2e;
+using sim::Kind;
+
+constexpr UINT kHookNotify = 2140;
+constexpr UINT kMnuPop = 110;  // the tab menu's "分离"
+
+constexpr wchar_t kIni[] =
+    L"[Settings]\r\n"
+    L"tray_AutoMin=0\r\n"
+    L"tray_CloseTray=0\r\n"
+    L"org_ExitMsg=0\r\n"
+    L"org_AutoRun=0\r\n"
+    L"org_AutoSwitch=0\r\n"
+    L"hot_Enabled=0\r\n"
+    L"win_Status=0\r\n"
+    L"win_X=0\r\n"
+    L"win_Y=0\r\n";
+
+// Tab texts pass through the ANSI code page; compare what survives it, so
+// the tests also hold where Chinese text does not.
+std::wstring Ansi(std::wstring_view text) { return win32::AnsiToWide(win32::WideToAnsi(text)); }
+std::vector<std::wstring> AnsiAll(std::vector<std::wstring> texts) {
+    for (auto& t : texts) t = Ansi(t);
+    return texts;
+}
+
+bool Taken(HWND window, HWND main) {
+    return Parent(window) != nullptr && ::GetAncestor(window, GA_ROOT) == main;
+}
+
+bool OnDesktop(HWND window) { return Ancestor(window, GA_PARENT) == ::GetDesktopWindow(); }
+
+// Varnu answering its messages within `timeoutMs`.
+bool Responsive(HWND main, UINT timeoutMs = 1000) {
+    DWORD_PTR result = 0;
+    return ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+class WatchTest : public ::testing::Test {
+protected:
+    void StartVarnu() {
+        folder_.WriteIni(kIni);
+        varnu_ = std::make_unique<VarnuApp>(folder_);
+        main_ = varnu_->WaitForMainWindow(10000ms);
+        ASSERT_NE(main_, nullptr);
+        // The watch starts late in the load; the window shows at its very end.
+        ASSERT_TRUE(WaitUntil([&] { return IsVisible(main_); }, 10000ms));
+        tabs_ = std::make_unique<RemoteTabs>(varnu_->TabWindow());
+        ASSERT_NE(tabs_->Hwnd(), nullptr);
+    }
+
+    void TearDown() override {
+        if (varnu_ && main_ && ::IsWindow(main_)) {
+            EXPECT_EQ(WaitForErrorBox(varnu_->Id(), 0ms), nullptr) << "an error box is open";
+        }
+    }
+
+    // Taken in and its tab added (the window gets its new parent before its
+    // tab appears, so both are awaited).
+    bool WaitTaken(HWND window, int tabCount, Millis timeout = kDefaultWait) {
+        return WaitUntil([&] { return Taken(window, main_) && tabs_->Count() == tabCount; }, timeout);
+    }
+    bool WaitTabCount(int tabCount, Millis timeout = kDefaultWait) {
+        return WaitUntil([&] { return tabs_->Count() == tabCount; }, timeout, 10ms);
+    }
+
+    void PostShellNotice(WPARAM code, HWND window) const {
+        ::PostMessageW(main_, ::RegisterWindowMessageW(L"SHELLHOOK"), code,
+                       reinterpret_cast<LPARAM>(window));
+    }
+
+    ProgramFolder folder_;
+    Simulator messenger_;
+    std::unique_ptr<VarnuApp> varnu_;
+    std::unique_ptr<RemoteTabs> tabs_;
+    HWND main_ = nullptr;
+};
+
+TEST_F(WatchTest, ConversationWindowsOpenedLaterAreTakenIn) {
+    StartVarnu();
+    ASSERT_EQ(tabs_->Count(), 0);
+
+    const SimWindow classic = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(classic.top, 1));
+    const SimWindow qq2009 = messenger_.Open(Kind::TXGui, L"李四");
+    ASSERT_TRUE(WaitTaken(qq2009.top, 2));
+    const SimWindow hi = messenger_.Open(Kind::BaseGui, L"王五");
+    ASSERT_TRUE(WaitTaken(hi.top, 3));
+
+    // Titled only after it appeared.
+    const SimWindow late = messenger_.Open(Kind::Classic, L"");
+    ASSERT_TRUE(late);
+    Pause(300ms);
+    EXPECT_FALSE(Taken(late.top, main_));
+    ASSERT_TRUE(messenger_.SetTitle(late.top, L"与 赵六 交谈中"));
+    EXPECT_TRUE(WaitTaken(late.top, 4));
+
+    EXPECT_EQ(AnsiAll(tabs_->Captions()), AnsiAll({L"张三", L"李四", L"王五", L"赵六"}));
+    // The newest conversation is the one shown.
+    EXPECT_EQ(tabs_->Selected(), 3);
+    EXPECT_TRUE(WaitUntil([&] { return Ansi(Caption(main_)) == Ansi(L"赵六 - Varnu"); }));
+}
+
+TEST_F(WatchTest, OtherWindowsOpenedLaterStayOnTheDesktop) {
+    StartVarnu();
+    const SimWindow owned = messenger_.Open(Kind::Classic, L"与 张三 交谈中",
+                                            SimOpen().WithOptions(sim::Option::kOwned));
+    const SimWindow typing = messenger_.Open(Kind::Classic, L"李四 - 正在输入");
+    const SimWindow manager = messenger_.Open(Kind::TXGui, L"消息管理器");
+    const SimWindow stranger = messenger_.Open(Kind::Other, L"与 王五 交谈中");
+    ASSERT_TRUE(owned && typing && manager && stranger);
+
+    // A conversation opened afterwards proves the watch had its chance.
+    const SimWindow marker = messenger_.Open(Kind::Classic, L"与 赵六 交谈中");
+    ASSERT_TRUE(WaitTaken(marker.top, 1));
+    Pause(500ms);
+
+    for (HWND w : {owned.top, typing.top, manager.top, stranger.top}) {
+        SCOPED_TRACE(Caption(w));
+        EXPECT_TRUE(OnDesktop(w));
+        EXPECT_TRUE(IsVisible(w));
+    }
+    EXPECT_EQ(AnsiAll(tabs_->Captions()), AnsiAll({L"赵六"}));
+}
+
+TEST_F(WatchTest, SelectedWindowClosedByTheMessengerLosesItsTab) {
+    StartVarnu();
+    const SimWindow first = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(first.top, 1));
+    const SimWindow second = messenger_.Open(Kind::Classic, L"与 李四 交谈中");
+    ASSERT_TRUE(WaitTaken(second.top, 2));
+    ASSERT_EQ(tabs_->Selected(), 1);
+
+    ASSERT_TRUE(messenger_.Destroy(second.top));
+    const auto gone = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitTabCount(1, 2000ms));
+    // One or two ticks of the 100 ms check, with room for a slow machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - gone, 1000ms);
+    EXPECT_EQ(AnsiAll(tabs_->Captions()), AnsiAll({L"张三"}));
+    EXPECT_EQ(tabs_->Selected(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return Ansi(Caption(main_)) == Ansi(L"张三 - Varnu"); }));
+    EXPECT_TRUE(Taken(first.top, main_)) << "the other conversation stays captured";
+
+    // The last one: back to the empty notice, the window stays.
+    ASSERT_TRUE(messenger_.Destroy(first.top));
+    ASSERT_TRUE(WaitTabCount(0, 2000ms));
+    EXPECT_TRUE(WaitUntil([&] { return Caption(main_).rfind(L"Varnu Ver", 0) == 0; }));
+    EXPECT_TRUE(varnu_->Proc().IsRunning());
+    EXPECT_TRUE(Responsive(main_));
+}
+
+TEST_F(WatchTest, ShellNoticeTakesTheWindowItNames) {
+    StartVarnu();
+    // Never shown, so only a notice naming it can bring it in.
+    const SimWindow hidden = messenger_.Open(Kind::Classic, L"与 张三 交谈中",
+                                             SimOpen().WithOptions(sim::Option::kHidden));
+    const SimWindow other = messenger_.Open(Kind::Other, L"与 李四 交谈中",
+                                            SimOpen().WithOptions(sim::Option::kHidden));
+    ASSERT_TRUE(hidden && other);
+    Pause(500ms);
+    ASSERT_TRUE(OnDesktop(hidden.top));
+
+    // Codes other than "created" do not capture.
+    PostShellNotice(2, hidden.top);  // HSHELL_WINDOWDESTROYED
+    PostShellNotice(4, hidden.top);
+    PostShellNotice(1, other.top);
+    Pause(400ms);
+    EXPECT_TRUE(OnDesktop(hidden.top));
+    EXPECT_TRUE(OnDesktop(other.top));
+    EXPECT_EQ(tabs_->Count(), 0);
+
+    PostShellNotice(1, hidden.top);
+    ASSERT_TRUE(WaitTaken(hidden.top, 1));
+    EXPECT_EQ(AnsiAll(tabs_->Captions()), AnsiAll({L"张三"}));
+
+    // A second notice for a window already taken does nothing.
+    PostShellNotice(1, hidden.top);
+    Pause(400ms);
+    EXPECT_EQ(tabs_->Count(), 1);
+    EXPECT_TRUE(Taken(hidden.top, main_));
+}
+
+TEST_F(WatchTest, WindowGivenBackByPopIsNotTakenAgain) {
+    StartVarnu();
+    const SimWindow chat = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(chat.top, 1));
+
+    ::PostMessageW(main_, WM_COMMAND, kMnuPop, 0);  // "分离" on tab 0
+    ASSERT_TRUE(WaitUntil([&] { return OnDesktop(chat.top); }));
+    EXPECT_TRUE(WaitTabCount(0));
+
+    // What a conversation does next (a new title, hiding and showing) does
+    // not make it a new window.
+    ASSERT_TRUE(messenger_.SetTitle(chat.top, L"与 李四 交谈中"));
+    ASSERT_TRUE(messenger_.Hide(chat.top));
+    ASSERT_TRUE(messenger_.Show(chat.top, SW_SHOW));
+    Pause(800ms);
+    EXPECT_TRUE(OnDesktop(chat.top));
+    EXPECT_EQ(tabs_->Count(), 0);
+
+    // The watch itself is running again.
+    const SimWindow next = messenger_.Open(Kind::Classic, L"与 王五 交谈中");
+    EXPECT_TRUE(WaitTaken(next.top, 1));
+}
+
+TEST_F(WatchTest, HookNoticesWithoutTabsChangeNothing) {
+    StartVarnu();
+    const std::wstring caption = Caption(main_);
+    for (LPARAM l : {0, 1}) {
+        ::PostMessageW(main_, kHookNotify, 1, l);
+        ::PostMessageW(main_, kHookNotify, 0, l);
+    }
+    ::PostMessageW(main_, kHookNotify, 7, 7);
+    Pause(400ms);
+    EXPECT_TRUE(Responsive(main_));
+    EXPECT_EQ(tabs_->Count(), 0);
+    EXPECT_EQ(tabs_->Selected(), -1);
+    EXPECT_EQ(Caption(main_), caption);
+
+    // And the first conversation after them is shown normally.
+    const SimWindow chat = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(chat.top, 1));
+    EXPECT_TRUE(WaitUntil([&] { return Ansi(Caption(main_)) == Ansi(L"张三 - Varnu"); }));
+}
+
+TEST_F(WatchTest, HungMessengerDoesNotStopTheOtherTabs) {
+    StartVarnu();
+    Simulator hanging;
+    const SimWindow a = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(a.top, 1));
+    const SimWindow b = messenger_.Open(Kind::Classic, L"与 李四 交谈中");
+    ASSERT_TRUE(WaitTaken(b.top, 2));
+    const SimWindow h = hanging.Open(Kind::Classic, L"与 王五 交谈中");
+    ASSERT_TRUE(WaitTaken(h.top, 3));
+
+    // Step off the hung one's tab before it hangs: wheel away = previous.
+    ::PostMessageW(main_, kHookNotify, 1, 1);
+    ASSERT_TRUE(WaitUntil([&] { return tabs_->Selected() == 1; }));
+
+    ASSERT_TRUE(hanging.Hang(6000ms));
+    Pause(200ms);
+    ASSERT_FALSE(hanging.Ping(200));
+
+    const int expected[] = {0, 1, 0, 1};
+    const bool forward[] = {false, true, false, true};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const auto start = std::chrono::steady_clock::now();
+        ::PostMessageW(main_, kHookNotify, 1, forward[i] ? 0 : 1);
+        EXPECT_TRUE(WaitUntil([&] { return tabs_->Selected() == expected[i]; }, 1500ms));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    }
+    EXPECT_TRUE(Responsive(main_));
+    EXPECT_TRUE(WaitUntil([&] { return Ansi(Caption(main_)) == Ansi(L"李四 - Varnu"); }, 1000ms));
+}
+
+}  // namespace
