@@ -1,6 +1,8 @@
 #include "settings/qq_location.h"
 
+#include <objbase.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -80,6 +82,39 @@ std::wstring GetQQPath() try {
     return {};
 } catch (...) {
     return {};
+}
+
+FolderChoice BrowseForFolder(HWND owner) {
+    FolderChoice choice;
+    // The picker is a COM client; a thread that already has COM in another
+    // mode keeps it, and only our own initialisation is undone.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+    PIDLIST_ABSOLUTE root = nullptr;
+    if (FAILED(::SHGetSpecialFolderLocation(owner, CSIDL_DESKTOP, &root))) root = nullptr;
+
+    wchar_t displayName[MAX_PATH] = {};
+    BROWSEINFOW info{};
+    info.hwndOwner = owner;
+    info.pidlRoot = root;
+    info.pszDisplayName = displayName;
+    info.lpszTitle = L"请选择QQ所在的文件夹:";
+    info.ulFlags = BIF_RETURNONLYFSDIRS;
+    PIDLIST_ABSOLUTE picked = ::SHBrowseForFolderW(&info);
+    if (picked) {
+        wchar_t path[MAX_PATH] = {};
+        if (::SHGetPathFromIDListW(picked, path)) {
+            path[MAX_PATH - 1] = L'\0';
+            choice.Path = path;
+        }
+        ::CoTaskMemFree(picked);
+    } else {
+        choice.Cancelled = true;
+    }
+    // The desktop's item list is ours as well.
+    if (root) ::CoTaskMemFree(root);
+    if (SUCCEEDED(com)) ::CoUninitialize();
+    return choice;
 }
 
 bool IsQQRunning() try {

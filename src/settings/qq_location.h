@@ -12,6 +12,17 @@ namespace varnu {
 // "Software\Tencent\QQ", value "Install"; empty text when there is none.
 std::wstring GetQQPath();
 
+// The folder the user picked in the shell's folder picker, or the cancel.
+struct FolderChoice {
+    std::wstring Path;  // as the shell gives it; empty when cancelled
+    bool Cancelled = false;
+};
+
+// The shell's folder picker, modal over `owner` (the settings dialog), rooted
+// at the desktop and offering file-system folders only. A chosen folder that
+// has no file-system path gives an empty Path with Cancelled false.
+FolderChoice BrowseForFolder(HWND owner);
+
 // Whether a messenger process ("QQ.exe") runs; false when the process list
 // cannot be read.
 bool IsQQRunning();

@@ -5,14 +5,17 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "settings/settings.h"
+#include "win32/strconv.h"
 
 namespace {
 
@@ -224,6 +227,94 @@ TEST(LaunchQQ, AnnouncesAndStartsTheMessengerNamed) {
     varnu::LaunchQQ(nullptr, [&balloons] { ++balloons; });
     EXPECT_EQ(balloons, 2);
     varnu::LaunchQQ(nullptr, nullptr);  // no balloon operation given
+}
+
+// Answers the folder picker from another thread: picks `folder` (when not
+// empty) and confirms, or cancels. Remembers what the picker showed.
+class PickerDriver {
+public:
+    explicit PickerDriver(std::wstring folder) : folder_(std::move(folder)) {
+        thread_ = std::thread([this] {
+            for (int i = 0; i < 500 && !stop_; ++i) {
+                if (HWND picker = FindPicker()) {
+                    owner_ = ::GetWindow(picker, GW_OWNER);
+                    if (folder_.empty()) {
+                        ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                    } else {
+                        ::SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+                        ::PostMessageW(picker, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                    }
+                    found_ = true;
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
+    }
+    ~PickerDriver() {
+        stop_ = true;
+        thread_.join();
+    }
+    bool Found() const { return found_; }
+    HWND Owner() const { return owner_; }
+
+private:
+    // A visible dialog of this process that carries the picker's title text.
+    static HWND FindPicker() {
+        HWND found = nullptr;
+        ::EnumWindows(
+            [](HWND hwnd, LPARAM lp) -> BOOL {
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(hwnd, &pid);
+                wchar_t cls[16] = {};
+                ::GetClassNameW(hwnd, cls, 16);
+                if (pid != ::GetCurrentProcessId() || !::IsWindowVisible(hwnd) || wcscmp(cls, L"#32770") != 0)
+                    return TRUE;
+                for (HWND child = ::FindWindowExW(hwnd, nullptr, nullptr, nullptr); child;
+                     child = ::FindWindowExW(hwnd, child, nullptr, nullptr)) {
+                    wchar_t text[64] = {};
+                    ::GetWindowTextW(child, text, 64);
+                    if (wcscmp(text, L"请选择QQ所在的文件夹:") == 0) {
+                        *reinterpret_cast<HWND*>(lp) = hwnd;
+                        return FALSE;
+                    }
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
+    std::wstring folder_;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> found_{false};
+    std::atomic<HWND> owner_{nullptr};
+    std::thread thread_;
+};
+
+TEST(BrowseForFolder, CancelGivesNothingAndAPickGivesThePlainFolder) {
+    HWND owner = ::CreateWindowExW(0, L"Static", L"settings", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
+                                   nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    {
+        PickerDriver driver(L"");
+        const varnu::FolderChoice choice = varnu::BrowseForFolder(owner);
+        ASSERT_TRUE(driver.Found()) << "the picker with its title did not appear";
+        EXPECT_EQ(driver.Owner(), owner);
+        EXPECT_TRUE(choice.Cancelled);
+        EXPECT_EQ(choice.Path, L"");
+    }
+    {
+        const std::wstring folder = TempFolder();
+        PickerDriver driver(folder);
+        const varnu::FolderChoice choice = varnu::BrowseForFolder(owner);
+        ASSERT_TRUE(driver.Found());
+        EXPECT_FALSE(choice.Cancelled);
+        EXPECT_EQ(_wcsicmp(choice.Path.c_str(), folder.c_str()), 0)
+            << testing::PrintToString(win32::WideToUtf8(choice.Path));
+        ::RemoveDirectoryW(folder.c_str());
+    }
+    ::DestroyWindow(owner);
 }
 
 }  // namespace
