@@ -96,6 +96,8 @@ public:
     void CloseTab(int index);
 
     // --- recognition ------------------------------------------------------
+    // True when the window was taken in. A title that matches but cannot be
+    // cut is reported here ("WndProc", CR LF, description) and not taken.
     bool CheckNewWindow(HWND hwnd);
     void ScanWindows();
 

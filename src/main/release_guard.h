@@ -1,0 +1,49 @@
+#pragma once
+// Crash safety for captured windows. A captured chat window is a child of our
+// picWin; if this process dies with it still inside, the window dies with us
+// or is left stranded without a frame. The guard keeps a small fixed table of
+// what is needed to give each window back (no heap, no list walking), and
+// empties that table back onto the desktop from the unhandled-fault paths and
+// at the end of the session.
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace varnu {
+
+struct ReleaseRecord {
+    HWND hwnd = nullptr;
+    int x = 0, y = 0, width = 0, height = 0;
+    std::uint32_t style = 0;  // GWL_STYLE before capture
+};
+
+// Most windows the table can hold; captures beyond it are simply unguarded.
+inline constexpr std::size_t kReleaseGuardSlots = 256;
+
+// Installs SetUnhandledExceptionFilter, std::set_terminate and a SIGABRT
+// handler that all call ReleaseAllForEmergency. Call once at start-up, before
+// the first capture. Calling it again does nothing.
+void InstallReleaseGuard();
+
+// The window captured windows are children of; a table entry is only given
+// back while the window is still parented there, so a stale entry whose
+// handle was reused by an unrelated window is left alone.
+void SetReleaseGuardContainer(HWND container) noexcept;
+
+// Bookkeeping, called on the user-interface thread when a window is taken in
+// and when it leaves (released, closed or vanished).
+void ReleaseGuardAdd(const ReleaseRecord& record) noexcept;
+void ReleaseGuardRemove(HWND hwnd) noexcept;
+void ReleaseGuardClear() noexcept;
+
+// Gives every guarded window back: no parent and no owner, its former style,
+// place and size. Uses only SetParent, SetWindowLongPtrW and SetWindowPos.
+// Safe from any thread and more than once: each entry is given back at most
+// once. Returns how many windows were given back.
+int ReleaseAllForEmergency() noexcept;
+
+// For tests: the number of windows currently guarded.
+int ReleaseGuardCount() noexcept;
+
+}  // namespace varnu
