@@ -27,6 +27,9 @@ varnu_env_up() {
     timeout 60 "${WINE_BIN:-wine}" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   fi
   "$WINESERVER_BIN" -p >/dev/null 2>&1 || true
+  # The first program in a fresh session pays for Wine's own start-up
+  # (services, explorer); do that here, not inside the first test's time.
+  timeout 120 "$WINE_BIN" cmd.exe /c exit >/dev/null 2>&1 || true
 }
 
 varnu_env_down() {
