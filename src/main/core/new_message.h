@@ -25,8 +25,9 @@ std::wstring BalloonExtract(std::wstring_view text, std::int32_t oldLength);
 // Length-first polling: the cheap length query (WM_GETTEXTLENGTH) is
 // compared with the value it gave last time, and the whole text is read only
 // when it differs or was never queried. The queried length is a different
-// measure from clsLink::Msg (bytes or an upper bound, without the NUL), so
-// the caller keeps it per record; kNeverQueried for a new record.
+// measure from clsLink::Msg (the control's own count, without the NUL), so
+// the caller keeps it per record (clsLink::MsgQueried); kNeverQueried for a
+// new record.
 inline constexpr std::int32_t kNeverQueried = -1;
 bool ShouldReadHistory(std::int32_t lastQueriedLength, std::int32_t queriedLength) noexcept;
 

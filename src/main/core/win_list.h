@@ -28,6 +28,9 @@ public:
     std::int32_t orgW = 0, orgH = 0;  // size given back at release
     std::int32_t Msg = 0;             // history length (characters + 1) when last looked at
     std::int32_t MsgNum = 0;          // unread count shown on the tab
+    // What the history's cheap length query answered when last polled; -1
+    // (never) makes the first poll read the text. Not the same measure as Msg.
+    std::int32_t MsgQueried = -1;
     std::uint32_t winLong = 0;        // GWL_STYLE before capture
     std::int32_t Count = 0;           // head only: number of nodes after it
 

@@ -1,0 +1,198 @@
+#include "main/new_message.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "controls/tabcontrol/tab_control.h"
+#include "main/main_window.h"
+#include "main/tray.h"
+#include "settings/settings.h"
+
+namespace varnu {
+
+namespace {
+
+// The history control is an ANSI window of another program: its byte count
+// and text are asked for in the ANSI form. SMTO_BLOCK keeps other programs'
+// sent messages from running inside the tick while it waits.
+bool SendAnsiBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT& result) {
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &answer))
+        return false;
+    result = static_cast<LRESULT>(answer);
+    return true;
+}
+
+bool SendWideBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(hwnd, msg, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &answer)) return false;
+    result = static_cast<LRESULT>(answer);
+    return true;
+}
+
+// A length the record can hold; a control claiming more is not believed.
+bool QueryHistoryLength(HWND history, UINT timeoutMs, std::int32_t& length) {
+    LRESULT n = 0;
+    if (!SendAnsiBounded(history, WM_GETTEXTLENGTH, 0, 0, timeoutMs, n)) return false;
+    if (n < 0 || n >= std::numeric_limits<std::int32_t>::max()) return false;
+    length = static_cast<std::int32_t>(n);
+    return true;
+}
+
+bool ReadHistoryBytes(HWND history, std::int32_t length, UINT timeoutMs, std::wstring& text) {
+    std::string buffer(static_cast<size_t>(length) + 1, '\0');
+    LRESULT copied = 0;
+    if (!SendAnsiBounded(history, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), timeoutMs,
+                         copied))
+        return false;
+    // All of the buffer, the NULs after the text included: their number is
+    // part of the length the poll compares.
+    const int bytes = static_cast<int>(buffer.size());
+    const int needed = ::MultiByteToWideChar(CP_ACP, 0, buffer.data(), bytes, nullptr, 0);
+    if (needed <= 0) return false;
+    text.assign(static_cast<size_t>(needed), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, buffer.data(), bytes, text.data(), needed);
+    return true;
+}
+
+void ApplyMaximizeBox(HWND main, bool wanted) {
+    const LONG_PTR style = ::GetWindowLongPtrW(main, GWL_STYLE);
+    const LONG_PTR next = wanted ? (style | WS_MAXIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));
+    if (next == style) return;
+    ::SetWindowLongPtrW(main, GWL_STYLE, next);
+    ::SetWindowPos(main, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// One step of the check: whatever goes wrong in it ends that step only.
+template <class F>
+void Step(F&& action) noexcept {
+    try {
+        action();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+bool ReadHistoryText(HWND history, std::wstring& text, UINT timeoutMs) {
+    if (!history) return false;
+    std::int32_t length = 0;
+    return QueryHistoryLength(history, timeoutMs, length) && ReadHistoryBytes(history, length, timeoutMs, text);
+}
+
+HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs, bool lengthFirst) {
+    HWND history = ToHwnd(node.chatHwnd);
+    if (!history) return HistoryPoll::NoAnswer;
+    if (!lengthFirst) return ReadHistoryText(history, text, timeoutMs) ? HistoryPoll::Read : HistoryPoll::NoAnswer;
+
+    // The character count, not the ANSI byte count: a rich edit works the
+    // byte count out by converting its whole text, which is the very cost
+    // this query is there to avoid.
+    LRESULT answer = 0;
+    if (!SendWideBounded(history, WM_GETTEXTLENGTH, timeoutMs, answer) || answer < 0 ||
+        answer >= std::numeric_limits<std::int32_t>::max())
+        return HistoryPoll::NoAnswer;
+    const auto length = static_cast<std::int32_t>(answer);
+    if (!ShouldReadHistory(node.MsgQueried, length)) return HistoryPoll::Unchanged;
+    if (!ReadHistoryText(history, text, timeoutMs)) return HistoryPoll::NoAnswer;
+    // Only now: a read that failed is tried again at the next tick. Text
+    // added between the two messages moves the count again and is looked
+    // at next time.
+    node.MsgQueried = length;
+    return HistoryPoll::Read;
+}
+
+void CheckMessages(const MessageCheckTarget& t) {
+    if (!t.list) return;
+    // Several conversations usually share one messenger thread; once it has
+    // let a message time out, the others would only add their own waits.
+    std::vector<DWORD> silentThreads;
+    std::wstring text;
+
+    for (std::int32_t i = 1; i <= t.list->Count; ++i) {
+        LinkPtr node;
+        try {
+            node = t.list->getNode(i);
+            if (!node || node == t.list) continue;
+            HWND history = ToHwnd(node->chatHwnd);
+            const DWORD thread = history ? ::GetWindowThreadProcessId(history, nullptr) : 0;
+            if (thread && std::find(silentThreads.begin(), silentThreads.end(), thread) != silentThreads.end())
+                continue;
+            const HistoryPoll poll = PollHistory(*node, text, t.timeoutMs, t.lengthFirst);
+            if (poll == HistoryPoll::NoAnswer && thread && ::IsWindow(history)) silentThreads.push_back(thread);
+            if (poll != HistoryPoll::Read) continue;
+        } catch (...) {
+            continue;
+        }
+
+        MessageCheckActions a;
+        try {
+            MessageCheckInput in;
+            in.i = i;
+            in.CurIndex = t.curIndex ? *t.curIndex : -1;
+            in.MainActive = t.mainActive && *t.mainActive;
+            in.oldMsg = node->Msg;
+            in.MsgNum = node->MsgNum;
+            in.Title = node->Title;
+            in.text = text;
+            a = DecideMessageCheck(in, t.settings);
+        } catch (...) {
+            continue;
+        }
+        if (!a.changed) continue;
+        node->Msg = a.newMsg;
+
+        const int tab = i - 1;
+        if (a.markUnread) {
+            node->MsgNum = a.newMsgNum;
+            if (t.tabs) {
+                Step([&] { t.tabs->SetItemText(tab, a.tabCaption); });
+                Step([&] { t.tabs->HilightItem(tab, true); });
+            }
+        }
+        if (a.showBalloon && t.tray) Step([&] { t.tray->ShowTray(a.balloonTitle, a.balloonText, kBalloonInfo); });
+        if (a.announce) {
+            if (t.main) Step([&] { ::SetWindowTextW(t.main, a.notice.c_str()); });
+            if (t.tray) Step([&] { t.tray->SetTrayTip(a.notice); });
+            if (t.main) Step([&] { ApplyMaximizeBox(t.main, a.maximizeBox); });
+            // Raises Changed: the main window selects and lays out the
+            // conversation inside this tick.
+            if (a.selectTab && t.tabs) Step([&] { t.tabs->SetSelected(a.tabIndex); });
+            Step([&] {
+                if (t.flash)
+                    t.flash(t.main);
+                else if (t.main)
+                    ::FlashWindow(t.main, FALSE);
+            });
+        }
+    }
+}
+
+void frmMain::tmrChkMsg_Timer() {
+    // A step that pumps messages (a selection's layout, the error box) must
+    // not start a second check inside this one.
+    static bool busy = false;
+    if (busy) return;
+    busy = true;
+    try {
+        const Settings& s = AppSettings();
+        MessageCheckTarget target;
+        target.list = WinList;
+        target.curIndex = &CurIndex;
+        target.mainActive = &App().MainActive;
+        target.settings.tray_MsgTip = s.tray_MsgTip;
+        target.settings.tray_AlwaysShowTip = s.tray_AlwaysShowTip;
+        target.settings.org_AutoSwitch = s.org_AutoSwitch;
+        target.settings.org_AutoSize = s.org_AutoSize;
+        target.tabs = &btnTab;
+        target.main = hwnd();
+        target.tray = &AppTray();
+        CheckMessages(target);
+    } catch (...) {
+    }
+    busy = false;
+}
+
+}  // namespace varnu

@@ -1,0 +1,59 @@
+#pragma once
+// The new-message poll (tmrChkMsg): every tick each captured conversation's
+// history length is compared with the length seen last time, and a change
+// marks the tab, shows a balloon, announces it and switches to it as the
+// settings say.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "main/core/new_message.h"
+#include "main/core/win_list.h"
+
+namespace varnu {
+
+class TabControl;
+class TrayIcon;
+
+// Bound of each message to a messenger's history control. A peer that does
+// not answer in this time is left alone until the next tick.
+inline constexpr UINT kHistoryTimeoutMs = 300;
+
+// The history text as the messenger's ANSI control gives it: WM_GETTEXTLENGTH
+// gives n bytes, WM_GETTEXT fills a zeroed buffer of n + 1 bytes, and the
+// whole buffer is converted from the ANSI code page, so the text ends with
+// its NUL character(s). False when the window is gone or did not answer.
+bool ReadHistoryText(HWND history, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs);
+
+enum class HistoryPoll {
+    Unchanged,  // the length query answered what it answered last time
+    Read,       // `text` holds the history; node.MsgQueried is up to date
+    NoAnswer,   // no history, window gone, or the peer timed out
+};
+
+// One record's share of a tick. Only the cheap length query (the control's
+// character count) crosses to the messenger unless that count moved (or `lengthFirst` is false: then the
+// text is read every time). Changes no field but MsgQueried.
+HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs,
+                        bool lengthFirst = true);
+
+// What one tick works on; the main window fills it from its own fields.
+struct MessageCheckTarget {
+    LinkPtr list;                      // WinList
+    const int* curIndex = nullptr;     // read per record: an automatic switch moves it
+    const bool* mainActive = nullptr;
+    MessageSettings settings;
+    TabControl* tabs = nullptr;
+    HWND main = nullptr;
+    TrayIcon* tray = nullptr;
+    std::function<void(HWND)> flash;   // FlashWindow(main, FALSE) when empty
+    UINT timeoutMs = kHistoryTimeoutMs;
+    bool lengthFirst = true;
+};
+
+// One tick over the records in list order. Each step stands alone: one that
+// fails is skipped, the rest go on. Nothing is reported.
+void CheckMessages(const MessageCheckTarget& target);
+
+}  // namespace varnu

@@ -1,0 +1,210 @@
+#include "main/tray.h"
+
+#include <exception>
+
+#include "dialogs/msgbox.h"
+#include "main/main_window.h"
+
+namespace varnu {
+
+namespace {
+
+class ShellNotifyIcon final : public TrayShell {
+public:
+    BOOL Notify(DWORD message, const NOTIFYICONDATAW& data) override {
+        // The shell only reads the record; the API is declared without const.
+        return ::Shell_NotifyIconW(message, const_cast<NOTIFYICONDATAW*>(&data));
+    }
+};
+
+bool IsHighSurrogate(wchar_t c) noexcept { return c >= 0xD800 && c <= 0xDBFF; }
+
+}  // namespace
+
+TrayShell& SystemTrayShell() {
+    static ShellNotifyIcon shell;
+    return shell;
+}
+
+void CopyTrayText(wchar_t* field, size_t capacity, std::wstring_view text) {
+    if (capacity == 0) return;
+    size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
+    // Half a pair would show as a box (or make the shell drop the text).
+    if (n < text.size() && n > 0 && IsHighSurrogate(text[n - 1])) --n;
+    text.copy(field, n);
+    // Every unit after the text is cleared, so no earlier, longer text shows
+    // through a shorter one.
+    for (size_t k = n; k < capacity; ++k) field[k] = L'\0';
+}
+
+void TrayIcon::Attach(HWND owner, HICON icon, UINT_PTR killTipTimer, UINT killTipIntervalMs) {
+    data_.cbSize = sizeof(NOTIFYICONDATAW);
+    data_.hWnd = owner;
+    data_.hIcon = icon;
+    killTipTimer_ = killTipTimer;
+    killTipInterval_ = killTipIntervalMs;
+}
+
+void TrayIcon::StartKillTipTimer() {
+    // SetTimer on a running timer starts its interval again: the newest
+    // balloon gets its full time, and a replaced one goes with it.
+    if (data_.hWnd && killTipTimer_ != 0) ::SetTimer(data_.hWnd, killTipTimer_, killTipInterval_, nullptr);
+}
+
+void TrayIcon::AddTrayIcon() {
+    data_.cbSize = sizeof(NOTIFYICONDATAW);
+    data_.uID = kTrayIconId;
+    data_.uFlags = kTrayFlagsFull;
+    data_.uCallbackMessage = WM_TRAYNOTIFY;
+    CopyTrayText(data_.szTip, std::size(data_.szTip), kWelcomeText);
+    data_.dwState = 0;
+    data_.dwStateMask = 0;
+    CopyTrayText(data_.szInfoTitle, std::size(data_.szInfoTitle), kWelcomeText);
+    CopyTrayText(data_.szInfo, std::size(data_.szInfo), kWelcomeBalloon);
+    data_.dwInfoFlags = kBalloonInfo;
+    shell_->Notify(NIM_ADD, data_);
+    added_ = true;
+    StartKillTipTimer();
+}
+
+void TrayIcon::SetTrayTip(std::wstring_view text) {
+    data_.uFlags = kTrayFlagsTip;
+    CopyTrayText(data_.szTip, std::size(data_.szTip), text);
+    shell_->Notify(NIM_MODIFY, data_);
+}
+
+void TrayIcon::ShowTray(std::wstring_view title, std::wstring_view text, DWORD kind) {
+    try {
+        CopyTrayText(data_.szInfoTitle, std::size(data_.szInfoTitle), title);
+        CopyTrayText(data_.szInfo, std::size(data_.szInfo), text);
+        data_.uFlags = kTrayFlagsFull;
+        data_.dwInfoFlags = kind;
+        shell_->Notify(NIM_MODIFY, data_);
+        StartKillTipTimer();
+    } catch (...) {
+        Sh(L"ShowTray");
+    }
+}
+
+void TrayIcon::KillTrayBalloon() {
+    data_.uFlags = kTrayFlagsNoBalloon;
+    shell_->Notify(NIM_DELETE, data_);
+    shell_->Notify(NIM_ADD, data_);
+    added_ = true;
+}
+
+void TrayIcon::RemoveTrayIcon() {
+    shell_->Notify(NIM_DELETE, data_);
+    added_ = false;
+    if (data_.hWnd && killTipTimer_ != 0) ::KillTimer(data_.hWnd, killTipTimer_);
+}
+
+void TrayIcon::ReAddTrayIcon() {
+    if (!added_) return;
+    data_.uFlags = kTrayFlagsNoBalloon;
+    shell_->Notify(NIM_ADD, data_);
+}
+
+TrayIcon& AppTray() {
+    static TrayIcon tray;
+    return tray;
+}
+
+void ShowTray(std::wstring_view title, std::wstring_view text, DWORD kind) { AppTray().ShowTray(title, text, kind); }
+
+void SetTrayTip(std::wstring_view text) {
+    try {
+        AppTray().SetTrayTip(text);
+    } catch (...) {
+    }
+}
+
+bool IsTaskbarCreatedMessage(UINT msg) {
+    static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
+    return taskbarCreated != 0 && msg == taskbarCreated;
+}
+
+TrayCommand DecideTrayCommand(LPARAM notice) noexcept {
+    switch (static_cast<UINT>(notice)) {
+    case WM_LBUTTONUP: return TrayCommand::ToggleWindow;
+    case WM_RBUTTONUP: return TrayCommand::PopupMenu;
+    case NIN_BALLOONUSERCLICK: return TrayCommand::BalloonClicked;
+    default: return TrayCommand::None;
+    }
+}
+
+void ShowTrayMenu(HWND owner, HMENU menu, UINT defaultItem) {
+    if (!menu) return;
+    ::SetMenuDefaultItem(menu, defaultItem, FALSE);
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    // Without the owner in the foreground the menu would not close when the
+    // user clicks elsewhere; the empty message afterwards lets the second
+    // opening work at the first click.
+    ::SetForegroundWindow(owner);
+    ::TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr);
+    ::PostMessageW(owner, WM_NULL, 0, 0);
+}
+
+// --- the main window's side ----------------------------------------------------
+
+namespace {
+
+HICON MainIcon(HWND main) {
+    auto icon = reinterpret_cast<HICON>(::SendMessageW(main, WM_GETICON, ICON_SMALL, 0));
+    if (!icon) icon = reinterpret_cast<HICON>(::SendMessageW(main, WM_GETICON, ICON_BIG, 0));
+    if (!icon) icon = reinterpret_cast<HICON>(::GetClassLongPtrW(main, GCLP_HICONSM));
+    if (!icon) icon = reinterpret_cast<HICON>(::GetClassLongPtrW(main, GCLP_HICON));
+    return icon;
+}
+
+}  // namespace
+
+void frmMain::AddTrayIcon() {
+    try {
+        TrayIcon& tray = AppTray();
+        tray.Attach(hwnd(), MainIcon(hwnd()), kTmrKillTip, tmrKillTipInterval);
+        tray.AddTrayIcon();
+    } catch (...) {
+    }
+}
+
+void frmMain::SetTrayTip(const std::wstring& text) { ::varnu::SetTrayTip(text); }
+
+void frmMain::KillTrayBalloon() {
+    try {
+        AppTray().KillTrayBalloon();
+    } catch (...) {
+    }
+}
+
+void frmMain::RemoveTrayIcon() {
+    try {
+        AppTray().RemoveTrayIcon();
+    } catch (...) {
+    }
+}
+
+void frmMain::TrayAction(LPARAM notice) {
+    try {
+        switch (DecideTrayCommand(notice)) {
+        case TrayCommand::ToggleWindow:
+            ShowInTaskBar(App().ShowState == 1);
+            break;
+        case TrayCommand::PopupMenu:
+            ShowTrayMenu(hwnd(), mnuTray, mnuShow);
+            break;
+        case TrayCommand::BalloonClicked:
+            if (App().ShowState == 1) ShowInTaskBar(true);
+            ::SetForegroundWindow(hwnd());
+            ::SetFocus(hwnd());
+            break;
+        case TrayCommand::None:
+            break;
+        }
+    } catch (...) {
+        Sh(L"TrayAction");
+    }
+}
+
+}  // namespace varnu
