@@ -472,6 +472,15 @@ LRESULT Windows::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool 
     };
 
     if (RecordedInProcedure(msg)) Record(hwnd, msg, wParam, lParam, Via::Procedure);
+    switch (msg) {
+    case WM_SETTEXT: case EM_REPLACESEL: case EM_SETTEXTEX: case EM_STREAMIN: case WM_CHAR:
+    case WM_IME_CHAR: case WM_PASTE: case WM_CUT: case WM_CLEAR: case WM_UNDO: case EM_UNDO:
+    case EM_REDO: case WM_KEYDOWN: case WM_NCDESTROY:
+        ansiText_.erase(hwnd);
+        break;
+    default:
+        break;
+    }
     if (ansi && (msg == WM_GETTEXTLENGTH || msg == WM_GETTEXT)) return AnsiText(hwnd, old, msg, wParam, lParam);
     Sim* sim = Find(hwnd);
 
@@ -555,14 +564,19 @@ LRESULT Windows::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool 
 // ANSI byte count of the text with CR LF line breaks, and a short buffer
 // gets the text cut to fit.
 LRESULT Windows::AnsiText(HWND hwnd, WNDPROC old, UINT msg, WPARAM wParam, LPARAM lParam) {
-    const LRESULT counted = ::CallWindowProcA(old, hwnd, WM_GETTEXTLENGTH, 0, 0);
-    if (counted < 0 || counted > (1 << 24)) return ::CallWindowProcA(old, hwnd, msg, wParam, lParam);
-    // Whether the control counted characters or bytes, four bytes for each
-    // is room enough in any ANSI code page.
-    std::string ansi(static_cast<size_t>(counted) * 4 + 1, '\0');
-    const LRESULT got = ::CallWindowProcA(old, hwnd, WM_GETTEXT, ansi.size(), reinterpret_cast<LPARAM>(ansi.data()));
-    ansi.resize(std::strlen(ansi.c_str()));
-    if (got <= 0) ansi.clear();
+    auto cached = ansiText_.find(hwnd);
+    if (cached == ansiText_.end()) {
+        const LRESULT counted = ::CallWindowProcA(old, hwnd, WM_GETTEXTLENGTH, 0, 0);
+        if (counted < 0 || counted > (1 << 24)) return ::CallWindowProcA(old, hwnd, msg, wParam, lParam);
+        // Whether the control counted characters or bytes, four bytes for each
+        // is room enough in any ANSI code page.
+        std::string text(static_cast<size_t>(counted) * 4 + 1, '\0');
+        const LRESULT got = ::CallWindowProcA(old, hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(std::strlen(text.c_str()));
+        if (got <= 0) text.clear();
+        cached = ansiText_.emplace(hwnd, std::move(text)).first;
+    }
+    const std::string& ansi = cached->second;
     if (msg == WM_GETTEXTLENGTH) return static_cast<LRESULT>(ansi.size());
     char* buffer = reinterpret_cast<char*>(lParam);
     if (!buffer || wParam == 0) return 0;

@@ -85,6 +85,9 @@ private:
     std::map<HWND, std::unique_ptr<Sim>> sims_;  // by top-level window
     std::map<HWND, HWND> topOf_;                  // every simulated window -> its top
     std::map<HWND, WNDPROC> previous_;            // subclassed window -> former procedure
+    // ANSI form of each rich edit's text, kept until the text changes: a real
+    // messenger answers a length query without copying its whole history.
+    std::map<HWND, std::string> ansiText_;
     std::vector<sim::Record> records_;
     uint32_t sequence_ = 0;
 };
