@@ -158,53 +158,33 @@ LRESULT CALLBACK NumberProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) n
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-bool RegisterHelperClasses(HINSTANCE instance) {
+// Registers one plain window class of ours unless it exists already.
+bool RegisterPlainClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc,
+                        HBRUSH background = nullptr, bool arrow = true) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(instance, kPicWinClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = instance;
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        // Lives as long as the class, i.e. the process.
-        wc.hbrBackground = ::CreateSolidBrush(kPicWinColour);
-        wc.lpszClassName = kPicWinClass;
-        if (!::RegisterClassExW(&wc)) return false;
-    }
+    if (::GetClassInfoExW(instance, name, &wc)) return true;
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(instance, kTrayOwnerClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = ::DefWindowProcW;
-        wc.hInstance = instance;
-        wc.lpszClassName = kTrayOwnerClass;
-        if (!::RegisterClassExW(&wc)) return false;
-    }
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(instance, kFrameClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = FrameProc;
-        wc.hInstance = instance;
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kFrameClass;
-        if (!::RegisterClassExW(&wc)) return false;
-    }
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof(wc);
-    if (!::GetClassInfoExW(instance, kNumberClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = NumberProc;
-        wc.hInstance = instance;
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kNumberClass;
-        if (!::RegisterClassExW(&wc)) return false;
-    }
-    return true;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hCursor = arrow ? ::LoadCursorW(nullptr, IDC_ARROW) : nullptr;
+    wc.hbrBackground = background;
+    wc.lpszClassName = name;
+    return ::RegisterClassExW(&wc) != 0;
+}
+
+bool RegisterHelperClasses(HINSTANCE instance) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    // The brush lives as long as the class, i.e. the process.
+    const bool picWinRegistered =
+        ::GetClassInfoExW(instance, kPicWinClass, &existing) ||
+        RegisterPlainClass(instance, kPicWinClass, ::DefWindowProcW, ::CreateSolidBrush(kPicWinColour));
+    return picWinRegistered &&
+           RegisterPlainClass(instance, kTrayOwnerClass, ::DefWindowProcW, nullptr, false) &&
+           RegisterPlainClass(instance, kFrameClass, FrameProc) &&
+           RegisterPlainClass(instance, kNumberClass, NumberProc);
 }
 
 // The record shown by tab `tab`, or none when no record stands there. The
