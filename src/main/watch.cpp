@@ -134,9 +134,17 @@ void Dispatch(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_HOTKEY: form.KeyFunctions(wParam); break;
     case kWmTrayNotify: form.TrayAction(lParam); break;
     case WM_NCMOUSEMOVE:
-    case WM_NCLBUTTONDOWN: App().FrameTracking = true; break;
+    case WM_NCLBUTTONDOWN: {
+        App().FrameTracking = true;
+        // Without a leave request the system never sends WM_NCMOUSELEAVE, and
+        // a pointer that merely crossed the frame would stop the layout for good.
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE | TME_NONCLIENT, form.hwnd(), 0};
+        ::TrackMouseEvent(&track);
+        break;
+    }
     case WM_LBUTTONUP:
-    case WM_NCMOUSELEAVE: App().FrameTracking = false; break;
+    case WM_NCMOUSELEAVE:
+    case WM_EXITSIZEMOVE: App().FrameTracking = false; break;
     case WM_HOOKNOTIFY: OnHookNotify(form, wParam, lParam); break;
     case WM_TIMER:
         if (wParam == FallbackWatch::kPollTimerId) OnFallbackPoll(form);
