@@ -16,22 +16,6 @@ namespace {
 using namespace e2e;
 using sim::Kind;
 
-constexpr wchar_t kIni[] =
-    L"[Settings]\r\n"
-    L"tray_AutoMin=0\r\n"
-    L"tray_CloseTray=0\r\n"
-    L"org_ExitMsg=0\r\n"
-    L"org_AutoRun=0\r\n"
-    L"org_AutoSwitch=0\r\n"
-    L"hot_Enabled=0\r\n"
-    L"win_Status=0\r\n"
-    L"win_X=0\r\n"
-    L"win_Y=0\r\n";
-
-bool Taken(HWND window, HWND main) {
-    return Parent(window) != nullptr && ::GetAncestor(window, GA_ROOT) == main;
-}
-
 // The number overlay: visible children of the main window showing " 1", " 2" …
 std::vector<std::wstring> VisibleNumbers(HWND main) {
     std::vector<std::wstring> numbers;
@@ -59,7 +43,7 @@ class HookTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         folder_ = new ProgramFolder();
-        folder_->WriteIni(kIni);
+        folder_->WriteIni(kQuietSettings);
         messenger_ = new Simulator();
         panel_ = messenger_->Open(Kind::MainPanel, L"QQ");
         for (const wchar_t* title : {L"与 张三 交谈中", L"与 李四 交谈中", L"与 王五 交谈中"})
@@ -86,7 +70,7 @@ protected:
         ASSERT_NE(main_, nullptr);
         ASSERT_NE(tabs_, nullptr);
         ASSERT_TRUE(WaitUntil([] { return tabs_->Count() == 3; }));
-        for (const SimWindow& chat : chats_) ASSERT_TRUE(Taken(chat.top, main_));
+        for (const SimWindow& chat : chats_) ASSERT_TRUE(IsTakenInto(chat.top, main_));
         input_ = chats_[0].input;
         ASSERT_NE(input_, nullptr);
         ASSERT_TRUE(messenger_->ClearRecords());
@@ -208,7 +192,7 @@ TEST_F(HookTest, PlainWheelTurnReportsNothing) {
 
 TEST(HookLibraryMissing, VarnuStillStartsAndTakesWindows) {
     ProgramFolder folder(/*copyHookLibrary=*/false);
-    folder.WriteIni(kIni);
+    folder.WriteIni(kQuietSettings);
     ASSERT_FALSE(FileExists(folder.File(L"Varnu.dll")));
     Simulator messenger;
     const SimWindow panel = messenger.Open(Kind::MainPanel, L"QQ");
@@ -229,9 +213,9 @@ TEST(HookLibraryMissing, VarnuStillStartsAndTakesWindows) {
     EXPECT_TRUE(namesLibrary);
 
     RemoteTabs tabs(varnu.TabWindow());
-    EXPECT_TRUE(WaitUntil([&] { return Taken(before.top, main) && tabs.Count() == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return IsTakenInto(before.top, main) && tabs.Count() == 1; }));
     const SimWindow after = messenger.Open(Kind::Classic, L"与 李四 交谈中");
-    EXPECT_TRUE(WaitUntil([&] { return Taken(after.top, main) && tabs.Count() == 2; }));
+    EXPECT_TRUE(WaitUntil([&] { return IsTakenInto(after.top, main) && tabs.Count() == 2; }));
 
     // Gestures are simply not reported.
     PostKey(after.input, VK_CONTROL, true);

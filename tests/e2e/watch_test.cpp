@@ -21,28 +21,12 @@ using sim::Kind;
 constexpr UINT kHookNotify = 2140;
 constexpr UINT kMnuPop = 110;  // the tab menu's "分离"
 
-constexpr wchar_t kIni[] =
-    L"[Settings]\r\n"
-    L"tray_AutoMin=0\r\n"
-    L"tray_CloseTray=0\r\n"
-    L"org_ExitMsg=0\r\n"
-    L"org_AutoRun=0\r\n"
-    L"org_AutoSwitch=0\r\n"
-    L"hot_Enabled=0\r\n"
-    L"win_Status=0\r\n"
-    L"win_X=0\r\n"
-    L"win_Y=0\r\n";
-
 // Tab texts pass through the ANSI code page; compare what survives it, so
 // the tests also hold where Chinese text does not.
 std::wstring Ansi(std::wstring_view text) { return win32::AnsiToWide(win32::WideToAnsi(text)); }
 std::vector<std::wstring> AnsiAll(std::vector<std::wstring> texts) {
     for (auto& t : texts) t = Ansi(t);
     return texts;
-}
-
-bool Taken(HWND window, HWND main) {
-    return Parent(window) != nullptr && ::GetAncestor(window, GA_ROOT) == main;
 }
 
 bool OnDesktop(HWND window) { return Ancestor(window, GA_PARENT) == ::GetDesktopWindow(); }
@@ -56,7 +40,7 @@ bool Responsive(HWND main, UINT timeoutMs = 1000) {
 class WatchTest : public ::testing::Test {
 protected:
     void StartVarnu() {
-        folder_.WriteIni(kIni);
+        folder_.WriteIni(kQuietSettings);
         varnu_ = std::make_unique<VarnuApp>(folder_);
         main_ = varnu_->WaitForMainWindow(10000ms);
         ASSERT_NE(main_, nullptr);
@@ -75,7 +59,7 @@ protected:
     // Taken in and its tab added (the window gets its new parent before its
     // tab appears, so both are awaited).
     bool WaitTaken(HWND window, int tabCount, Millis timeout = kDefaultWait) {
-        return WaitUntil([&] { return Taken(window, main_) && tabs_->Count() == tabCount; }, timeout);
+        return WaitUntil([&] { return IsTakenInto(window, main_) && tabs_->Count() == tabCount; }, timeout);
     }
     bool WaitTabCount(int tabCount, Millis timeout = kDefaultWait) {
         return WaitUntil([&] { return tabs_->Count() == tabCount; }, timeout, 10ms);
@@ -108,7 +92,7 @@ TEST_F(WatchTest, ConversationWindowsOpenedLaterAreTakenIn) {
     const SimWindow late = messenger_.Open(Kind::Classic, L"");
     ASSERT_TRUE(late);
     Pause(300ms);
-    EXPECT_FALSE(Taken(late.top, main_));
+    EXPECT_FALSE(IsTakenInto(late.top, main_));
     ASSERT_TRUE(messenger_.SetTitle(late.top, L"与 赵六 交谈中"));
     EXPECT_TRUE(WaitTaken(late.top, 4));
 
@@ -156,7 +140,7 @@ TEST_F(WatchTest, SelectedWindowClosedByTheMessengerLosesItsTab) {
     EXPECT_EQ(AnsiAll(tabs_->Captions()), AnsiAll({L"张三"}));
     EXPECT_EQ(tabs_->Selected(), 0);
     EXPECT_TRUE(WaitUntil([&] { return Ansi(Caption(main_)) == Ansi(L"张三 - Varnu"); }));
-    EXPECT_TRUE(Taken(first.top, main_)) << "the other conversation stays captured";
+    EXPECT_TRUE(IsTakenInto(first.top, main_)) << "the other conversation stays captured";
 
     // The last one: back to the empty notice, the window stays.
     ASSERT_TRUE(messenger_.Destroy(first.top));
@@ -194,7 +178,7 @@ TEST_F(WatchTest, ShellNoticeTakesTheWindowItNames) {
     PostShellNotice(1, hidden.top);
     Pause(400ms);
     EXPECT_EQ(tabs_->Count(), 1);
-    EXPECT_TRUE(Taken(hidden.top, main_));
+    EXPECT_TRUE(IsTakenInto(hidden.top, main_));
 }
 
 TEST_F(WatchTest, WindowGivenBackByPopIsNotTakenAgain) {

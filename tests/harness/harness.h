@@ -57,6 +57,26 @@ bool WaitUntil(const std::function<bool()>& predicate, Millis timeout = kDefault
 // within t" checks).
 void Pause(Millis duration);
 
+// A "set.ini" that keeps Varnu quiet for tests: no tray on the last tab, no
+// close-to-tray, no exit question, no messenger launch, no automatic switch,
+// no global hot key, the window at the screen's corner.
+inline constexpr wchar_t kQuietSettings[] =
+    L"[Settings]\r\n"
+    L"tray_AutoMin=0\r\n"
+    L"tray_CloseTray=0\r\n"
+    L"org_ExitMsg=0\r\n"
+    L"org_AutoRun=0\r\n"
+    L"org_AutoSwitch=0\r\n"
+    L"hot_Enabled=0\r\n"
+    L"win_Status=0\r\n"
+    L"win_X=0\r\n"
+    L"win_Y=0\r\n";
+
+// The window is captured: it has a parent and lies inside Varnu's main window.
+inline bool IsTakenInto(HWND window, HWND main) {
+    return ::GetParent(window) != nullptr && ::GetAncestor(window, GA_ROOT) == main;
+}
+
 // ---------------------------------------------------------------------------
 // Files and folders
 
