@@ -51,6 +51,10 @@ TEST(FaultRelease, ACrashGivesEveryCapturedWindowBackBeforeTheProcessEnds) {
             return true;
         },
         60000ms, 100ms));
+    // Captured means the whole capture has finished: three tabs.
+    RemoteTabs tabs(varnu.TabWindow());
+    ASSERT_TRUE(WaitUntil([&] { return tabs.Count() == 3; }, 15000ms));
+    Pause(500ms);
 
     DWORD threadId = 0;
     HANDLE thread = ::CreateRemoteThread(varnu.Proc().Handle(), nullptr, 0,
