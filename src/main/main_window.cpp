@@ -83,16 +83,21 @@ HFONT MakeFont(const wchar_t* face, int points, int weight, BYTE charset, bool b
     return ::CreateFontIndirectW(&lf);
 }
 
+// The small windows of ours keep their font in the window's user data.
+LRESULT FontMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (msg == WM_GETFONT) return ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
+    if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, TRUE);
+    return 0;
+}
+
 // The notice frame paints its own face, so the tab strip below it never
 // shows through (a plain group box is transparent inside).
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     switch (msg) {
     case WM_SETFONT:
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
-        if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
     case WM_GETFONT:
-        return ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+        return FontMessage(hwnd, msg, wParam, lParam);
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd, &ps);
@@ -125,11 +130,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) no
 LRESULT CALLBACK NumberProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     switch (msg) {
     case WM_SETFONT:
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
-        if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, TRUE);
-        return 0;
     case WM_GETFONT:
-        return ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
+        return FontMessage(hwnd, msg, wParam, lParam);
     case WM_SETTEXT: {
         const LRESULT r = ::DefWindowProcW(hwnd, msg, wParam, lParam);
         ::InvalidateRect(hwnd, nullptr, TRUE);
