@@ -19,6 +19,7 @@
 #include "settings/qq_location.h"
 #include "settings/settings.h"
 #include "win32/strconv.h"
+#include "win32/focus.h"
 
 namespace varnu {
 
@@ -495,7 +496,7 @@ bool frmMain::ShowMsg() {
 }
 
 void frmMain::SetQQFocus() {
-    if (LinkPtr node = CurNode) ::SetFocus(ToHwnd(node->sayHwnd));
+    if (LinkPtr node = CurNode) win32::SetFocusBounded(ToHwnd(node->sayHwnd));
 }
 
 void frmMain::btnTab_Changed(int index) {
@@ -514,8 +515,10 @@ void frmMain::btnTab_Changed(int index) {
             AdjustTabWindow();
         else
             Form_Resize();
+        // Asynchronous: the chat window belongs to another program, and a
+        // step to the tab of a hung one must not wait for it.
         ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
-                       SWP_SHOWWINDOW | SWP_NOSIZE);
+                       SWP_SHOWWINDOW | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
         SetCaption(node->Title + L" - Varnu");
         if (App().MainActive) SetTabRead();
     } catch (const std::exception& e) {
@@ -602,7 +605,7 @@ void frmMain::SetTabRead() {
         SetTrayTip(caption);
         SetMaximizeBox(MaximizeBoxWanted(AppSettings().org_AutoSize));
         node->MsgNum = 0;
-        ::SetFocus(ToHwnd(node->sayHwnd));
+        win32::SetFocusBounded(ToHwnd(node->sayHwnd));
     } catch (const std::exception& e) {
         Sh(L"SetTabRead\r\n" + Describe(e));
     } catch (...) {

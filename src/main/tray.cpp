@@ -4,6 +4,7 @@
 
 #include "dialogs/msgbox.h"
 #include "main/main_window.h"
+#include "win32/focus.h"
 
 namespace varnu {
 
@@ -197,7 +198,7 @@ void frmMain::TrayAction(LPARAM notice) {
         case TrayCommand::BalloonClicked:
             if (App().ShowState == 1) ShowInTaskBar(true);
             ::SetForegroundWindow(hwnd());
-            ::SetFocus(hwnd());
+            win32::SetFocusBounded(hwnd());
             break;
         case TrayCommand::None:
             break;

@@ -15,6 +15,7 @@
 #include "main/main_window.h"
 #include "main/release_guard.h"
 #include "win32/strconv.h"
+#include "win32/focus.h"
 
 namespace varnu {
 
@@ -55,7 +56,7 @@ void OnWindowCreated(frmMain& form, HWND window) {
     if (!form.CheckNewWindow(window)) return;
     State().fallback.Forget(window);
     if (App().ShowState == 1) form.ShowInTaskBar(true);
-    if (::IsWindowEnabled(form.hwnd())) ::SetFocus(form.hwnd());
+    if (::IsWindowEnabled(form.hwnd())) win32::SetFocusBounded(form.hwnd());
     form.SetQQFocus();
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "win32/strconv.h"
+#include "win32/focus.h"
 
 namespace varnu {
 
@@ -394,7 +395,7 @@ LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
         }
         break;
     case WM_SETFOCUS:
-        if (self->hWndTab_) ::SetFocus(self->hWndTab_);
+        if (self->hWndTab_) win32::SetFocusBounded(self->hWndTab_);
         return 0;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
