@@ -8,44 +8,43 @@
 #include "main/main_window.h"
 #include "main/tray.h"
 #include "settings/settings.h"
+#include "win32/peer_call.h"
 
 namespace varnu {
 
 namespace {
 
 // The history control is an ANSI window of another program: its byte count
-// and text are asked for in the ANSI form. SMTO_BLOCK keeps other programs'
-// sent messages from running inside the tick while it waits.
-bool SendAnsiBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT& result) {
-    DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutA(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &answer))
-        return false;
-    result = static_cast<LRESULT>(answer);
+// and text are asked for in the ANSI form. The messages go from a worker
+// (win32/peer_call.h): under Wine a peer that hangs while our message is on
+// its way has been seen to hold SendMessageTimeout for the whole hang.
+bool SendAnsiBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
+    const auto answer = win32::PeerSend(hwnd, msg, 0, 0, timeoutMs, true);
+    if (!answer) return false;
+    result = *answer;
     return true;
 }
 
 bool SendWideBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
-    DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(hwnd, msg, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &answer)) return false;
-    result = static_cast<LRESULT>(answer);
+    const auto answer = win32::PeerSend(hwnd, msg, 0, 0, timeoutMs, false);
+    if (!answer) return false;
+    result = *answer;
     return true;
 }
 
 // A length the record can hold; a control claiming more is not believed.
 bool QueryHistoryLength(HWND history, UINT timeoutMs, std::int32_t& length) {
     LRESULT n = 0;
-    if (!SendAnsiBounded(history, WM_GETTEXTLENGTH, 0, 0, timeoutMs, n)) return false;
+    if (!SendAnsiBounded(history, WM_GETTEXTLENGTH, timeoutMs, n)) return false;
     if (n < 0 || n >= std::numeric_limits<std::int32_t>::max()) return false;
     length = static_cast<std::int32_t>(n);
     return true;
 }
 
 bool ReadHistoryBytes(HWND history, std::int32_t length, UINT timeoutMs, std::wstring& text) {
-    std::string buffer(static_cast<size_t>(length) + 1, '\0');
-    LRESULT copied = 0;
-    if (!SendAnsiBounded(history, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), timeoutMs,
-                         copied))
-        return false;
+    const auto read = win32::PeerGetTextAnsi(history, static_cast<size_t>(length) + 1, timeoutMs);
+    if (!read) return false;
+    const std::string& buffer = *read;
     // All of the buffer, the NULs after the text included: their number is
     // part of the length the poll compares.
     const int bytes = static_cast<int>(buffer.size());
@@ -108,7 +107,9 @@ void CheckMessages(const MessageCheckTarget& t) {
     if (!t.list) return;
     // Several conversations usually share one messenger thread; once it has
     // let a message time out, the others would only add their own waits.
-    std::vector<DWORD> silentThreads;
+    SilentPeers tickOnly;
+    SilentPeers& silent = t.silent ? *t.silent : tickOnly;
+    const std::uint64_t now = ::GetTickCount64();
     std::wstring text;
 
     for (std::int32_t i = 1; i <= t.list->Count; ++i) {
@@ -118,10 +119,12 @@ void CheckMessages(const MessageCheckTarget& t) {
             if (!node || node == t.list) continue;
             HWND history = ToHwnd(node->chatHwnd);
             const DWORD thread = history ? ::GetWindowThreadProcessId(history, nullptr) : 0;
-            if (thread && std::find(silentThreads.begin(), silentThreads.end(), thread) != silentThreads.end())
-                continue;
+            if (thread && silent.Skip(thread, now)) continue;
             const HistoryPoll poll = PollHistory(*node, text, t.timeoutMs, t.lengthFirst);
-            if (poll == HistoryPoll::NoAnswer && thread && ::IsWindow(history)) silentThreads.push_back(thread);
+            if (poll == HistoryPoll::NoAnswer && thread && ::IsWindow(history))
+                silent.NoAnswer(thread, now);
+            else if (thread)
+                silent.Answered(thread);
             if (poll != HistoryPoll::Read) continue;
         } catch (...) {
             continue;
@@ -189,6 +192,8 @@ void frmMain::tmrChkMsg_Timer() {
         target.tabs = &btnTab;
         target.main = hwnd();
         target.tray = &AppTray();
+        static SilentPeers silent;
+        target.silent = &silent;
         CheckMessages(target);
     } catch (...) {
     }

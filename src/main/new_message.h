@@ -50,6 +50,7 @@ struct MessageCheckTarget {
     std::function<void(HWND)> flash;   // FlashWindow(main, FALSE) when empty
     UINT timeoutMs = kHistoryTimeoutMs;
     bool lengthFirst = true;
+    SilentPeers* silent = nullptr;     // kept across ticks; this tick only when null
 };
 
 // One tick over the records in list order. Each step stands alone: one that
