@@ -778,6 +778,7 @@ bool Simulator::SetStyle(HWND window, DWORD style, DWORD exStyle) {
     request.exStyle = exStyle;
     return Send(request, {}) != 0;
 }
+bool Simulator::Focus(HWND window) { return Send(About(sim::Command::Focus, window), {}) != 0; }
 bool Simulator::Hang(Millis duration) {
     return Send(About(sim::Command::Hang, nullptr, static_cast<int32_t>(duration.count())), {}) != 0;
 }

@@ -352,6 +352,7 @@ public:
     bool AppendHistory(HWND window, std::wstring_view text);
     bool ClearHistory(HWND window);
     bool SetInputText(HWND window, std::wstring_view text);
+    bool Focus(HWND window);  // the input box takes the keyboard focus
     bool SetTitle(HWND window, std::wstring_view title);
     bool Show(HWND window, int showCommand);  // SW_HIDE, SW_SHOW, SW_MAXIMIZE …
     bool Hide(HWND window) { return Show(window, SW_HIDE); }

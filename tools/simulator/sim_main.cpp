@@ -66,6 +66,8 @@ LRESULT Execute(HWND control, const sim::Request& request, std::wstring_view tex
         return windows.ClearHistory(window);
     case Command::SetInputText:
         return windows.SetInputText(window, text);
+    case Command::Focus:
+        return windows.Focus(window);
     case Command::SetTitle:
         return windows.SetTitle(window, text);
     case Command::Show:

@@ -67,6 +67,7 @@ enum class Command : uint32_t {
     ClearRecords,      // window (0 = all) -> 1
     SetInputText,      // window, text -> 1
     Quit,              // ends the process after answering; its windows go with it -> 1
+    Focus,             // window: its input box takes the keyboard focus -> 1 when it has it
 };
 
 // Which messenger window to imitate.

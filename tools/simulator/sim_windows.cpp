@@ -681,6 +681,15 @@ bool Windows::SetInputText(HWND window, std::wstring_view text) {
     return true;
 }
 
+bool Windows::Focus(HWND window) {
+    Sim* sim = Find(window);
+    if (!sim || !sim->parts.input) return false;
+    // Inside Varnu the window shares Varnu's input state, so this moves the
+    // focus there as a click into the input box would.
+    ::SetFocus(ToHwnd(sim->parts.input));
+    return ::GetFocus() == ToHwnd(sim->parts.input);
+}
+
 bool Windows::SetTitle(HWND window, std::wstring_view title) {
     Sim* sim = Find(window);
     if (!sim) return false;

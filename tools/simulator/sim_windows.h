@@ -37,6 +37,7 @@ public:
     bool AppendHistory(HWND window, std::wstring_view text);
     bool ClearHistory(HWND window);
     bool SetInputText(HWND window, std::wstring_view text);
+    bool Focus(HWND window);
     bool SetTitle(HWND window, std::wstring_view title);
     bool Show(HWND window, int command);
     bool Close(HWND window);
