@@ -18,7 +18,7 @@ namespace varnu {
 namespace {
 
 constexpr wchar_t kClassName[] = L"VarnuAboutBox";
-constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;  // no minimise or maximise box
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // no minimise or maximise box
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kTwipsPerPixel = 15;
 // Positions are given inside the picture box, which sits at (-300, -90).
@@ -167,7 +167,9 @@ void frmAbout::CreateChildren() {
     const std::wstring versionText = L"版本 " + std::to_wstring(version.major) + L"." + std::to_wstring(version.minor) +
                                      L" build: " + std::to_wstring(version.revision);
     Make(versionText.c_str(), SS_LEFT, X(3450), Y(660), 220, 14);
-    Make(L"支持QQ2008正式版/Beta1/祈福版/2008II Beta1/TM2007 Beta1", SS_LEFT, X(3450), Y(1170), Px(4950), 14);
+    // One line as far as the box's edge: fonts standing in for 宋体 run wider.
+    Make(L"支持QQ2008正式版/Beta1/祈福版/2008II Beta1/TM2007 Beta1", SS_LEFTNOWORDWRAP, X(3450), Y(1170),
+         Px(8250) - X(3450) - 4, 14);
     lblURL_ = Make(L"由 Varnu 项目制作\r\nhttps://varnu.example/", SS_LEFT | SS_NOTIFY, X(3450), Y(1560), 160, 28,
                    idAboutURL);
     lblMail_ = Make(L"感谢所有测试者 (testers@varnu.example)", SS_LEFT | SS_NOTIFY, X(3450), Y(2160), 300, 14,
