@@ -12,7 +12,6 @@
 #include "main/version.h"
 #include "win32/handles.h"
 #include "win32/modeless.h"
-#include "win32/window.h"
 
 namespace varnu {
 namespace {
@@ -71,18 +70,11 @@ FileVersion OwnVersion() {
     return version;
 }
 
-class frmAbout : public win32::Window {
+class frmAbout : public win32::ModelessWindow {
 public:
     frmAbout(HWND main, std::wstring updatePage) : main_(main), updatePage_(std::move(updatePage)) {}
 
     bool Load();
-    void BringToFront() {
-        ::SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
-        ::SetForegroundWindow(hwnd());
-    }
-    void Unload() {
-        if (hwnd()) ::DestroyWindow(hwnd());
-    }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
@@ -105,10 +97,8 @@ private:
     std::shared_ptr<FetchSlot> slot_;  // the check being waited for, or none
 };
 
-std::unique_ptr<frmAbout>& Instance() {
-    // The object of a closed box is dropped at the next opening, never from
-    // inside one of its own handlers.
-    static std::unique_ptr<frmAbout> instance;
+win32::SingleInstance<frmAbout>& Instance() {
+    static win32::SingleInstance<frmAbout> instance;
     return instance;
 }
 
@@ -121,33 +111,15 @@ HWND frmAbout::Make(const wchar_t* text, DWORD style, int x, int y, int cx, int 
 }
 
 bool frmAbout::Load() {
-    if (!RegisterWindowClass(kClassName, 0, nullptr)) return false;
-    RECT frame{0, 0, Px(8250), Px(3975)};
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    const POINT at = win32::CentreOnOwner(main_, width, height);
-    if (!CreateWindowFor(kClassName, L"关于 Varnu", kStyle, kExStyle, at.x, at.y, width, height, main_)) return false;
-    win32::AddModelessWindow(hwnd());
-    if (main_) {
-        if (auto big = ::SendMessageW(main_, WM_GETICON, ICON_BIG, 0)) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, big);
-        if (auto small = ::SendMessageW(main_, WM_GETICON, ICON_SMALL, 0))
-            ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, small);
-    }
-    BringToFront();
+    if (!CreateModeless(kClassName, L"关于 Varnu", kStyle, kExStyle, Px(8250), Px(3975), main_, nullptr))
+        return false;
     ::SetFocus(btnOK.hwnd());
     return true;
 }
 
 void frmAbout::CreateChildren() {
-    LOGFONTW lf{};
-    lf.lfHeight = -12;  // 9 points at 96 dots per inch
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = GB2312_CHARSET;
-    wcsncpy_s(lf.lfFaceName, L"宋体", _TRUNCATE);
-    font_.reset(::CreateFontIndirectW(&lf));
-    lf.lfWeight = FW_BOLD;
-    titleFont_.reset(::CreateFontIndirectW(&lf));
+    font_.reset(win32::CreateDialogFont());
+    titleFont_.reset(win32::CreateDialogFont(FW_BOLD));
 
     // The picture is drawn once into a bitmap of our own; painting only copies it.
     {
@@ -315,7 +287,7 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
         case WM_DESTROY:
             ::KillTimer(hwnd(), kTimerBackstop);
             slot_.reset();
-            win32::RemoveModelessWindow(hwnd());
+            LeaveModeless();
             return 0;
         default:
             break;
@@ -383,27 +355,11 @@ bool DrawAboutPicture(HDC dc, int x, int y) {
     return drawn;
 }
 
-void ShowAboutBox(HWND main, std::wstring updatePage) {
-    try {
-        std::unique_ptr<frmAbout>& box = Instance();
-        if (box && box->hwnd()) {
-            box->BringToFront();
-            return;
-        }
-        box = std::make_unique<frmAbout>(main, std::move(updatePage));
-        if (!box->Load()) box.reset();
-    } catch (...) {
-    }
-}
+void ShowAboutBox(HWND main, std::wstring updatePage) { Instance().Show(main, std::move(updatePage)); }
 
-void CloseAboutBox() {
-    if (auto& box = Instance(); box && box->hwnd()) box->Unload();
-}
+void CloseAboutBox() { Instance().Close(); }
 
-HWND AboutBoxWindow() {
-    const auto& box = Instance();
-    return box ? box->hwnd() : nullptr;
-}
+HWND AboutBoxWindow() { return Instance().Window(); }
 
 void SetAddressOpener(AddressOpener opener) { Opener() = std::move(opener); }
 

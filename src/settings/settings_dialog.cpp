@@ -5,7 +5,6 @@
 
 #include <array>
 #include <ctime>
-#include <memory>
 #include <random>
 #include <string>
 
@@ -13,7 +12,6 @@
 #include "settings/core/settings_form.h"
 #include "settings/qq_location.h"
 #include "win32/modeless.h"
-#include "win32/window.h"
 
 namespace varnu {
 namespace {
@@ -53,15 +51,11 @@ std::wstring KeyName(std::int32_t virtualKey) {
     return name;
 }
 
-class frmSet : public win32::Window {
+class frmSet : public win32::ModelessWindow {
 public:
     explicit frmSet(SettingsDialogHost host) : host_(std::move(host)) {}
 
     bool Load();
-    void BringToFront() { ::SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW); ::SetForegroundWindow(hwnd()); }
-    void Unload() {
-        if (hwnd()) ::DestroyWindow(hwnd());
-    }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
@@ -100,10 +94,8 @@ private:
     bool normalisingTipTime_ = false;
 };
 
-std::unique_ptr<frmSet>& Instance() {
-    // The object of a closed dialog is dropped at the next opening, never
-    // from inside one of its own handlers.
-    static std::unique_ptr<frmSet> instance;
+win32::SingleInstance<frmSet>& Instance() {
+    static win32::SingleInstance<frmSet> instance;
     return instance;
 }
 
@@ -127,15 +119,9 @@ void frmSet::MakeButton(ShadeButton& button, int x, int y, int cx, int cy, int i
 }
 
 bool frmSet::Load() {
-    if (!RegisterWindowClass(kClassName, 0, ::GetSysColorBrush(COLOR_BTNFACE))) return false;
-    RECT frame{0, 0, Px(8520), Px(6825)};
-    ::AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    // Centred on the main window.
-    const POINT at = win32::CentreOnOwner(host_.main, width, height);
-    if (!CreateWindowFor(kClassName, L"设置", kStyle, kExStyle, at.x, at.y, width, height, host_.main)) return false;
-    win32::AddModelessWindow(hwnd());
+    if (!CreateModeless(kClassName, L"设置", kStyle, kExStyle, Px(8520), Px(6825), host_.main,
+                        ::GetSysColorBrush(COLOR_BTNFACE)))
+        return false;
 
     // Opening: every step on its own; one that fails leaves its controls
     // in their design state.
@@ -152,24 +138,12 @@ bool frmSet::Load() {
     }
     // Pressing the present hot key while capturing must not trigger it.
     if (host_.main) ::UnregisterHotKey(host_.main, kHotKeyShowHide);
-    if (host_.main) {
-        auto big = ::SendMessageW(host_.main, WM_GETICON, ICON_BIG, 0);
-        auto small = ::SendMessageW(host_.main, WM_GETICON, ICON_SMALL, 0);
-        if (big) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, big);
-        if (small) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, small);
-    }
-    BringToFront();
     if (HWND first = ::GetNextDlgTabItem(hwnd(), nullptr, FALSE)) ::SetFocus(first);
     return true;
 }
 
 void frmSet::CreateChildren() {
-    LOGFONTW lf{};
-    lf.lfHeight = -12;  // 9 points at 96 dots per inch
-    lf.lfWeight = FW_NORMAL;
-    lf.lfCharSet = GB2312_CHARSET;
-    wcsncpy_s(lf.lfFaceName, L"宋体", _TRUNCATE);
-    font_.reset(::CreateFontIndirectW(&lf));
+    font_.reset(win32::CreateDialogFont());
 
     const DWORD tab = WS_TABSTOP | WS_GROUP;
     const DWORD check = BS_AUTOCHECKBOX | tab;
@@ -351,7 +325,7 @@ void frmSet::txtTipTime_Change() {
 }
 
 void frmSet::OnUnload() {
-    win32::RemoveModelessWindow(hwnd());
+    LeaveModeless();
     const Settings& s = AppSettings();
     // Key 0 names no key: nothing to register.
     if (s.hot_Enabled == 1 && s.hot_Key != 0 && host_.main)
@@ -461,27 +435,11 @@ LRESULT frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
 
 }  // namespace
 
-void ShowSettingsDialog(const SettingsDialogHost& host) {
-    try {
-        std::unique_ptr<frmSet>& dialog = Instance();
-        if (dialog && dialog->hwnd()) {
-            dialog->BringToFront();
-            return;
-        }
-        dialog = std::make_unique<frmSet>(host);
-        if (!dialog->Load()) dialog.reset();
-    } catch (...) {
-    }
-}
+void ShowSettingsDialog(const SettingsDialogHost& host) { Instance().Show(host); }
 
-void CloseSettingsDialog() {
-    if (auto& dialog = Instance(); dialog && dialog->hwnd()) dialog->Unload();
-}
+void CloseSettingsDialog() { Instance().Close(); }
 
-HWND SettingsDialogWindow() {
-    const auto& dialog = Instance();
-    return dialog ? dialog->hwnd() : nullptr;
-}
+HWND SettingsDialogWindow() { return Instance().Window(); }
 
 ColorChoice ShowColorDialog(HWND owner, COLORREF colour) {
     static std::array<COLORREF, 16> custom = [] {

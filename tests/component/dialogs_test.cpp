@@ -171,20 +171,26 @@ TEST_F(DialogsTest, HotKeyCapturedFromKeysIsRegisteredAndDroppedWhenUnticked) {
     (void)main;
 }
 
+// A TCP socket bound to a free port of 127.0.0.1.
+SOCKET BoundLoopbackSocket(int& port) {
+    SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    int length = sizeof(address);
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    return socket;
+}
+
 // One page per request, as configured; counts the requests.
 class PageServer {
 public:
     PageServer() {
         WSADATA data;
         ::WSAStartup(MAKEWORD(2, 2), &data);
-        listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        int length = sizeof(address);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_ = BoundLoopbackSocket(port_);
         ::listen(listener_, 4);
         thread_ = std::thread([this] { Serve(); });
     }
@@ -304,16 +310,10 @@ TEST_F(DialogsTest, UpdateCheckAnswersHonestlyForEveryPage) {
     EXPECT_EQ(server.Requests(), 5);
 
     // Nobody listening: a port that was just let go.
-    SOCKET probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    int length = sizeof(address);
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    ::closesocket(probe);
+    int closedPort = 0;
+    ::closesocket(BoundLoopbackSocket(closedPort));
     CloseAboutBox();
-    ShowAboutBox(main.hwnd(), L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/");
+    ShowAboutBox(main.hwnd(), L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/");
     o = Check(IDOK);
     EXPECT_NE(o.text.find(L"检查更新失败"), std::wstring::npos) << win32::WideToUtf8(o.text);
     EXPECT_TRUE(o.buttonBack);
