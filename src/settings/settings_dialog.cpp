@@ -7,6 +7,7 @@
 #include <ctime>
 #include <random>
 #include <string>
+#include <string_view>
 
 #include "controls/shadebutton/shade_button.h"
 #include "settings/core/settings_form.h"
@@ -101,6 +102,8 @@ win32::SingleInstance<frmSet>& Instance() {
 
 HWND frmSet::Make(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int cx, int cy, int id,
                   DWORD exStyle) {
+    // A label ends the option group before it, so arrow keys stay inside a group.
+    if (std::wstring_view(cls) == L"Static") style |= WS_GROUP;
     HWND child = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, cx, cy, hwnd(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    ::GetModuleHandleW(nullptr), nullptr);

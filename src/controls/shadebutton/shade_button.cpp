@@ -374,9 +374,19 @@ LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
             }
             ::InvalidateRect(hwnd(), nullptr, FALSE);
             return 0;
-        case WM_GETDLGCODE:
-            return DLGC_BUTTON | (isDefault_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        case WM_GETDLGCODE: {
+            LRESULT code = DLGC_BUTTON | (isDefault_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+            // Enter on a focused button is that button's click, not the
+            // host's default button.
+            const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
+            if (keyMsg && keyMsg->message == WM_KEYDOWN && keyMsg->wParam == VK_RETURN) code |= DLGC_WANTMESSAGE;
+            return code;
+        }
         case WM_KEYDOWN:
+            if (wParam == VK_RETURN) {
+                PerformClick();
+                return 0;
+            }
             if (wParam == VK_SPACE && ::IsWindowEnabled(hwnd()) && !pressedByKey_ && !(lParam & (1 << 30))) {
                 pressedByKey_ = true;
                 StartFade(shade::kPressed, true);
