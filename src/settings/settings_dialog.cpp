@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "controls/shadebutton/shade_button.h"
+#include "main/core/hot_keys.h"
 #include "settings/core/settings_form.h"
 #include "settings/qq_location.h"
 #include "win32/modeless.h"
@@ -25,7 +26,6 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kTwipsPerPixel = 15;
 constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 constexpr UINT_PTR kSubclassId = 1;
-constexpr int kHotKeyShowHide = 1;
 constexpr wchar_t kHotKeyConflict[] = L"热键冲突，您的热键将不会生效。";
 
 int ShiftStateNow() {
