@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "dialogs/about_box.h"
 #include "dialogs/msgbox.h"
 #include "main/core/hot_keys.h"
 #include "main/core/layout.h"
@@ -18,6 +19,7 @@
 #include "main/version.h"
 #include "settings/qq_location.h"
 #include "settings/settings.h"
+#include "settings/settings_dialog.h"
 #include "win32/strconv.h"
 #include "win32/focus.h"
 
@@ -725,8 +727,27 @@ void frmMain::GiveBackAll() {
     ReleaseAllForEmergency();
 }
 
+void frmMain::OpenSettingsDialog() {
+    SettingsDialogHost host;
+    host.main = hwnd();
+    host.applyAtOnce = [this](const Settings& s) {
+        btnTab.SetBottom(s.tab_Bottom);
+        btnTab.SetRoll(s.tab_Roll);
+        tmrKillTipInterval = KillTipInterval(s.tray_TipTime);
+        AppTray().SetKillTipInterval(tmrKillTipInterval);
+    };
+    host.resize = [this] {
+        Form_Resize();
+        // The strip's colours and look show at its next paint.
+        if (HWND tab = btnTab.hWnd()) ::InvalidateRect(tab, nullptr, TRUE);
+    };
+    ShowSettingsDialog(host);
+}
+
 void frmMain::Unload() {
     unloaded_ = true;
+    CloseSettingsDialog();
+    CloseAboutBox();
     try {
         UnregisterTabKeys();
     } catch (...) {
@@ -772,9 +793,16 @@ void frmMain::OnCommand(UINT id) {
         break;
     case mnuSet:
     case mnuSet2:
-    case mnuAbout:
-    case mnuAbout2:
+        OpenSettingsDialog();
         break;
+    case mnuAbout:
+    case mnuAbout2: {
+        // The update page's address can be pointed elsewhere by hand (a test
+        // server, a mirror); the program itself never writes this key.
+        std::wstring page = GetIniValue(kSettingsSection, L"upd_PageURL", L"");
+        ShowAboutBox(hwnd(), page.empty() ? std::wstring(kUpdatePageURL) : page);
+        break;
+    }
     default:
         break;
     }

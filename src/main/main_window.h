@@ -88,6 +88,8 @@ public:
     void SetCaption(const std::wstring& text);
     // The close request (WM_CLOSE): tray, confirmation, exit sequence, unload.
     void Form_QueryUnload();
+    // The settings dialog (menu item "程序设置"); a second call brings it to the front.
+    void OpenSettingsDialog();
 
     // --- capture and release ----------------------------------------------
     // True when the window was taken in; a failure has been reported and undone.

@@ -47,6 +47,8 @@ public:
     // The window that receives the callback message and owns the balloon
     // timer, the icon, and the timer's id and interval.
     void Attach(HWND owner, HICON icon, UINT_PTR killTipTimer, UINT killTipIntervalMs);
+    // From the next balloon on (the settings dialog's OK).
+    void SetKillTipInterval(UINT killTipIntervalMs) noexcept { killTipInterval_ = killTipIntervalMs; }
 
     void AddTrayIcon();   // the icon with the welcome balloon; starts the balloon timer
     void SetTrayTip(std::wstring_view text);

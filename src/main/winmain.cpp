@@ -2,6 +2,7 @@
 
 #include "main/main_window.h"
 #include "main/release_guard.h"
+#include "win32/modeless.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int nCmdShow) {
     // Before anything can be captured: a crash must not take the messenger's
@@ -13,6 +14,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int nCmdShow) {
 
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (win32::RouteDialogMessage(msg)) continue;  // Tab, Enter, Escape in the dialogs
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
