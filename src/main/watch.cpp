@@ -1,15 +1,19 @@
 // The window event watch: the main window's replacement window procedure
 // (shell notices, hot keys, tray, frame tracking and the hook library's
 // notices), its WinEvent stand-in where the shell sends nothing, the check of
-// the selected chat window, and the installation of the hook library.
+// the captured windows, and the installation of the hook library.
 #include "main/watch.h"
+
+#include <commctrl.h>
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "dialogs/msgbox.h"
 #include "hooklib/hook_messages.h"
 #include "main/core/hot_keys.h"
+#include "main/core/tab_actions.h"
 #include "main/fallback_watch.h"
 #include "main/hook_messengers.h"
 #include "main/main_window.h"
@@ -244,23 +248,51 @@ void frmMain::StopShellWatch() {
     }
 }
 
+std::vector<bool> RecordWindowsAlive(const LinkPtr& list) {
+    std::vector<bool> alive;
+    for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
+        alive.push_back(::IsWindow(ToHwnd(node->hWnd)) != FALSE);
+    return alive;
+}
+
 void frmMain::tmrChkWin_Timer() {
     try {
-        if (!CurNode) return;
-        HWND window = ToHwnd(CurNode->hWnd);
-        if (::IsWindow(window)) {
+        // Every record's window is looked at, selected or not: a conversation
+        // its messenger closed must not keep a tab. IsWindow is answered from
+        // the window table; nothing is sent to the messenger.
+        const VanishedTabs gone = FindVanishedTabs(RecordWindowsAlive(WinList), CurNode ? CurIndex - 1 : -1);
+        for (int tab : gone.others) {
+            ReleaseGuardRemove(ToHwnd(WinList->getNode(tab + 1)->hWnd));
+            WinList->delNode(tab + 1);
+            // DelItem would select by index, which is another conversation
+            // once a tab before the selected one is gone; the tab window's
+            // own removal keeps its selection on the same tab.
+            ::SendMessageW(btnTab.hWnd(), TCM_DELETEITEM, static_cast<WPARAM>(tab), 0);
+        }
+        if (!gone.others.empty() && gone.selected >= 0) {
+            CurIndex = gone.selected + 1;
+            ::SendMessageW(btnTab.hWnd(), TCM_SETCURSEL, static_cast<WPARAM>(gone.selected), 0);
+        }
+        if (gone.selectedGone) {
+            // There is nothing left to give back; the tab that takes its
+            // place is selected as after any closed tab.
+            const int index = CurIndex;
+            HWND window = ToHwnd(CurNode->hWnd);
+            WinList->delNode(index);
+            ReleaseGuardRemove(window);
+            btnTab.DelItem(index - 1);
+        } else if (CurNode) {
             if (App().ShowState == 0)
                 AdjustQQWindow();
             else if (App().ShowState == 2)
                 Form_Resize();
-            return;
         }
-        // The messenger closed the selected window itself: drop its tab and
-        // record; there is nothing left to give back.
-        const int index = CurIndex;
-        WinList->delNode(index);
-        ReleaseGuardRemove(window);
-        btnTab.DelItem(index - 1);
+        if (!gone.any()) return;
+        if (!picNum.empty()) {
+            // Ctrl is held: the numbers follow the new row.
+            HideNumer();
+            ShowNumer();
+        }
         ShowMsg();
     } catch (...) {
         Sh(L"tmrChkWin_Timer");

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace varnu {
 namespace {
@@ -46,6 +48,41 @@ TEST(CloseSeveralTabs, OnlyKeptAndLockedTabsRemain) {
             EXPECT_EQ(Remaining(names, closes), expected) << mask << " kept " << kept;
         }
     }
+}
+
+struct Checked {
+    std::wstring tabs;
+    wchar_t selected;  // '-' for none
+    friend bool operator==(const Checked&, const Checked&) = default;
+};
+
+// Carries the window check's decision out on a row of tab names the way the
+// tab window removes them; `gone` names the tabs whose windows have gone.
+Checked AfterWindowCheck(std::wstring tabs, std::wstring_view gone, int selected) {
+    std::vector<bool> alive;
+    for (wchar_t tab : tabs) alive.push_back(gone.find(tab) == std::wstring_view::npos);
+    const VanishedTabs found = FindVanishedTabs(alive, selected);
+    for (int t : found.others) tabs.erase(static_cast<std::size_t>(t), 1);
+    int at = found.selected;
+    if (found.selectedGone) {
+        tabs.erase(static_cast<std::size_t>(at), 1);
+        at = std::min(at, static_cast<int>(tabs.size()) - 1);
+    }
+    return {tabs, at >= 0 ? tabs[static_cast<std::size_t>(at)] : L'-'};
+}
+
+TEST(VanishedTabs, EveryGoneTabGoesAndTheSelectionKeepsItsConversation) {
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"", 2), (Checked{L"ABCDE", L'C'}));
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"B", 2), (Checked{L"ACDE", L'C'}));
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ADE", 2), (Checked{L"BC", L'C'}));
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ABDE", 2), (Checked{L"C", L'C'}));
+    // The selected one gone too: the one that takes its place, else the last.
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"BC", 2), (Checked{L"ADE", L'D'}));
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ACDE", 2), (Checked{L"B", L'B'}));
+    EXPECT_EQ(AfterWindowCheck(L"ABC", L"ABC", 1), (Checked{L"", L'-'}));
+    // Nothing selected: nothing becomes selected.
+    EXPECT_EQ(AfterWindowCheck(L"ABC", L"B", -1), (Checked{L"AC", L'-'}));
+    EXPECT_FALSE(FindVanishedTabs({true, true}, 0).any());
 }
 
 TEST(NumberOverlay, PositionsFromSummedWidths) {
