@@ -42,6 +42,8 @@ struct WatchState {
     // foreground event, WM_ACTIVATE); each change is acted on once.
     bool haveLastActivated = false;
     HWND lastActivated = nullptr;
+    // A missing hook library is told once per run, whenever it is first needed.
+    bool hookLibraryReported = false;
 };
 
 WatchState& State() {
@@ -54,13 +56,39 @@ std::wstring Describe(const std::exception& error) {
     return text.empty() ? std::wstring(L"未知错误") : text;
 }
 
+// Without the library only the Ctrl and wheel gestures inside chat windows
+// are lost; say so once and run on.
+void ReportHookLibrary(HookLibraryState library) {
+    if (State().hookLibraryReported) return;
+    const wchar_t* text = nullptr;
+    if (library == HookLibraryState::LibraryMissing)
+        text = L"HookMessengers\r\n无法加载 Varnu.dll，聊天窗口中的 Ctrl 键和滚轮切换将不可用。";
+    else if (library == HookLibraryState::ExportMissing)
+        text = L"HookMessengers\r\nVarnu.dll 中没有 InitHook，聊天窗口中的 Ctrl 键和滚轮切换将不可用。";
+    if (!text) return;
+    // Set first: the box's own message loop may see the next messenger window.
+    State().hookLibraryReported = true;
+    Sh(text);
+}
+
+// The messenger may start after us, or start again: every messenger window
+// that shows up brings its thread to the one place that decides on hooks.
+void HookThreadOf(frmMain& form, HWND window) {
+    ReportHookLibrary(HookThreads(form.hwnd(), {::GetWindowThreadProcessId(window, nullptr)}).library);
+}
+
 // Shell code 1: a new top-level window.
 void OnWindowCreated(frmMain& form, HWND window) {
-    if (!form.CheckNewWindow(window)) return;
+    if (!form.CheckNewWindow(window)) {
+        if (IsMessengerPanel(window)) HookThreadOf(form, window);
+        return;
+    }
     State().fallback.Forget(window);
     if (App().ShowState == 1) form.ShowInTaskBar(true);
     if (::IsWindowEnabled(form.hwnd())) ::SetFocus(form.hwnd());
     form.SetQQFocus();
+    // A conversation runs on the messenger's user-interface thread.
+    HookThreadOf(form, window);
 }
 
 // Shell codes 4 and 0x8004: another window became the active one.
@@ -300,22 +328,15 @@ void frmMain::tmrChkWin_Timer() {
 }
 
 void frmMain::HookMessengersAtStartup() {
-    HookReport report;
     try {
-        report = HookMessengers(hwnd());
+        ReportHookLibrary(HookMessengers(hwnd()).library);
+        // The conversations the scan took in run on messenger threads too,
+        // main panel open or not.
+        std::vector<DWORD> threads;
+        for (LinkPtr node = WinList ? WinList->theNext : nullptr; node; node = node->theNext)
+            threads.push_back(::GetWindowThreadProcessId(ToHwnd(node->hWnd), nullptr));
+        ReportHookLibrary(HookThreads(hwnd(), threads).library);
     } catch (...) {
-        return;
-    }
-    // Without the library only the Ctrl and wheel gestures inside chat
-    // windows are lost; say so once and run on.
-    switch (report.library) {
-    case HookLibraryState::LibraryMissing:
-        Sh(L"HookMessengers\r\n无法加载 Varnu.dll，聊天窗口中的 Ctrl 键和滚轮切换将不可用。");
-        break;
-    case HookLibraryState::ExportMissing:
-        Sh(L"HookMessengers\r\nVarnu.dll 中没有 InitHook，聊天窗口中的 Ctrl 键和滚轮切换将不可用。");
-        break;
-    default: break;
     }
 }
 
