@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
 #include <map>
@@ -848,6 +849,15 @@ std::string MessageName(UINT message) {
     char buffer[16];
     wsprintfA(buffer, "0x%04X", message);
     return buffer;
+}
+
+int RunBenchmark(const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        return 1;
+    }
 }
 
 }  // namespace e2e

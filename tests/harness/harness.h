@@ -394,6 +394,9 @@ private:
     win32::UniqueWindow reply_;
 };
 
+// A benchmark's whole run: an exception is printed and makes the result 1.
+int RunBenchmark(const std::function<int()>& run);
+
 // Name of a message for failure output ("WM_CLOSE", "0x0401" …).
 std::string MessageName(UINT message);
 
