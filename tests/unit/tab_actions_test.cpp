@@ -50,15 +50,9 @@ TEST(CloseSeveralTabs, OnlyKeptAndLockedTabsRemain) {
     }
 }
 
-struct Checked {
-    std::wstring tabs;
-    wchar_t selected;  // '-' for none
-    friend bool operator==(const Checked&, const Checked&) = default;
-};
-
 // Carries the window check's decision out on a row of tab names the way the
-// tab window removes them; `gone` names the tabs whose windows have gone.
-Checked AfterWindowCheck(std::wstring tabs, std::wstring_view gone, int selected) {
+// tab window removes them; the selected tab comes back in brackets.
+std::wstring AfterWindowCheck(std::wstring tabs, std::wstring_view gone, int selected) {
     std::vector<bool> alive;
     for (wchar_t tab : tabs) alive.push_back(gone.find(tab) == std::wstring_view::npos);
     const VanishedTabs found = FindVanishedTabs(alive, selected);
@@ -68,21 +62,18 @@ Checked AfterWindowCheck(std::wstring tabs, std::wstring_view gone, int selected
         tabs.erase(static_cast<std::size_t>(at), 1);
         at = std::min(at, static_cast<int>(tabs.size()) - 1);
     }
-    return {tabs, at >= 0 ? tabs[static_cast<std::size_t>(at)] : L'-'};
+    if (at >= 0) tabs.insert(static_cast<std::size_t>(at) + 1, L"]").insert(static_cast<std::size_t>(at), L"[");
+    return tabs;
 }
 
 TEST(VanishedTabs, EveryGoneTabGoesAndTheSelectionKeepsItsConversation) {
-    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"", 2), (Checked{L"ABCDE", L'C'}));
-    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"B", 2), (Checked{L"ACDE", L'C'}));
-    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ADE", 2), (Checked{L"BC", L'C'}));
-    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ABDE", 2), (Checked{L"C", L'C'}));
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"", 2), L"AB[C]DE");
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ADE", 2), L"B[C]");
     // The selected one gone too: the one that takes its place, else the last.
-    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"BC", 2), (Checked{L"ADE", L'D'}));
-    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ACDE", 2), (Checked{L"B", L'B'}));
-    EXPECT_EQ(AfterWindowCheck(L"ABC", L"ABC", 1), (Checked{L"", L'-'}));
-    // Nothing selected: nothing becomes selected.
-    EXPECT_EQ(AfterWindowCheck(L"ABC", L"B", -1), (Checked{L"AC", L'-'}));
-    EXPECT_FALSE(FindVanishedTabs({true, true}, 0).any());
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"BC", 2), L"A[D]E");
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ACDE", 2), L"[B]");
+    EXPECT_EQ(AfterWindowCheck(L"ABC", L"ABC", 1), L"");
+    EXPECT_EQ(AfterWindowCheck(L"ABC", L"B", -1), L"AC");
 }
 
 TEST(NumberOverlay, PositionsFromSummedWidths) {
