@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "main/core/hooked_threads.h"
 #include "win32/winapi.h"
 
 namespace varnu {
@@ -33,6 +34,22 @@ void AddThread(std::vector<DWORD>& threads, HWND hwnd) {
     DWORD thread = ::GetWindowThreadProcessId(hwnd, nullptr);
     if (thread != 0 && std::find(threads.begin(), threads.end(), thread) == threads.end())
         threads.push_back(thread);
+}
+
+// The held handle keeps the thread's id from going to a new thread while the
+// id is on record. A thread we may not open is kept on record for the whole
+// run: hooking it twice would be worse than missing its successor.
+win32::UniqueHandle OpenForEndCheck(DWORD thread) noexcept {
+    return win32::UniqueHandle(::OpenThread(SYNCHRONIZE, FALSE, thread));
+}
+
+bool HasEnded(const win32::UniqueHandle& thread) noexcept {
+    return thread && ::WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
+}
+
+HookedThreads<win32::UniqueHandle>& ProgramHookedThreads() {
+    static HookedThreads<win32::UniqueHandle> threads;
+    return threads;
 }
 
 }  // namespace
@@ -81,19 +98,22 @@ HookLibrary& ProgramHookLibrary() {
     return library;
 }
 
+bool IsMessengerPanel(HWND hwnd) {
+    if (::GetAncestor(hwnd, GA_PARENT) != ::GetDesktopWindow()) return false;
+    const std::wstring className = win32::WindowClass(hwnd);
+    if (className == L"#32770") return HasUntitledChild(hwnd, L"Tencent_QQBar");
+    return className == L"TXGuiFoundation" && win32::WindowText(hwnd) == L"QQ2009 Preview" &&
+           HasUntitledChild(hwnd, L"Shell Embedding");
+}
+
 std::vector<DWORD> MessengerThreads() noexcept {
     std::vector<DWORD> threads;
     try {
         std::vector<HWND> topLevel;
         ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&topLevel));
-        for (HWND hwnd : topLevel) {
-            if (win32::WindowClass(hwnd) == L"#32770" && HasUntitledChild(hwnd, L"Tencent_QQBar"))
-                AddThread(threads, hwnd);
-        }
-        for (HWND hwnd : topLevel) {
-            if (win32::WindowClass(hwnd) == L"TXGuiFoundation" &&
-                win32::WindowText(hwnd) == L"QQ2009 Preview" && HasUntitledChild(hwnd, L"Shell Embedding"))
-                AddThread(threads, hwnd);
+        for (const wchar_t* className : {L"#32770", L"TXGuiFoundation"}) {
+            for (HWND hwnd : topLevel)
+                if (win32::WindowClass(hwnd) == className && IsMessengerPanel(hwnd)) AddThread(threads, hwnd);
         }
     } catch (...) {
         // Out of memory: hook what was found so far.
@@ -101,22 +121,26 @@ std::vector<DWORD> MessengerThreads() noexcept {
     return threads;
 }
 
-HookReport HookMessengers(HWND notify, HookLibrary& library) noexcept {
+HookReport HookThreads(HWND notify, const std::vector<DWORD>& threads, HookLibrary& library) noexcept {
     HookReport report;
-    const std::vector<DWORD> threads = MessengerThreads();
-    report.threads = static_cast<int>(threads.size());
-    // One hook per thread: a second hook on the same thread would run the
-    // hook procedure twice per message and post every Ctrl notice twice.
-    for (DWORD thread : threads) {
-        if (library.Bind() != HookLibraryState::Loaded) break;
-        if (library.InitHook(true, notify, thread)) ++report.hooked;
+    try {
+        HookedThreads<win32::UniqueHandle>& record = ProgramHookedThreads();
+        const std::vector<ThreadId> fresh =
+            record.Unhooked(std::vector<ThreadId>(threads.begin(), threads.end()), &HasEnded);
+        report.threads = static_cast<int>(fresh.size());
+        for (ThreadId thread : fresh) {
+            if (library.Bind() != HookLibraryState::Loaded) break;
+            record.Remember(thread, OpenForEndCheck(thread));
+            if (library.InitHook(true, notify, thread)) ++report.hooked;
+        }
+    } catch (...) {
+        // Out of memory for the record: the thread stays unhooked.
     }
     report.library = library.State();
-    AllowHookMessage();
     return report;
 }
 
-HookReport HookMessengers(HWND notify) noexcept {
+HookReport HookThreads(HWND notify, const std::vector<DWORD>& threads) noexcept {
     HookLibrary* library = nullptr;
     try {
         library = &ProgramHookLibrary();
@@ -125,7 +149,19 @@ HookReport HookMessengers(HWND notify) noexcept {
         report.library = HookLibraryState::LibraryMissing;
         return report;
     }
-    return HookMessengers(notify, *library);
+    return HookThreads(notify, threads, *library);
+}
+
+HookReport HookMessengers(HWND notify, HookLibrary& library) noexcept {
+    HookReport report = HookThreads(notify, MessengerThreads(), library);
+    AllowHookMessage();
+    return report;
+}
+
+HookReport HookMessengers(HWND notify) noexcept {
+    HookReport report = HookThreads(notify, MessengerThreads());
+    AllowHookMessage();
+    return report;
 }
 
 bool AllowHookMessage() noexcept {

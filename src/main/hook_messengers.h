@@ -1,7 +1,8 @@
 #pragma once
 // Installs Varnu.dll into the threads of the running messenger, so that the
 // Ctrl key and wheel gestures made inside its windows reach the main window
-// as WM_HOOKNOTIFY (see hooklib/hook_messages.h).
+// as WM_HOOKNOTIFY (see hooklib/hook_messages.h). Every hook the program asks
+// for goes through HookThreads, which hooks each thread once while it runs.
 #include <windows.h>
 
 #include <string>
@@ -57,14 +58,25 @@ struct HookReport {
     int hooked = 0;   // hooks InitHook actually installed
 };
 
-// Threads of the messenger windows that get the hook: top-level "#32770"
-// windows with an untitled "Tencent_QQBar" child, then top-level
-// "TXGuiFoundation" windows titled "QQ2009 Preview" with an untitled
-// "Shell Embedding" child. Each thread appears once.
+// A window whose thread gets the hook however it was found: a top-level
+// "#32770" window with an untitled "Tencent_QQBar" child (the main panel), or
+// a top-level "TXGuiFoundation" window titled "QQ2009 Preview" with an
+// untitled "Shell Embedding" child.
+bool IsMessengerPanel(HWND hwnd);
+
+// Threads of the messenger panels open now: the "#32770" ones first, then the
+// "TXGuiFoundation" ones. Each thread appears once.
 std::vector<DWORD> MessengerThreads() noexcept;
 
-// Hooks every messenger thread found now, then lets WM_HOOKNOTIFY in from
-// lower integrity levels. The library is not loaded when nothing matches.
+// Hooks each of `threads` that has no hook from this program yet, through
+// the program's one record of hooked threads; threads that ended are
+// forgotten first. The library is bound only when a thread needs it, and a
+// thread is not recorded while the library is unusable.
+HookReport HookThreads(HWND notify, const std::vector<DWORD>& threads, HookLibrary& library) noexcept;
+HookReport HookThreads(HWND notify, const std::vector<DWORD>& threads) noexcept;
+
+// Hooks every messenger thread found now (HookThreads), then lets
+// WM_HOOKNOTIFY in from lower integrity levels. The library is not loaded when nothing matches.
 // A missing library or export shows in the report; nothing is thrown.
 HookReport HookMessengers(HWND notify) noexcept;
 HookReport HookMessengers(HWND notify, HookLibrary& library) noexcept;

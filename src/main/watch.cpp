@@ -1,15 +1,19 @@
 // The window event watch: the main window's replacement window procedure
 // (shell notices, hot keys, tray, frame tracking and the hook library's
 // notices), its WinEvent stand-in where the shell sends nothing, the check of
-// the selected chat window, and the installation of the hook library.
+// the captured windows, and the installation of the hook library.
 #include "main/watch.h"
+
+#include <commctrl.h>
 
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "dialogs/msgbox.h"
 #include "hooklib/hook_messages.h"
 #include "main/core/hot_keys.h"
+#include "main/core/tab_actions.h"
 #include "main/fallback_watch.h"
 #include "main/hook_messengers.h"
 #include "main/main_window.h"
@@ -39,6 +43,8 @@ struct WatchState {
     // foreground event, WM_ACTIVATE); each change is acted on once.
     bool haveLastActivated = false;
     HWND lastActivated = nullptr;
+    // A missing hook library is told once per run, whenever it is first needed.
+    bool hookLibraryReported = false;
 };
 
 WatchState& State() {
@@ -51,13 +57,39 @@ std::wstring Describe(const std::exception& error) {
     return text.empty() ? std::wstring(L"未知错误") : text;
 }
 
+// Without the library only the Ctrl and wheel gestures inside chat windows
+// are lost; say so once and run on.
+void ReportHookLibrary(HookLibraryState library) {
+    if (State().hookLibraryReported) return;
+    const wchar_t* text = nullptr;
+    if (library == HookLibraryState::LibraryMissing)
+        text = L"HookMessengers\r\n无法加载 Varnu.dll，聊天窗口中的 Ctrl 键和滚轮切换将不可用。";
+    else if (library == HookLibraryState::ExportMissing)
+        text = L"HookMessengers\r\nVarnu.dll 中没有 InitHook，聊天窗口中的 Ctrl 键和滚轮切换将不可用。";
+    if (!text) return;
+    // Set first: the box's own message loop may see the next messenger window.
+    State().hookLibraryReported = true;
+    Sh(text);
+}
+
+// The messenger may start after us, or start again: every messenger window
+// that shows up brings its thread to the one place that decides on hooks.
+void HookThreadOf(frmMain& form, HWND window) {
+    ReportHookLibrary(HookThreads(form.hwnd(), {::GetWindowThreadProcessId(window, nullptr)}).library);
+}
+
 // Shell code 1: a new top-level window.
 void OnWindowCreated(frmMain& form, HWND window) {
-    if (!form.CheckNewWindow(window)) return;
+    if (!form.CheckNewWindow(window)) {
+        if (IsMessengerPanel(window)) HookThreadOf(form, window);
+        return;
+    }
     State().fallback.Forget(window);
     if (App().ShowState == 1) form.ShowInTaskBar(true);
     if (::IsWindowEnabled(form.hwnd())) win32::SetFocusBounded(form.hwnd());
     form.SetQQFocus();
+    // A conversation runs on the messenger's user-interface thread.
+    HookThreadOf(form, window);
 }
 
 // Shell codes 4 and 0x8004: another window became the active one.
@@ -245,23 +277,51 @@ void frmMain::StopShellWatch() {
     }
 }
 
+std::vector<bool> RecordWindowsAlive(const LinkPtr& list) {
+    std::vector<bool> alive;
+    for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
+        alive.push_back(::IsWindow(ToHwnd(node->hWnd)) != FALSE);
+    return alive;
+}
+
 void frmMain::tmrChkWin_Timer() {
     try {
-        if (!CurNode) return;
-        HWND window = ToHwnd(CurNode->hWnd);
-        if (::IsWindow(window)) {
+        // Every record's window is looked at, selected or not: a conversation
+        // its messenger closed must not keep a tab. IsWindow is answered from
+        // the window table; nothing is sent to the messenger.
+        const VanishedTabs gone = FindVanishedTabs(RecordWindowsAlive(WinList), CurNode ? CurIndex - 1 : -1);
+        for (int tab : gone.others) {
+            ReleaseGuardRemove(ToHwnd(WinList->getNode(tab + 1)->hWnd));
+            WinList->delNode(tab + 1);
+            // DelItem would select by index, which is another conversation
+            // once a tab before the selected one is gone; the tab window's
+            // own removal keeps its selection on the same tab.
+            ::SendMessageW(btnTab.hWnd(), TCM_DELETEITEM, static_cast<WPARAM>(tab), 0);
+        }
+        if (!gone.others.empty() && gone.selected >= 0) {
+            CurIndex = gone.selected + 1;
+            ::SendMessageW(btnTab.hWnd(), TCM_SETCURSEL, static_cast<WPARAM>(gone.selected), 0);
+        }
+        if (gone.selectedGone) {
+            // There is nothing left to give back; the tab that takes its
+            // place is selected as after any closed tab.
+            const int index = CurIndex;
+            HWND window = ToHwnd(CurNode->hWnd);
+            WinList->delNode(index);
+            ReleaseGuardRemove(window);
+            btnTab.DelItem(index - 1);
+        } else if (CurNode) {
             if (App().ShowState == 0)
                 AdjustQQWindow();
             else if (App().ShowState == 2)
                 Form_Resize();
-            return;
         }
-        // The messenger closed the selected window itself: drop its tab and
-        // record; there is nothing left to give back.
-        const int index = CurIndex;
-        WinList->delNode(index);
-        ReleaseGuardRemove(window);
-        btnTab.DelItem(index - 1);
+        if (!gone.any()) return;
+        if (!picNum.empty()) {
+            // Ctrl is held: the numbers follow the new row.
+            HideNumer();
+            ShowNumer();
+        }
         ShowMsg();
     } catch (...) {
         Sh(L"tmrChkWin_Timer");
@@ -269,22 +329,15 @@ void frmMain::tmrChkWin_Timer() {
 }
 
 void frmMain::HookMessengersAtStartup() {
-    HookReport report;
     try {
-        report = HookMessengers(hwnd());
+        ReportHookLibrary(HookMessengers(hwnd()).library);
+        // The conversations the scan took in run on messenger threads too,
+        // main panel open or not.
+        std::vector<DWORD> threads;
+        for (LinkPtr node = WinList ? WinList->theNext : nullptr; node; node = node->theNext)
+            threads.push_back(::GetWindowThreadProcessId(ToHwnd(node->hWnd), nullptr));
+        ReportHookLibrary(HookThreads(hwnd(), threads).library);
     } catch (...) {
-        return;
-    }
-    // Without the library only the Ctrl and wheel gestures inside chat
-    // windows are lost; say so once and run on.
-    switch (report.library) {
-    case HookLibraryState::LibraryMissing:
-        Sh(L"HookMessengers\r\n无法加载 Varnu.dll，聊天窗口中的 Ctrl 键和滚轮切换将不可用。");
-        break;
-    case HookLibraryState::ExportMissing:
-        Sh(L"HookMessengers\r\nVarnu.dll 中没有 InitHook，聊天窗口中的 Ctrl 键和滚轮切换将不可用。");
-        break;
-    default: break;
     }
 }
 

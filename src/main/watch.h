@@ -4,6 +4,10 @@
 // the watch learnt when it started (for the start-up code and for tests).
 #include <windows.h>
 
+#include <vector>
+
+#include "main/core/win_list.h"
+
 namespace varnu {
 
 // The main window's window procedure while the watch runs; every message is
@@ -22,5 +26,9 @@ bool ShellWatchRunning() noexcept;
 // notices; when not, the WinEvent fallback stands in for them.
 bool ShellHookRegistered() noexcept;
 bool FallbackWatchRunning() noexcept;
+
+// Whether each record's window still exists, in list order: the window
+// check's look at every captured window on each tick.
+std::vector<bool> RecordWindowsAlive(const LinkPtr& list);
 
 }  // namespace varnu

@@ -203,11 +203,4 @@ int Run() {
 
 }  // namespace
 
-int main() {
-    try {
-        return Run();
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
-        return 1;
-    }
-}
+int main() { return e2e::RunBenchmark(Run); }

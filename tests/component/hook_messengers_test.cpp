@@ -23,6 +23,7 @@ using varnu::HookLibrary;
 using varnu::HookLibraryState;
 using varnu::HookMessengers;
 using varnu::HookReport;
+using varnu::HookThreads;
 using varnu::MessengerThreads;
 
 LRESULT CALLBACK PlainProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -176,6 +177,9 @@ TEST(HookMessengersTest, HooksTheMessengerAndCtrlNoticesArrive) {
     EXPECT_EQ(report.library, HookLibraryState::Loaded);
     EXPECT_EQ(report.threads, 1);
     EXPECT_EQ(report.hooked, 1);
+    // Seen again, by its panel and by its conversations: no second hook.
+    EXPECT_EQ(HookMessengers(notify.hwnd()).hooked, 0);
+    EXPECT_EQ(HookThreads(notify.hwnd(), {qq.threadId(), qq.threadId()}).threads, 0);
 
     ::PostMessageW(qq.window(), WM_KEYDOWN, VK_CONTROL, 1);
     ::PostMessageW(qq.window(1), WM_KEYUP, VK_CONTROL, 1);

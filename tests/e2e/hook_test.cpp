@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,19 +14,6 @@ namespace {
 
 using namespace e2e;
 using sim::Kind;
-
-// The number overlay: visible children of the main window showing " 1", " 2" …
-std::vector<std::wstring> VisibleNumbers(HWND main) {
-    std::vector<std::wstring> numbers;
-    for (HWND child : ChildWindows(main)) {
-        if (!IsVisible(child)) continue;
-        const std::wstring text = Caption(child);
-        if (text.size() == 2 && text[0] == L' ' && text[1] >= L'1' && text[1] <= L'9')
-            numbers.push_back(text.substr(1));
-    }
-    std::sort(numbers.begin(), numbers.end());  // z-order says nothing here
-    return numbers;
-}
 
 int CountRecords(const std::vector<sim::Record>& records, UINT message, sim::Via via) {
     int n = 0;
@@ -114,20 +100,20 @@ std::vector<SimWindow> HookTest::chats_;
 HWND HookTest::main_ = nullptr;
 
 TEST_F(HookTest, CtrlInAChatWindowShowsTheTabNumbersUntilReleased) {
-    ASSERT_TRUE(VisibleNumbers(main_).empty());
+    ASSERT_TRUE(VisibleTabNumbers(main_).empty());
 
     PostKey(input_, VK_CONTROL, true);
-    EXPECT_TRUE(WaitUntil([&] { return VisibleNumbers(main_).size() == 3; }));
-    EXPECT_EQ(VisibleNumbers(main_), (std::vector<std::wstring>{L"1", L"2", L"3"}));
+    EXPECT_TRUE(WaitUntil([&] { return VisibleTabNumbers(main_).size() == 3; }));
+    EXPECT_EQ(VisibleTabNumbers(main_), (std::vector<std::wstring>{L"1", L"2", L"3"}));
 
     // Key repeats keep them; no duplicates appear.
     PostKey(input_, VK_CONTROL, true, /*repeat=*/true);
     PostKey(input_, VK_CONTROL, true, true);
     Pause(300ms);
-    EXPECT_EQ(VisibleNumbers(main_).size(), 3u);
+    EXPECT_EQ(VisibleTabNumbers(main_).size(), 3u);
 
     PostKey(input_, VK_CONTROL, false);
-    EXPECT_TRUE(WaitUntil([&] { return VisibleNumbers(main_).empty(); }));
+    EXPECT_TRUE(WaitUntil([&] { return VisibleTabNumbers(main_).empty(); }));
 
     // The messenger still got its keys.
     EXPECT_TRUE(messenger_->WaitForRecord(chats_[0].top, WM_KEYUP, sim::Via::Procedure).has_value());
@@ -185,7 +171,7 @@ TEST_F(HookTest, PlainWheelTurnReportsNothing) {
     ASSERT_TRUE(messenger_->WaitForRecord(chats_[0].top, WM_MOUSEWHEEL, sim::Via::Queue).has_value());
     Pause(500ms);
     EXPECT_EQ(tabs_->Selected(), 1);
-    EXPECT_TRUE(VisibleNumbers(main_).empty());
+    EXPECT_TRUE(VisibleTabNumbers(main_).empty());
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,8 @@
 // Starting the messenger at start-up, seen from outside: the folder comes
 // from the messenger's registry value when the settings name none, and
 // "QQ.exe" there is started only when automatic start is on and no
-// messenger runs yet.
+// messenger runs yet. A messenger that starts after Varnu, by Varnu's hand
+// or again after it ended, gets the Ctrl and wheel gestures all the same.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -124,6 +125,21 @@ void EndProcessesOf(const std::wstring& exePath) {
     }
 }
 
+// The messenger's main panel and two conversations, opened while Varnu runs:
+// Ctrl held in a conversation shows the tab numbers, Ctrl + wheel steps on.
+void ExpectGesturesInNewMessenger(Simulator& messenger, HWND main) {
+    ASSERT_TRUE(messenger.Open(sim::Kind::MainPanel, L"QQ"));
+    const SimWindow first = messenger.Open(sim::Kind::Classic, L"与 张三 交谈中");
+    const SimWindow second = messenger.Open(sim::Kind::Classic, L"与 李四 交谈中");
+    RemoteTabs tabs(FindTabWindow(main));
+    ASSERT_TRUE(WaitUntil([&] { return IsTakenInto(second.top, main) && tabs.Count() == 2; }));
+    PostKey(first.input, VK_CONTROL, true);
+    EXPECT_TRUE(WaitUntil([&] { return VisibleTabNumbers(main).size() == 2; }));
+    PostWheel(first.input, -120, MK_CONTROL);
+    EXPECT_TRUE(WaitUntil([&] { return tabs.Selected() == 0; }));  // from the newest, wrapping
+    PostKey(first.input, VK_CONTROL, false);
+}
+
 class LaunchTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -161,6 +177,22 @@ TEST_F(LaunchTest, StartsQQExeFromTheRegisteredFolder) {
     // Started once, not again later.
     Pause(500ms);
     EXPECT_EQ(ProcessesOf(qq_.Exe()).size(), 1u);
+}
+
+TEST_F(LaunchTest, GesturesWorkInTheMessengerVarnuStarted) {
+    ASSERT_NO_FATAL_FAILURE(StartVarnu(L"org_AutoRun=1\r\norg_QQPath=\r\n"));
+    ASSERT_TRUE(WaitUntil([&] { return ProcessesOf(qq_.Exe()).size() == 1; }, 10000ms));
+    Simulator messenger(Process::Attach(ProcessesOf(qq_.Exe()).front()));
+    ExpectGesturesInNewMessenger(messenger, varnu_->MainWindow());
+}
+
+TEST_F(LaunchTest, GesturesWorkInAMessengerStartedLaterAndAgain) {
+    ASSERT_NO_FATAL_FAILURE(StartVarnu(L"org_AutoRun=0\r\n"));
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        Simulator messenger;
+        ExpectGesturesInNewMessenger(messenger, varnu_->MainWindow());
+    }
 }
 
 TEST_F(LaunchTest, NothingIsStartedWhileAMessengerRuns) {

@@ -1,6 +1,6 @@
 // The window event watch seen from outside: conversation windows that open
-// while Varnu runs are taken in, other windows are left alone, a window the
-// messenger closes loses its tab, the shell's notice takes the window it
+// while Varnu runs are taken in, other windows are left alone, every window
+// the messenger closes loses its tab, the shell's notice takes the window it
 // names, and a hung messenger does not stop the tabs of another one.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -150,6 +150,35 @@ TEST_F(WatchTest, SelectedWindowClosedByTheMessengerLosesItsTab) {
     EXPECT_TRUE(WaitUntil([&] { return Caption(main_).rfind(L"Varnu Ver", 0) == 0; }));
     EXPECT_TRUE(varnu_->Proc().IsRunning());
     EXPECT_TRUE(Responsive(main_));
+}
+
+TEST_F(WatchTest, WindowsClosedByTheMessengerLoseTheirTabsSelectedOrNot) {
+    StartVarnu();
+    std::vector<SimWindow> chats;
+    for (const wchar_t* name : {L"Alice", L"Bob", L"Carol", L"Dave", L"Eve"}) {
+        chats.push_back(messenger_.Open(Kind::Classic, L"与 " + std::wstring(name) + L" 交谈中"));
+        ASSERT_TRUE(WaitTaken(chats.back().top, static_cast<int>(chats.size())));
+    }
+    ::PostMessageW(main_, kHookNotify, 1, 1);  // two tabs back: Carol
+    ::PostMessageW(main_, kHookNotify, 1, 1);
+    ASSERT_TRUE(messenger_.AppendHistory(chats[4].top, L"hello"));
+    ASSERT_TRUE(WaitUntil([&] { return tabs_->Selected() == 2 && tabs_->Caption(4) == L"(1)Eve"; }));
+
+    // One, then two at once, none of them the selected one: the selection
+    // and the other tabs' marks stay as they were.
+    ASSERT_TRUE(messenger_.Destroy(chats[1].top));
+    EXPECT_TRUE(WaitTabCount(4, 1000ms));
+    EXPECT_EQ(tabs_->Captions(), (std::vector<std::wstring>{L"Alice", L"Carol", L"Dave", L"(1)Eve"}));
+    EXPECT_EQ(tabs_->Selected(), 1);
+    ASSERT_TRUE(messenger_.Destroy(chats[0].top) && messenger_.Destroy(chats[3].top));
+    EXPECT_TRUE(WaitTabCount(2, 1000ms));
+    EXPECT_EQ(tabs_->Captions(), (std::vector<std::wstring>{L"Carol", L"(1)Eve"}));
+    EXPECT_EQ(tabs_->Selected(), 0);
+    EXPECT_EQ(Caption(main_), L"Carol - Varnu");
+    // Then the selected one: the one left is shown.
+    ASSERT_TRUE(messenger_.Destroy(chats[2].top));
+    EXPECT_TRUE(WaitTabCount(1, 1000ms));
+    EXPECT_TRUE(WaitUntil([&] { return Caption(main_) == L"Eve - Varnu"; }));
 }
 
 TEST_F(WatchTest, ShellNoticeTakesTheWindowItNames) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <cwctype>
 #include <map>
@@ -265,6 +266,14 @@ Process Process::Start(const std::wstring& exePath, const LaunchOptions& options
     Process process;
     process.handle_.reset(info.hProcess);
     process.id_ = info.dwProcessId;
+    return process;
+}
+
+Process Process::Attach(DWORD id) {
+    Process process;
+    process.handle_.reset(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    if (!process.handle_) throw Failure("cannot open process " + std::to_string(id));
+    process.id_ = id;
     return process;
 }
 
@@ -583,6 +592,18 @@ HWND FindChildByText(HWND parent, std::wstring_view text) {
     return nullptr;
 }
 
+std::vector<std::wstring> VisibleTabNumbers(HWND main) {
+    std::vector<std::wstring> numbers;
+    for (HWND child : ChildWindows(main)) {
+        if (!IsVisible(child)) continue;
+        const std::wstring text = Caption(child);
+        if (text.size() == 2 && text[0] == L' ' && text[1] >= L'1' && text[1] <= L'9')
+            numbers.push_back(text.substr(1));
+    }
+    std::sort(numbers.begin(), numbers.end());  // z-order says nothing here
+    return numbers;
+}
+
 void Click(HWND hwnd) {
     PostMouse(hwnd, WM_MOUSEMOVE, 0);
     PostMouse(hwnd, WM_LBUTTONDOWN, MK_LBUTTON);
@@ -659,10 +680,12 @@ HWND CreateReplyWindow() {
 
 }  // namespace
 
-Simulator::Simulator(LaunchOptions options) {
+Simulator::Simulator(LaunchOptions options)
+    : Simulator(Process::Start(JoinPath(TestExeFolder(), L"MessengerSim.exe"), options)) {}
+
+Simulator::Simulator(Process running) : process_(std::move(running)) {
     reply_.reset(CreateReplyWindow());
     if (!reply_) throw Failure("cannot create the simulator reply window");
-    process_ = Process::Start(JoinPath(TestExeFolder(), L"MessengerSim.exe"), options);
     const std::wstring title = sim::ControlTitle(process_.Id());
     const bool found = WaitUntil(
         [&] {
@@ -827,6 +850,15 @@ std::string MessageName(UINT message) {
     char buffer[16];
     wsprintfA(buffer, "0x%04X", message);
     return buffer;
+}
+
+int RunBenchmark(const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "benchmark failed: %s\n", e.what());
+        return 1;
+    }
 }
 
 }  // namespace e2e

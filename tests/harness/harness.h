@@ -140,6 +140,8 @@ public:
     Process() = default;
     // Throws std::runtime_error when CreateProcessW fails.
     static Process Start(const std::wstring& exePath, const LaunchOptions& options = {});
+    // A running process somebody else started; throws when it cannot be opened.
+    static Process Attach(DWORD id);
     ~Process();
     Process(Process&&) noexcept = default;
     Process& operator=(Process&& other) noexcept;
@@ -256,6 +258,10 @@ private:
     HWND main_ = nullptr;
 };
 
+// The number overlay shown while Ctrl is held: the digits of the visible
+// children of the main window that show " 1", " 2" …, in ascending order.
+std::vector<std::wstring> VisibleTabNumbers(HWND main);
+
 // ---------------------------------------------------------------------------
 // Message boxes
 
@@ -336,6 +342,8 @@ struct SimOpen {
 class Simulator {
 public:
     explicit Simulator(LaunchOptions options = {});
+    // A simulator started by somebody else (Varnu, as its messenger).
+    explicit Simulator(Process running);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
@@ -386,6 +394,9 @@ private:
     HWND control_ = nullptr;
     win32::UniqueWindow reply_;
 };
+
+// A benchmark's whole run: an exception is printed and makes the result 1.
+int RunBenchmark(const std::function<int()>& run);
 
 // Name of a message for failure output ("WM_CLOSE", "0x0401" …).
 std::string MessageName(UINT message);

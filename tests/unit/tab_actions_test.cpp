@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace varnu {
 namespace {
@@ -46,6 +48,32 @@ TEST(CloseSeveralTabs, OnlyKeptAndLockedTabsRemain) {
             EXPECT_EQ(Remaining(names, closes), expected) << mask << " kept " << kept;
         }
     }
+}
+
+// Carries the window check's decision out on a row of tab names the way the
+// tab window removes them; the selected tab comes back in brackets.
+std::wstring AfterWindowCheck(std::wstring tabs, std::wstring_view gone, int selected) {
+    std::vector<bool> alive;
+    for (wchar_t tab : tabs) alive.push_back(gone.find(tab) == std::wstring_view::npos);
+    const VanishedTabs found = FindVanishedTabs(alive, selected);
+    for (int t : found.others) tabs.erase(static_cast<std::size_t>(t), 1);
+    int at = found.selected;
+    if (found.selectedGone) {
+        tabs.erase(static_cast<std::size_t>(at), 1);
+        at = std::min(at, static_cast<int>(tabs.size()) - 1);
+    }
+    if (at >= 0) tabs.insert(static_cast<std::size_t>(at) + 1, L"]").insert(static_cast<std::size_t>(at), L"[");
+    return tabs;
+}
+
+TEST(VanishedTabs, EveryGoneTabGoesAndTheSelectionKeepsItsConversation) {
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"", 2), L"AB[C]DE");
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ADE", 2), L"B[C]");
+    // The selected one gone too: the one that takes its place, else the last.
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"BC", 2), L"A[D]E");
+    EXPECT_EQ(AfterWindowCheck(L"ABCDE", L"ACDE", 2), L"[B]");
+    EXPECT_EQ(AfterWindowCheck(L"ABC", L"ABC", 1), L"");
+    EXPECT_EQ(AfterWindowCheck(L"ABC", L"B", -1), L"AC");
 }
 
 TEST(NumberOverlay, PositionsFromSummedWidths) {

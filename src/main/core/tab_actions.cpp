@@ -16,6 +16,22 @@ std::vector<int> CloseSeveralTabs(const std::vector<bool>& locked, std::optional
     return closes;
 }
 
+VanishedTabs FindVanishedTabs(const std::vector<bool>& alive, int selected) {
+    const int count = static_cast<int>(alive.size());
+    VanishedTabs result;
+    result.selected = selected >= 0 && selected < count ? selected : -1;
+    for (int t = count - 1; t >= 0; --t) {
+        if (alive[static_cast<std::size_t>(t)]) continue;
+        if (t == selected) {
+            result.selectedGone = true;
+            continue;
+        }
+        result.others.push_back(t);
+        if (t < result.selected) --result.selected;
+    }
+    return result;
+}
+
 std::vector<OverlayPos> NumberOverlayPositions(const std::vector<TabBox>& tabs) {
     const int n = std::min(static_cast<int>(tabs.size()), kMaxOverlayNumbers);
     std::vector<OverlayPos> out;

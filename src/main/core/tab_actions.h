@@ -1,6 +1,7 @@
 #pragma once
 // Tab operations of the main window that reduce to index arithmetic: closing
-// several tabs, the number overlay positions and centring the empty notice.
+// several tabs, dropping the tabs of vanished windows, the number overlay
+// positions and centring the empty notice.
 #include <optional>
 #include <vector>
 
@@ -12,6 +13,26 @@ namespace varnu {
 // tabs that stay.
 std::vector<int> CloseSeveralTabs(const std::vector<bool>& locked,
                                   std::optional<int> kept = std::nullopt);
+
+// What the window check does with the tabs whose windows have gone.
+struct VanishedTabs {
+    // Tabs of gone windows other than the selected one, highest first, so
+    // that each index still names its tab when its turn comes. They go
+    // without moving the selection off its conversation.
+    std::vector<int> others;
+    // The selected tab's index once those are gone; -1 when none is selected.
+    int selected = -1;
+    // The selected tab's window has gone as well. Its tab goes last, the way
+    // a closed tab goes: the tab that takes its place, or else the new last
+    // one, becomes the selected one.
+    bool selectedGone = false;
+
+    bool any() const { return selectedGone || !others.empty(); }
+};
+
+// alive[t]: whether tab t's window still exists; `selected`: the selected
+// tab, -1 for none.
+VanishedTabs FindVanishedTabs(const std::vector<bool>& alive, int selected);
 
 struct TabBox {
     int left = 0, top = 0, right = 0, bottom = 0;
