@@ -15,6 +15,7 @@
 #include "main/core/tab_actions.h"
 #include "main/release_guard.h"
 #include "main/tray.h"
+#include "main/watch.h"
 #include "main/res/resource.h"
 #include "main/version.h"
 #include "settings/qq_location.h"
@@ -830,6 +831,7 @@ void frmMain::OnTimer(UINT_PTR id) {
 }
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (WatchMessage(*this, msg, wParam, lParam)) return 0;
     try {
         switch (msg) {
         case WM_SIZE:
@@ -859,6 +861,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             }
             return 0;
         case WM_DESTROY:
+            StopShellWatch();
             for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg, kTmrKillTip, kTmrSetFocus}) ::KillTimer(hwnd(), id);
             HideNumer();
             ::PostQuitMessage(0);

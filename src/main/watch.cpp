@@ -1,4 +1,4 @@
-// The window event watch: the main window's replacement window procedure
+// The window event watch: what the main window hears while the watch runs
 // (shell notices, hot keys, tray, frame tracking and the hook library's
 // notices), its WinEvent stand-in where the shell sends nothing, the check of
 // the captured windows, and the installation of the hook library.
@@ -31,11 +31,6 @@ constexpr UINT kSetFocusDelayMs = 1500;
 struct WatchState {
     HWND main = nullptr;
     UINT shellHookMsg = 0;
-    WNDPROC oldWndProc = nullptr;
-    // WndProc sits in the window's procedure chain. It may stay there while
-    // the watch is off when somebody subclassed the window after us; it then
-    // only passes messages on.
-    bool installed = false;
     bool running = false;
     bool shellRegistered = false;
     FallbackWatch fallback;
@@ -194,48 +189,24 @@ void Dispatch(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-// The window is being destroyed while still watched (no regular stop
-// happened): leave nothing behind that points at it.
-void TearDown(HWND hwnd) noexcept {
-    WatchState& state = State();
-    state.fallback.Stop();
-    if (state.running) ::DeregisterShellHookWindow(hwnd);
-    state.running = false;
-    if (state.installed &&
-        ::GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&WndProc))
-        ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.oldWndProc));
-    state.installed = false;
-    state.main = nullptr;
-}
-
 }  // namespace
 
-LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+bool WatchMessage(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     WatchState& state = State();
-    // Taken now: a handler below may stop the watch and clear it.
-    const WNDPROC next = state.oldWndProc;
-    if (!next || hwnd != state.main) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-
-    if (state.running) {
-        frmMain* form = MainWindow();
-        if (form && form->hwnd() == hwnd) {
-            try {
-                Dispatch(*form, msg, wParam, lParam);
-            } catch (const std::exception& error) {
-                Sh(L"WndProc\r\n" + Describe(error));
-                return 0;
-            } catch (...) {
-                Sh(L"WndProc\r\n未知错误");
-                return 0;
-            }
-        }
+    if (!state.running || form.hwnd() != state.main) return false;
+    try {
+        Dispatch(form, msg, wParam, lParam);
+    } catch (const std::exception& error) {
+        Sh(L"WndProc\r\n" + Describe(error));
+        return true;
+    } catch (...) {
+        Sh(L"WndProc\r\n未知错误");
+        return true;
     }
-    if (msg == WM_NCDESTROY) TearDown(hwnd);
-    return ::CallWindowProcW(next, hwnd, msg, wParam, lParam);
+    return false;
 }
 
 UINT ShellHookMsg() noexcept { return State().shellHookMsg; }
-WNDPROC OldWndProc() noexcept { return State().installed ? State().oldWndProc : nullptr; }
 bool ShellWatchRunning() noexcept { return State().running; }
 bool ShellHookRegistered() noexcept { return State().running && State().shellRegistered; }
 bool FallbackWatchRunning() noexcept { return State().fallback.Running(); }
@@ -249,17 +220,12 @@ void frmMain::StartShellWatch() {
 
     state.shellHookMsg = ::RegisterWindowMessageW(L"SHELLHOOK");
     state.shellRegistered = ::RegisterShellHookWindow(main) != FALSE;
-    if (!state.installed || state.main != main) {
-        state.main = main;
-        state.oldWndProc = reinterpret_cast<WNDPROC>(
-            ::SetWindowLongPtrW(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WndProc)));
-        state.installed = state.oldWndProc != nullptr;
-    }
-    state.running = state.installed;
+    state.main = main;
+    state.running = true;
     state.haveLastActivated = false;
     // Where the shell stays silent, new windows must still be noticed. The
     // fallback runs only then, so a window is never reported twice.
-    if (state.running && !state.shellRegistered) state.fallback.Start(main);
+    if (!state.shellRegistered) state.fallback.Start(main);
 }
 
 void frmMain::StopShellWatch() {
@@ -268,13 +234,6 @@ void frmMain::StopShellWatch() {
     state.running = false;
     state.fallback.Stop();
     ::DeregisterShellHookWindow(state.main);
-    // Put the old procedure back only while ours is on top; otherwise the
-    // later subclass would be cut out, and WndProc stays as a pass-through.
-    if (state.installed &&
-        ::GetWindowLongPtrW(state.main, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&WndProc)) {
-        ::SetWindowLongPtrW(state.main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(state.oldWndProc));
-        state.installed = false;
-    }
 }
 
 std::vector<bool> RecordWindowsAlive(const LinkPtr& list) {

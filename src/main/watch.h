@@ -1,7 +1,7 @@
 #pragma once
-// The window event watch's own pieces beyond frmMain's methods: the window
-// procedure that replaces the main window's while the watch runs, and what
-// the watch learnt when it started (for the start-up code and for tests).
+// The window event watch's own pieces beyond frmMain's methods: its share of
+// the main window's messages, and what the watch learnt when it started (for
+// the start-up code and for tests).
 #include <windows.h>
 
 #include <vector>
@@ -10,15 +10,16 @@
 
 namespace varnu {
 
-// The main window's window procedure while the watch runs; every message is
-// passed on to the procedure it replaced.
-LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+class frmMain;
+
+// The main window offers each of its messages here first. While the watch
+// runs it acts on shell notices, hot keys, tray clicks, frame tracking and
+// hook notices; every message still goes on to the window's own handling,
+// except after a failure that has been reported (returns true).
+bool WatchMessage(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
 
 // The registered "SHELLHOOK" message; 0 before the first start.
 UINT ShellHookMsg() noexcept;
-
-// The procedure WndProc passes messages on to; null while the watch is off.
-WNDPROC OldWndProc() noexcept;
 
 bool ShellWatchRunning() noexcept;
 
