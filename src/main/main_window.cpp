@@ -28,8 +28,6 @@ namespace varnu {
 
 namespace {
 
-frmMain* g_main = nullptr;
-
 constexpr wchar_t kPicWinClass[] = L"VarnuConversationArea";
 constexpr wchar_t kFrameClass[] = L"VarnuNoticeFrame";
 constexpr wchar_t kNumberClass[] = L"VarnuTabNumber";
@@ -216,8 +214,6 @@ AppState& App() {
     return state;
 }
 
-frmMain* MainWindow() { return g_main; }
-
 frmMain::~frmMain() {
     if (hwnd()) {
         // Never take a messenger's windows down with ours.
@@ -226,7 +222,6 @@ frmMain::~frmMain() {
     }
     if (mnuBar) ::DestroyMenu(mnuBar);
     mnuBar = mnuTabContext = mnuContext = mnuTray = nullptr;
-    if (g_main == this) g_main = nullptr;
 }
 
 bool frmMain::Start(int nCmdShow) {
@@ -263,7 +258,6 @@ bool frmMain::Start(int nCmdShow) {
     if (!CreateWindowFor(kClassName, L"", style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
                          outer.right - outer.left, outer.bottom - outer.top, nullptr))
         return false;
-    g_main = this;
     if (icon) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     if (smallIcon) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 
@@ -877,8 +871,5 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
     return DefaultProc(msg, wParam, lParam);
 }
 
-void frmMain::OnFinalMessage() noexcept {
-    if (g_main == this) g_main = nullptr;
-}
 
 }  // namespace varnu

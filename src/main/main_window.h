@@ -126,7 +126,6 @@ public:
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
-    void OnFinalMessage() noexcept override;
 
 private:
     bool CreateChildren();
@@ -150,8 +149,5 @@ private:
     bool unloaded_ = false;
     bool closing_ = false;    // a close request is being answered or carried out
 };
-
-// The one main window of the process (null before start and after exit).
-frmMain* MainWindow();
 
 }  // namespace varnu
