@@ -12,6 +12,7 @@
 #include "main/version.h"
 #include "win32/handles.h"
 #include "win32/modeless.h"
+#include "win32/units.h"
 
 namespace varnu {
 namespace {
@@ -19,7 +20,6 @@ namespace {
 constexpr wchar_t kClassName[] = L"VarnuAboutBox";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // no minimise or maximise box
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-constexpr int kTwipsPerPixel = 15;
 // Positions are given inside the picture box, which sits at (-300, -90).
 constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 constexpr int X(int twips) { return Px(twips - 300); }

@@ -4,11 +4,11 @@
 
 #include "win32/handles.h"
 #include "win32/window.h"
+#include "win32/units.h"
 
 namespace varnu {
 namespace {
 
-constexpr int kTwipsPerPixel = 15;
 constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 
 constexpr wchar_t kClassName[] = L"VarnuMsgBox";

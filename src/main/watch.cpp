@@ -15,6 +15,7 @@
 #include "main/core/hot_keys.h"
 #include "main/core/tab_actions.h"
 #include "main/fallback_watch.h"
+#include "main/tray.h"
 #include "main/hook_messengers.h"
 #include "main/main_window.h"
 #include "main/release_guard.h"
@@ -25,7 +26,6 @@ namespace varnu {
 
 namespace {
 
-constexpr UINT kWmTrayNotify = 2025;  // the tray icon's callback message
 constexpr UINT kSetFocusDelayMs = 1500;
 
 struct WatchState {
@@ -160,7 +160,7 @@ void Dispatch(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     switch (msg) {
     case WM_HOTKEY: form.KeyFunctions(wParam); break;
-    case kWmTrayNotify: form.TrayAction(lParam); break;
+    case WM_TRAYNOTIFY: form.TrayAction(lParam); break;
     case WM_NCMOUSEMOVE:
     case WM_NCLBUTTONDOWN: {
         App().FrameTracking = true;

@@ -14,6 +14,7 @@
 #include "settings/core/settings_form.h"
 #include "settings/qq_location.h"
 #include "win32/modeless.h"
+#include "win32/units.h"
 
 namespace varnu {
 namespace {
@@ -23,7 +24,6 @@ namespace core = settings_core;
 constexpr wchar_t kClassName[] = L"VarnuSettingsDialog";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // no minimise or maximise box
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-constexpr int kTwipsPerPixel = 15;
 constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 constexpr UINT_PTR kSubclassId = 1;
 constexpr wchar_t kHotKeyConflict[] = L"热键冲突，您的热键将不会生效。";

@@ -1,5 +1,7 @@
 #include "main/core/hot_keys.h"
 
+#include "hooklib/hook_messages.h"
+
 namespace varnu {
 
 const std::array<HotKeyDef, 12>& TabHotKeys() noexcept {
@@ -58,10 +60,10 @@ KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
 }
 
 HookNotice DecodeHookNotify(std::uintptr_t wParam, std::intptr_t lParam) noexcept {
-    if (wParam == 0 && lParam == 0) return HookNotice::ShowNumbers;
-    if (wParam == 0 && lParam == 1) return HookNotice::HideNumbers;
-    if (wParam == 1 && lParam == 0) return HookNotice::StepNext;
-    if (wParam == 1 && lParam == 1) return HookNotice::StepPrevious;
+    if (wParam == HOOKNOTIFY_CTRL && lParam == HOOKNOTIFY_CTRL_DOWN) return HookNotice::ShowNumbers;
+    if (wParam == HOOKNOTIFY_CTRL && lParam == HOOKNOTIFY_CTRL_UP) return HookNotice::HideNumbers;
+    if (wParam == HOOKNOTIFY_WHEEL && lParam == HOOKNOTIFY_WHEEL_TOWARDS) return HookNotice::StepNext;
+    if (wParam == HOOKNOTIFY_WHEEL && lParam == HOOKNOTIFY_WHEEL_AWAY) return HookNotice::StepPrevious;
     return HookNotice::None;
 }
 

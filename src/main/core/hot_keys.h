@@ -50,8 +50,6 @@ struct KeyDecision {
 KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
                               bool mainActive, int showState) noexcept;
 
-inline constexpr unsigned kWM_HOOKNOTIFY = 2140;
-
 enum class HookNotice { None, ShowNumbers, HideNumbers, StepNext, StepPrevious };
 
 // WM_HOOKNOTIFY's (wParam, lParam); unknown pairs are None.

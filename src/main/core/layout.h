@@ -5,9 +5,9 @@
 // window's size. All values are pixels except the outer-size deltas (twips).
 #include <cstdint>
 
-namespace varnu {
+#include "win32/units.h"
 
-inline constexpr int kTwipsPerPixel = 15;
+namespace varnu {
 
 struct PixelRect {
     int left = 0, top = 0, width = 0, height = 0;

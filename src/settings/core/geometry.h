@@ -3,9 +3,11 @@
 // the window works in pixels.
 #include <cstdint>
 
+#include "win32/units.h"
+
 namespace varnu::settings_core {
 
-inline constexpr std::int32_t kTwipsPerPixel = 15;
+using ::kTwipsPerPixel;
 inline constexpr std::int32_t kDefaultWidthTwips = 10560;   // 704 pixels
 inline constexpr std::int32_t kDefaultHeightTwips = 8355;   // 557 pixels
 // A restored client area this small (or smaller) is taken as a broken file.
