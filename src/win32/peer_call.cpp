@@ -17,7 +17,8 @@ struct Job {
     LPARAM lParam = 0;
     UINT timeoutMs = 0;
     bool ansi = false;
-    std::string buffer;  // WM_GETTEXT's buffer, when there is one
+    std::string buffer;    // WM_GETTEXT's buffer, when there is one
+    std::wstring wideBuffer;  // the same for the wide form
     bool answered = false;
     LRESULT result = 0;
     HANDLE done = nullptr;
@@ -69,7 +70,9 @@ private:
 
 public:
     static void Run(Job& job) noexcept {
-        LPARAM lParam = job.buffer.empty() ? job.lParam : reinterpret_cast<LPARAM>(job.buffer.data());
+        LPARAM lParam = !job.buffer.empty()       ? reinterpret_cast<LPARAM>(job.buffer.data())
+                        : !job.wideBuffer.empty() ? reinterpret_cast<LPARAM>(job.wideBuffer.data())
+                                                  : job.lParam;
         DWORD_PTR answer = 0;
         const UINT flags = SMTO_ABORTIFHUNG;
         const LRESULT sent = job.ansi
@@ -123,6 +126,18 @@ std::optional<std::string> PeerGetTextAnsi(HWND hwnd, size_t bytes, UINT timeout
     job->ansi = true;
     job->buffer.assign(bytes, '\0');
     if (auto answered = Call(std::move(job))) return std::move(answered->buffer);
+    return std::nullopt;
+}
+
+std::optional<std::wstring> PeerGetTextWide(HWND hwnd, size_t chars, UINT timeoutMs) {
+    if (chars == 0) return std::nullopt;
+    auto job = std::make_shared<Job>();
+    job->hwnd = hwnd;
+    job->msg = WM_GETTEXT;
+    job->wParam = chars;
+    job->timeoutMs = timeoutMs;
+    job->wideBuffer.assign(chars, L'\0');
+    if (auto answered = Call(std::move(job))) return std::move(answered->wideBuffer);
     return std::nullopt;
 }
 

@@ -21,4 +21,7 @@ std::optional<LRESULT> PeerSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
 // for PeerSend.
 std::optional<std::string> PeerGetTextAnsi(HWND hwnd, size_t bytes, UINT timeoutMs);
 
+// The same in the wide form, into a buffer of `chars` UTF-16 units.
+std::optional<std::wstring> PeerGetTextWide(HWND hwnd, size_t chars, UINT timeoutMs);
+
 }  // namespace win32
