@@ -206,6 +206,7 @@ LinkPtr RecordAtTab(const LinkPtr& list, int tab) {
 // session ends and the system will not wait.
 constexpr DWORD kExitWaitMs = 60000;
 constexpr DWORD kEndSessionWaitMs = 5000;
+constexpr int kOffScreen = -32000;
 
 UINT KillTipInterval(std::int32_t seconds) {
     // A zero or negative time (a hand-edited or unreadable key) would make the
@@ -752,10 +753,13 @@ bool frmMain::ExitSequence(DWORD waitMs) {
     } catch (...) {
     }
     // Gone for the user at once; a messenger that is slow to take its
-    // windows back keeps only our hidden window waiting.
+    // windows back keeps only our window waiting, out of sight. Hiding it
+    // would move the focus and the activation away from a conversation
+    // window inside it, which waits for that window's program; moving it
+    // off the screen involves nobody else.
     for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg}) ::KillTimer(hwnd(), id);
     CurNode.reset();
-    ::ShowWindow(hwnd(), SW_HIDE);
+    ::SetWindowPos(hwnd(), nullptr, kOffScreen, kOffScreen, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     try {
         RemoveTrayIcon();
     } catch (...) {
