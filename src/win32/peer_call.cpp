@@ -17,8 +17,7 @@ struct Job {
     LPARAM lParam = 0;
     UINT timeoutMs = 0;
     bool ansi = false;
-    std::string buffer;    // WM_GETTEXT's buffer, when there is one
-    std::wstring wideBuffer;  // the same for the wide form
+    std::wstring wideBuffer;  // WM_GETTEXT's buffer, when there is one
     bool answered = false;
     LRESULT result = 0;
     HANDLE done = nullptr;
@@ -70,9 +69,7 @@ private:
 
 public:
     static void Run(Job& job) noexcept {
-        LPARAM lParam = !job.buffer.empty()       ? reinterpret_cast<LPARAM>(job.buffer.data())
-                        : !job.wideBuffer.empty() ? reinterpret_cast<LPARAM>(job.wideBuffer.data())
-                                                  : job.lParam;
+        LPARAM lParam = job.wideBuffer.empty() ? job.lParam : reinterpret_cast<LPARAM>(job.wideBuffer.data());
         DWORD_PTR answer = 0;
         const UINT flags = SMTO_ABORTIFHUNG;
         const LRESULT sent = job.ansi
@@ -113,19 +110,6 @@ std::optional<LRESULT> PeerSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     job->timeoutMs = timeoutMs;
     job->ansi = ansi;
     if (auto answered = Call(std::move(job))) return answered->result;
-    return std::nullopt;
-}
-
-std::optional<std::string> PeerGetTextAnsi(HWND hwnd, size_t bytes, UINT timeoutMs) {
-    if (bytes == 0) return std::nullopt;
-    auto job = std::make_shared<Job>();
-    job->hwnd = hwnd;
-    job->msg = WM_GETTEXT;
-    job->wParam = bytes;
-    job->timeoutMs = timeoutMs;
-    job->ansi = true;
-    job->buffer.assign(bytes, '\0');
-    if (auto answered = Call(std::move(job))) return std::move(answered->buffer);
     return std::nullopt;
 }
 
