@@ -5,6 +5,7 @@
 
 #include "main/core/layout.h"
 #include "main/main_window.h"
+#include "main/release_guard.h"
 #include "settings/settings.h"
 
 namespace varnu {
@@ -83,9 +84,11 @@ void frmMain::AdjustQQWindow() {
     RECT chatRect{};
     ::GetWindowRect(chat, &chatRect);
     // Asynchronous: this runs on every timer tick, and a hung messenger must
-    // not stop our thread while the move waits for its thread.
-    ::SetWindowPos(chat, HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
-                   SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    // not stop our thread while the move waits for its thread. Every give-back
+    // queues its final place behind such requests.
+    if (CapturedTouch touch; touch)
+        ::SetWindowPos(chat, HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
+                       SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 
     RECT picRect{};
     LayoutInput in = ReadLayoutInput(*this, chatRect.right - chatRect.left, chatRect.bottom - chatRect.top,

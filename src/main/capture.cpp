@@ -3,15 +3,17 @@
 // and size, and remember enough in its clsLink record to undo all of it.
 #include <windows.h>
 
+#include <atomic>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "dialogs/msgbox.h"
 #include "main/core/recognition.h"
 #include "main/main_window.h"
+#include "main/new_message.h"
+#include "main/peer.h"
 #include "main/release_guard.h"
 #include "win32/winapi.h"
 
@@ -24,16 +26,13 @@ constexpr DWORD kAddForQQ2009 = 0x40400000;    // WS_CHILD | WS_DLGFRAME
 constexpr DWORD kKeepForOthers = 0x3FFFFFFF;   // drops WS_POPUP
 constexpr DWORD kExLayered = 0x00080000;
 
-// The messenger may be busy or hung; a restore or a close request must never
-// freeze our window. SMTO_NORMAL keeps our thread answering messages sent to
-// it meanwhile (the peer may talk back to its parent, which is us).
+// Bounds of what may wait for the messenger. A program that does not answer
+// a plain question within the probe's time is left alone for now: its
+// window is taken when it answers again, so a hung messenger never keeps the
+// main window from showing or answering.
+constexpr UINT kPeerProbeMs = 250;
 constexpr UINT kPeerCommandTimeoutMs = 2000;
-
-bool SendToPeer(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    DWORD_PTR result = 0;
-    return ::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                                 kPeerCommandTimeoutMs, &result) != 0;
-}
+constexpr DWORD kMoveTimeoutMs = 1500;
 
 void WriteStyle(HWND hwnd, DWORD style) noexcept {
     ::SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(style)));
@@ -49,59 +48,48 @@ void ReportCaptureFailure(HWND owner, const std::wstring& caption) noexcept {
     }
 }
 
-// Back to the desktop exactly as recorded at capture. WS_EX_LAYERED stays
-// cleared: some messengers draw nothing while it is set without their own
-// layered attributes.
-void GiveBack(HWND hwnd, int x, int y, int width, int height, DWORD style) noexcept {
-    ::SetParent(hwnd, nullptr);
-    ::MoveWindow(hwnd, x, y, width, height, TRUE);
-    WriteStyle(hwnd, style);
-    ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, 0);
+// What the window had before it was taken in.
+struct FormerState {
+    HWND hwnd = nullptr;
+    int x = 0, y = 0, width = 0, height = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND owner = nullptr;
+};
+
+// Back to the desktop exactly as recorded. WS_EX_LAYERED stays cleared on a
+// release (some messengers draw nothing while it is set without their own
+// layered attributes); an undone capture gives back the ex-style and owner
+// too. The place is queued once more last: see QueueFinalPlace.
+void GiveBack(const FormerState& was, bool undo) noexcept {
+    ::SetParent(was.hwnd, nullptr);
+    if (undo) {
+        WriteStyle(was.hwnd, was.style);
+        ::SetWindowLongPtrW(was.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle)));
+        ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(was.owner));
+        ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
+                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    } else {
+        ::MoveWindow(was.hwnd, was.x, was.y, was.width, was.height, TRUE);
+        WriteStyle(was.hwnd, was.style);
+        ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, 0);
+    }
+    QueueFinalPlace(was.hwnd, was.x, was.y, was.width, was.height);
 }
 
-// SetParent, MoveWindow and SetWindowLong on another program's window wait
-// for that program's thread, and a hung messenger would hold us for as long
-// as it hangs. The give-back therefore runs on a worker that we wait for a
-// bounded time, answering only the messages sent to us meanwhile (the peer
-// talks to its old parent while it moves). A worker still waiting then
-// finishes on its own when the peer wakes; it holds copies, nothing of ours.
-constexpr DWORD kGiveBackTimeoutMs = 1500;
+FormerState FormerStateOf(const clsLink& node) {
+    return {ToHwnd(node.hWnd), node.x, node.Y, node.orgW, node.orgH, node.winLong, 0, nullptr};
+}
 
-void GiveBackBounded(const clsLink& node) {
-    const HWND hwnd = ToHwnd(node.hWnd);
-    const int x = node.x, y = node.Y, width = node.orgW, height = node.orgH;
-    const DWORD style = node.winLong;
-    if (::GetWindowThreadProcessId(hwnd, nullptr) == ::GetCurrentThreadId()) {
-        GiveBack(hwnd, x, y, width, height, style);
-        return;
-    }
-    std::shared_ptr<void> done(::CreateEventW(nullptr, TRUE, FALSE, nullptr), [](HANDLE h) {
-        if (h) ::CloseHandle(h);
-    });
-    if (!done.get()) {
-        GiveBack(hwnd, x, y, width, height, style);
-        return;
-    }
-    std::thread worker([=] {
-        GiveBack(hwnd, x, y, width, height, style);
-        ::SetEvent(done.get());
-    });
-    HANDLE event = done.get();
-    const ULONGLONG start = ::GetTickCount64();
-    for (;;) {
-        const ULONGLONG elapsed = ::GetTickCount64() - start;
-        if (elapsed >= kGiveBackTimeoutMs) break;
-        const DWORD result = ::MsgWaitForMultipleObjectsEx(1, &event, static_cast<DWORD>(kGiveBackTimeoutMs - elapsed),
-                                                           QS_SENDMESSAGE, 0);
-        if (result == WAIT_OBJECT_0) {
-            worker.join();
-            return;
-        }
-        if (result != WAIT_OBJECT_0 + 1) break;
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    worker.detach();
+// The window stays in the crash guard until the give-back has really been
+// made, however long the messenger takes.
+void GiveBackBounded(const FormerState& was) {
+    RunBounded(
+        [was] {
+            GiveBack(was, false);
+            ReleaseGuardRemove(was.hwnd);
+        },
+        kMoveTimeoutMs);
 }
 
 HWND FindInputBox(HWND container, int code) noexcept {
@@ -124,19 +112,25 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
                       int& code) {
     // Nothing to take: the window closed between the notice and now.
     if (!::IsWindow(target)) return false;
+    const DeferredCapture later{target, tabText, caption, isGroup, code};
+    // Another window of a thread already known not to answer waits with it;
+    // any other program is asked first whether it answers at all.
+    if (IsDeferredThread(target) || !SendToPeer(target, WM_NULL, 0, 0, kPeerProbeMs)) {
+        DeferCapture(later);
+        return false;
+    }
 
     // What has been done so far, so that a failure part-way undoes exactly
     // that and leaves the window free, the list and the tab row in step.
-    bool styleChanged = false, listed = false, parented = false, tabbed = false;
-    DWORD oldExStyle = 0;
-    HWND oldOwner = nullptr;
+    bool moved = false, listed = false, tabbed = false;
+    FormerState was;
     int listPosition = 0;
     LinkPtr node;
     try {
         node = std::make_shared<clsLink>();
         node->Caption = caption;
 
-        SendToPeer(target, WM_SYSCOMMAND, SC_RESTORE, 0);
+        SendToPeer(target, WM_SYSCOMMAND, SC_RESTORE, 0, kPeerCommandTimeoutMs);
         RECT rect{};
         if (!::GetWindowRect(target, &rect)) throw CaptureFailed();
 
@@ -162,29 +156,50 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         HWND input = FindInputBox(container, code);
         node->sayHwnd = ToId(input ? input : target);
 
-        // The baseline of the new-message poll: the history's characters
-        // plus its terminating zero. No history (or no answer) reads as empty.
+        // The baseline of the new-message poll, measured as the poll measures
+        // it. No history (or no answer) reads as empty.
         std::wstring historyText;
-        if (history) historyText = win32::ControlText(history).value_or(std::wstring());
-        node->Msg = static_cast<std::int32_t>(historyText.size()) + 1;
+        if (!history || !ReadHistoryText(history, historyText)) historyText = MeasuredHistory(L"");
+        node->Msg = static_cast<std::int32_t>(historyText.size());
 
         const DWORD style = node->winLong;
         const DWORD newStyle = code == kKindQQ2009 ? ((style & kKeepForQQ2009) | kAddForQQ2009)
                                                    : ((style & kKeepForOthers) | kStyleChild);
-        oldExStyle = win32::WindowExStyle(target);
-        oldOwner = ::GetWindow(target, GW_OWNER);
-        WriteStyle(target, newStyle);
-        styleChanged = true;
-        ::SetWindowLongPtrW(target, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(oldExStyle & ~kExLayered)));
+        was = FormerStateOf(*node);
+        was.exStyle = win32::WindowExStyle(target);
+        was.owner = ::GetWindow(target, GW_OWNER);
+
+        // The moves wait for the messenger's thread, so they run bounded. A
+        // move that does not finish in time is undone by its own worker once
+        // the messenger wakes, and the capture is tried again then.
+        ReleaseGuardAdd({target, was.x, was.y, was.width, was.height, was.style, true});
+        enum : int { kRunning, kFinished, kAbandoned };
+        auto state = std::make_shared<std::atomic<int>>(kRunning);
+        auto parented = std::make_shared<std::atomic<bool>>(false);
+        const HWND area = picWin, notify = hwnd();
+        const bool inTime = RunBounded(
+            [=] {
+                WriteStyle(target, newStyle);
+                ::SetWindowLongPtrW(target, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle & ~kExLayered)));
+                parented->store(::SetParent(target, area) != nullptr);
+                if (state->exchange(kFinished) != kAbandoned) return;
+                GiveBack(was, true);
+                ReleaseGuardRemove(target);
+                if (notify) ::PostMessageW(notify, kMsgRetryCapture, reinterpret_cast<WPARAM>(target), 0);
+            },
+            kMoveTimeoutMs);
+        if (!inTime && state->exchange(kAbandoned) == kRunning) {
+            DeferCapture(later, false);
+            return false;
+        }
+        moved = true;
+        if (!parented->load()) throw CaptureFailed();
+        ReleaseGuardAdd({target, was.x, was.y, was.width, was.height, was.style, false});
 
         if (!WinList) WinList = MakeWinList();
         WinList->insertNode(node);
         listed = true;
         listPosition = WinList->Count;
-
-        if (!::SetParent(target, picWin)) throw CaptureFailed();
-        parented = true;
-        ReleaseGuardAdd({target, node->x, node->Y, node->orgW, node->orgH, node->winLong});
 
         const int tabsBefore = btnTab.Count();
         try {
@@ -201,15 +216,10 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
             if (tabbed) btnTab.DelItem(btnTab.Count() - 1);
         } catch (...) {
         }
-        if (parented) ReleaseGuardRemove(target);
         if (listed && WinList && WinList->getNode(listPosition) == node) WinList->delNode(listPosition);
-        if (parented || styleChanged) {
-            if (parented) ::SetParent(target, nullptr);
-            WriteStyle(target, node->winLong);
-            ::SetWindowLongPtrW(target, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(oldExStyle)));
-            ::SetWindowLongPtrW(target, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(oldOwner));
-            ::SetWindowPos(target, nullptr, node->x, node->Y, node->orgW, node->orgH,
-                           SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        if (moved) {
+            GiveBack(was, true);
+            ReleaseGuardRemove(target);
         }
         ReportCaptureFailure(this->hwnd(), node ? node->Caption : caption);
         return false;
@@ -226,6 +236,43 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
     return true;
 }
 
+bool frmMain::IsDeferredThread(HWND window) const {
+    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
+    for (const DeferredCapture& d : deferred_)
+        if (d.hwnd != window && ::GetWindowThreadProcessId(d.hwnd, nullptr) == thread) return true;
+    return false;
+}
+
+void frmMain::DeferCapture(const DeferredCapture& capture, bool watch) {
+    for (const DeferredCapture& d : deferred_)
+        if (d.hwnd == capture.hwnd) return;
+    const bool threadWatched = IsDeferredThread(capture.hwnd);
+    deferred_.push_back(capture);
+    if (watch && !threadWatched && hwnd()) NotifyWhenAnswering(capture.hwnd, hwnd(), kMsgRetryCapture);
+}
+
+void frmMain::RetryDeferredCaptures(HWND answered) {
+    // Every window of the thread that answered is tried again; one whose
+    // capture is deferred once more comes back into the list.
+    const DWORD thread = ::GetWindowThreadProcessId(answered, nullptr);
+    std::vector<DeferredCapture> due;
+    for (auto it = deferred_.begin(); it != deferred_.end();) {
+        const bool gone = !::IsWindow(it->hwnd);
+        if (gone || it->hwnd == answered || ::GetWindowThreadProcessId(it->hwnd, nullptr) == thread) {
+            if (!gone) due.push_back(*it);
+            it = deferred_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (DeferredCapture& d : due) {
+        // Meanwhile the window may have been closed, taken or released, or
+        // we may be leaving.
+        if (closing_ || unloaded_ || App().CaptureSuspended || ::GetParent(d.hwnd)) continue;
+        TakeWin(d.hwnd, d.tabText, d.caption, d.isGroup, d.code);
+    }
+}
+
 void frmMain::PopWin(int index) {
     try {
         // getNode stops at the tail, so an index past the end would release
@@ -233,8 +280,10 @@ void frmMain::PopWin(int index) {
         // off any tab. Neither names a conversation: nothing to do.
         if (!WinList || index < 0 || index >= WinList->Count) return;
         LinkPtr node = WinList->getNode(index + 1);
-        GiveBackBounded(*node);
-        ReleaseGuardRemove(ToHwnd(node->hWnd));
+        // The layout check must not queue another move of a window that is
+        // on its way out.
+        if (CurNode == node) CurNode.reset();
+        GiveBackBounded(FormerStateOf(*node));
         WinList->delNode(index + 1);
         btnTab.DelItem(index);
         ShowMsg();
@@ -258,10 +307,11 @@ void frmMain::CloseTab(int index) {
 
     try {
         HWND hwnd = ToHwnd(node->hWnd);
+        if (CurNode == node) CurNode.reset();  // as in PopWin
         ::ShowWindow(picWin, SW_HIDE);
-        GiveBackBounded(*node);
-        ReleaseGuardRemove(hwnd);
-        SendToPeer(hwnd, WM_CLOSE, 0, 0);
+        GiveBackBounded(FormerStateOf(*node));
+        // A request that times out is still carried out, after the give-back.
+        SendToPeer(hwnd, WM_CLOSE, 0, 0, kPeerCommandTimeoutMs);
         ::ShowWindow(picWin, SW_SHOW);
         WinList->delNode(index + 1);
         btnTab.DelItem(index);

@@ -13,6 +13,7 @@
 #include "main/core/layout.h"
 #include "main/core/new_message.h"
 #include "main/core/tab_actions.h"
+#include "main/peer.h"
 #include "main/release_guard.h"
 #include "main/tray.h"
 #include "main/watch.h"
@@ -199,6 +200,13 @@ LinkPtr RecordAtTab(const LinkPtr& list, int tab) {
     return node == list ? nullptr : node;
 }
 
+// How long leaving waits for a messenger to take its windows back: long
+// at a close request (our window is hidden meanwhile), short when the
+// session ends and the system will not wait.
+constexpr DWORD kExitWaitMs = 60000;
+constexpr DWORD kEndSessionWaitMs = 5000;
+constexpr int kOffScreen = -32000;
+
 UINT KillTipInterval(std::int32_t seconds) {
     // A zero or negative time (a hand-edited or unreadable key) would make the
     // balloon timer fire at once or never; the default keeps balloons readable.
@@ -217,7 +225,7 @@ AppState& App() {
 frmMain::~frmMain() {
     if (hwnd()) {
         // Never take a messenger's windows down with ours.
-        GiveBackAll();
+        GiveBackAll(kEndSessionWaitMs);
         ::DestroyWindow(hwnd());
     }
     if (mnuBar) ::DestroyMenu(mnuBar);
@@ -318,7 +326,12 @@ bool frmMain::Start(int nCmdShow) {
     });
     if (!hwnd()) return false;  // closed while its messages were processed
     step([&] { StartShellWatch(); });  // 13
-    step([&] { RegisterTabKeys(); });  // 14
+    // 14: the tab keys belong to us only while our window is in front (the
+    // activation notices take and give them back); taken now, they would be
+    // stolen from whichever program the user is working in.
+    step([&] {
+        if (::GetForegroundWindow() == hwnd()) RegisterTabKeys();
+    });
     step([&] { AddTrayIcon(); });      // 15
     step([&] {                         // 16
         LaunchQQ(hwnd(), [] { ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
@@ -328,6 +341,7 @@ bool frmMain::Start(int nCmdShow) {
     loaded_ = true;
     ::ShowWindow(hwnd(), showCommand);
     ::UpdateWindow(hwnd());
+    if (::GetForegroundWindow() == hwnd()) step([&] { RegisterTabKeys(); });
     return true;
 }
 
@@ -436,9 +450,23 @@ void frmMain::Form_Resize() {
             app.ShowState = 0;
         }
         LayoutChildren();
+        // A notice placed while the window had no client area is centred
+        // once there is one again.
+        if (centreNotice_ && !::IsIconic(hwnd()) && (::GetWindowLongPtrW(fraMsg, GWL_STYLE) & WS_VISIBLE))
+            CentreNotice();
     } catch (...) {
         // A failed layout pass simply ends; the next resize tries again.
     }
+}
+
+void frmMain::CentreNotice() {
+    RECT client, frame;
+    ::GetClientRect(hwnd(), &client);
+    ::GetWindowRect(fraMsg, &frame);
+    centreNotice_ = client.right <= 0 || client.bottom <= 0;
+    const PixelPoint at = CentreInClient(client.right - client.left, client.bottom - client.top,
+                                         frame.right - frame.left, frame.bottom - frame.top);
+    ::SetWindowPos(fraMsg, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
 void frmMain::LayoutChildren() {
@@ -456,7 +484,8 @@ void frmMain::LayoutChildren() {
         const PixelRect fit = ChatWindowFit(area.width, area.height, node->version);
         node->W = fit.width;
         node->H = fit.height;
-        ::MoveWindow(ToHwnd(node->hWnd), fit.left, fit.top, fit.width, fit.height, TRUE);
+        if (CapturedTouch touch; touch)
+            ::MoveWindow(ToHwnd(node->hWnd), fit.left, fit.top, fit.width, fit.height, TRUE);
     }
 }
 
@@ -464,7 +493,7 @@ void frmMain::LayoutChildren() {
 
 bool frmMain::ShowMsg() {
     if (btnTab.Count() != 0) return false;
-    if (!loaded_) {
+    if (!loaded_ || releasingAll_) {
         // The start-up scan ends here too. The window is not shown yet: the
         // notice stays at its design place over the strip (start-up step 11),
         // and an empty start must not send the window to the tray.
@@ -477,12 +506,7 @@ bool frmMain::ShowMsg() {
         CurIndex = -1;
         if (HWND host = btnTab.hWndHost()) ::ShowWindow(host, SW_HIDE);
         ::ShowWindow(picWin, SW_HIDE);
-        RECT client, frame;
-        ::GetClientRect(hwnd(), &client);
-        ::GetWindowRect(fraMsg, &frame);
-        const PixelPoint at = CentreInClient(client.right - client.left, client.bottom - client.top,
-                                             frame.right - frame.left, frame.bottom - frame.top);
-        ::SetWindowPos(fraMsg, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        CentreNotice();
         SetCaption(BaseCaption);
         if (AppSettings().tray_AutoMin == 1 && App().ShowState != 1) ShowInTaskBar(false);
         return true;
@@ -499,7 +523,7 @@ void frmMain::SetQQFocus() {
 void frmMain::btnTab_Changed(int index) {
     try {
         CurNode.reset();
-        LinkPtr node = RecordAtTab(WinList, index);
+        LinkPtr node = releasingAll_ ? nullptr : RecordAtTab(WinList, index);
         if (!node) {
             // A tab without a record (or index -1) has nothing to show; the
             // list head must never pass for a conversation.
@@ -514,8 +538,9 @@ void frmMain::btnTab_Changed(int index) {
             Form_Resize();
         // Asynchronous: the chat window belongs to another program, and a
         // step to the tab of a hung one must not wait for it.
-        ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
-                       SWP_SHOWWINDOW | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+        if (CapturedTouch touch; touch)
+            ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
+                           SWP_SHOWWINDOW | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
         SetCaption(node->Title + L" - Varnu");
         if (App().MainActive) SetTabRead();
     } catch (const std::exception& e) {
@@ -570,14 +595,35 @@ void frmMain::HideNumer() {
 }
 
 void frmMain::OpenTabMenu(int tab) {
-    MenuTab = tab;
-    const LinkPtr node = RecordAtTab(WinList, tab);
-    const bool locked = node && node->Locked;
-    ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
-    ::EnableMenuItem(mnuContext, mnuClose, MF_BYCOMMAND | (locked ? MF_GRAYED : MF_ENABLED));
+    PrepareTabMenu(tab);
     POINT pt{};
     ::GetCursorPos(&pt);
     ::TrackPopupMenuEx(mnuContext, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
+}
+
+void frmMain::PrepareTabMenu(int tab) {
+    MenuTab = tab;
+    const LinkPtr node = RecordAtTab(WinList, tab);
+    menuNode_ = node;
+    menuOpened_ = true;
+    const bool locked = node && node->Locked;
+    ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
+    ::EnableMenuItem(mnuContext, mnuClose, MF_BYCOMMAND | (locked ? MF_GRAYED : MF_ENABLED));
+}
+
+bool frmMain::FindMenuTab() {
+    // A timer may have removed a tab while the menu was open and moved the
+    // others along: the command is for the conversation the menu was opened
+    // on, wherever it stands now, or for nobody once it has gone.
+    if (!menuOpened_) return true;
+    const LinkPtr node = menuNode_.lock();
+    for (int t = 0; node && WinList && t < WinList->Count; ++t) {
+        if (WinList->getNode(t + 1) == node) {
+            MenuTab = t;
+            return true;
+        }
+    }
+    return false;
 }
 
 void frmMain::CloseSeveral(bool keepMenuTab) {
@@ -684,11 +730,11 @@ void frmMain::Form_QueryUnload() {
         }
     }
     closing_ = true;
-    ExitSequence();
+    ExitSequence(kExitWaitMs);
     Unload();
 }
 
-bool frmMain::ExitSequence() {
+bool frmMain::ExitSequence(DWORD waitMs) {
     try {
         if (!::IsWindowVisible(hwnd())) ShowInTaskBar(App().ShowState == 1);
     } catch (...) {
@@ -701,11 +747,25 @@ bool frmMain::ExitSequence() {
         StopShellWatch();
     } catch (...) {
     }
-    GiveBackAll();
+    // Gone for the user at once; a messenger that is slow to take its
+    // windows back keeps only our window waiting, out of sight. Hiding it
+    // would move the focus and the activation away from a conversation
+    // window inside it, which waits for that window's program; moving it
+    // off the screen involves nobody else.
+    for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg}) ::KillTimer(hwnd(), id);
+    CurNode.reset();
+    ::SetWindowPos(hwnd(), nullptr, kOffScreen, kOffScreen, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    try {
+        RemoveTrayIcon();
+    } catch (...) {
+    }
+    GiveBackAll(waitMs);
     return true;
 }
 
-void frmMain::GiveBackAll() {
+void frmMain::GiveBackAll(DWORD waitMs) {
+    deferred_.clear();
+    releasingAll_ = true;
     if (WinList) {
         // A PopWin that cannot remove its record must not keep us here.
         for (int guard = WinList->Count + 1; WinList->Count > 0 && guard > 0; --guard) {
@@ -716,6 +776,15 @@ void frmMain::GiveBackAll() {
             }
             if (WinList->Count >= before) break;
         }
+    }
+    releasingAll_ = false;
+    // Give-backs that the messenger has not carried out yet keep their
+    // windows in the crash guard; wait for them, handling our messages.
+    if (!WaitForPeerWork(waitMs)) {
+        ::OutputDebugStringW((L"Varnu: " + std::to_wstring(PeerWorkInFlight()) +
+                              L" conversation window(s) not given back yet at exit: their program does not "
+                              L"answer; they are left to it.\n").c_str());
+        return;
     }
     // Whatever is still inside picWin goes back to the desktop before our
     // window (and with it every child) is destroyed.
@@ -757,6 +826,8 @@ void frmMain::Unload() {
 // --- messages ------------------------------------------------------------------------
 
 void frmMain::OnCommand(UINT id) {
+    const bool forMenuTab = id == mnuPop || id == mnuLock || id == mnuClose || id == mnuCloseOther;
+    if (forMenuTab && !FindMenuTab()) return;
     switch (id) {
     case mnuPop:
         StopShellWatch();
@@ -841,12 +912,15 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
         case WM_TIMER:
             OnTimer(wParam);
             return 0;
+        case kMsgRetryCapture:
+            RetryDeferredCaptures(reinterpret_cast<HWND>(wParam));
+            return 0;
         case WM_ENDSESSION:
             if (wParam && !unloaded_) {
                 // The session ends without a close request: the captured
                 // windows must still reach the desktop again.
                 unloaded_ = true;
-                ExitSequence();
+                ExitSequence(kEndSessionWaitMs);
                 try {
                     UnregisterTabKeys();
                     RemoveTrayIcon();

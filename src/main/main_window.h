@@ -4,6 +4,7 @@
 // the timers and the pop-up menus.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ inline WindowId ToId(HWND hwnd) noexcept { return reinterpret_cast<WindowId>(hwn
 class frmMain : public win32::Window {
 public:
     static constexpr wchar_t kClassName[] = L"VarnuMainWindow";
+
+    // Posted by a worker or watch when a messenger that did not answer in
+    // time answers again; wParam is its window (see TakeWin).
+    static constexpr UINT kMsgRetryCapture = WM_APP + 0x101;
 
     // Timer ids.
     static constexpr UINT_PTR kTmrChkWin = 1;
@@ -84,6 +89,9 @@ public:
     void btnTab_Changed(int index);
     void StepSelection(bool forward);  // next / previous tab with wrap-around
     void ShowInTaskBar(bool show);
+    // Remembers the tab (and its conversation) the tab menu is opened on and
+    // sets the menu's states; the commands then act on that conversation.
+    void PrepareTabMenu(int tab);
     void SetTabRead();
     void SetCaption(const std::wstring& text);
     // The close request (WM_CLOSE): tray, confirmation, exit sequence, unload.
@@ -96,6 +104,16 @@ public:
     bool TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code);
     void PopWin(int index);
     void CloseTab(int index);
+    // A capture put off because the window's program did not answer in time.
+    struct DeferredCapture {
+        HWND hwnd = nullptr;
+        std::wstring tabText, caption;
+        bool isGroup = false;
+        int code = 0;
+    };
+    // Takes again every window put off on the thread of `answered`.
+    void RetryDeferredCaptures(HWND answered);
+    size_t DeferredCount() const { return deferred_.size(); }
 
     // --- recognition ------------------------------------------------------
     // True when the window was taken in. A title that matches but cannot be
@@ -134,12 +152,18 @@ private:
     void OnCommand(UINT id);
     void OnTimer(UINT_PTR id);
     void OpenTabMenu(int tab);
+    bool FindMenuTab();
+    void CentreNotice();
     void CloseSeveral(bool keepMenuTab);
     void ApplyTaskbarVisibility(LONG_PTR exStyle, bool show);
     void SetMaximizeBox(bool wanted);
-    bool ExitSequence();
+    bool ExitSequence(DWORD waitMs);
     void Unload();
-    void GiveBackAll();
+    void GiveBackAll(DWORD waitMs);
+    bool IsDeferredThread(HWND window) const;
+    // `watch`: ask for a kMsgRetryCapture once the window's thread answers
+    // (a worker that is still moving the window posts its own).
+    void DeferCapture(const DeferredCapture& capture, bool watch = true);
 
     win32::UniqueHandle instanceMutex_;
     win32::UniqueWindow trayOwner_;  // hidden owner: an owned window has no taskbar button
@@ -148,6 +172,11 @@ private:
     bool loaded_ = false;     // start-up finished; resizes lay out from now on
     bool unloaded_ = false;
     bool closing_ = false;    // a close request is being answered or carried out
+    bool centreNotice_ = false;  // the notice was placed without a client area
+    std::weak_ptr<clsLink> menuNode_;  // the conversation the tab menu was opened on
+    bool menuOpened_ = false;
+    bool releasingAll_ = false;  // every window is being given back: select and lay out nothing
+    std::vector<DeferredCapture> deferred_;
 };
 
 }  // namespace varnu

@@ -14,17 +14,11 @@ namespace varnu {
 
 namespace {
 
-// The history control is an ANSI window of another program: its byte count
-// and text are asked for in the ANSI form. The messages go from a worker
-// (win32/peer_call.h): under Wine a peer that hangs while our message is on
-// its way has been seen to hold SendMessageTimeout for the whole hang.
-bool SendAnsiBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
-    const auto answer = win32::PeerSend(hwnd, msg, 0, 0, timeoutMs, true);
-    if (!answer) return false;
-    result = *answer;
-    return true;
-}
-
+// The history is read through the wide messages: a window that holds its
+// text in UTF-16 gives every character, an ANSI one gives what its code page
+// holds either way. The messages go from a worker (win32/peer_call.h): under
+// Wine a peer that hangs while our message is on its way has been seen to
+// hold SendMessageTimeout for the whole hang.
 bool SendWideBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
     const auto answer = win32::PeerSend(hwnd, msg, 0, 0, timeoutMs, false);
     if (!answer) return false;
@@ -35,23 +29,9 @@ bool SendWideBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
 // A length the record can hold; a control claiming more is not believed.
 bool QueryHistoryLength(HWND history, UINT timeoutMs, std::int32_t& length) {
     LRESULT n = 0;
-    if (!SendAnsiBounded(history, WM_GETTEXTLENGTH, timeoutMs, n)) return false;
+    if (!SendWideBounded(history, WM_GETTEXTLENGTH, timeoutMs, n)) return false;
     if (n < 0 || n >= std::numeric_limits<std::int32_t>::max()) return false;
     length = static_cast<std::int32_t>(n);
-    return true;
-}
-
-bool ReadHistoryBytes(HWND history, std::int32_t length, UINT timeoutMs, std::wstring& text) {
-    const auto read = win32::PeerGetTextAnsi(history, static_cast<size_t>(length) + 1, timeoutMs);
-    if (!read) return false;
-    const std::string& buffer = *read;
-    // All of the buffer, the NULs after the text included: their number is
-    // part of the length the poll compares.
-    const int bytes = static_cast<int>(buffer.size());
-    const int needed = ::MultiByteToWideChar(CP_ACP, 0, buffer.data(), bytes, nullptr, 0);
-    if (needed <= 0) return false;
-    text.assign(static_cast<size_t>(needed), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, buffer.data(), bytes, text.data(), needed);
     return true;
 }
 
@@ -78,7 +58,11 @@ void Step(F&& action) noexcept {
 bool ReadHistoryText(HWND history, std::wstring& text, UINT timeoutMs) {
     if (!history) return false;
     std::int32_t length = 0;
-    return QueryHistoryLength(history, timeoutMs, length) && ReadHistoryBytes(history, length, timeoutMs, text);
+    if (!QueryHistoryLength(history, timeoutMs, length)) return false;
+    auto buffer = win32::PeerGetTextWide(history, static_cast<size_t>(length) + 1, timeoutMs);
+    if (!buffer) return false;
+    text = MeasuredHistory(std::move(*buffer));
+    return true;
 }
 
 HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs, bool lengthFirst) {
@@ -89,11 +73,8 @@ HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs, bool 
     // The character count, not the ANSI byte count: a rich edit works the
     // byte count out by converting its whole text, which is the very cost
     // this query is there to avoid.
-    LRESULT answer = 0;
-    if (!SendWideBounded(history, WM_GETTEXTLENGTH, timeoutMs, answer) || answer < 0 ||
-        answer >= std::numeric_limits<std::int32_t>::max())
-        return HistoryPoll::NoAnswer;
-    const auto length = static_cast<std::int32_t>(answer);
+    std::int32_t length = 0;
+    if (!QueryHistoryLength(history, timeoutMs, length)) return HistoryPoll::NoAnswer;
     if (!ShouldReadHistory(node.MsgQueried, length)) return HistoryPoll::Unchanged;
     if (!ReadHistoryText(history, text, timeoutMs)) return HistoryPoll::NoAnswer;
     // Only now: a read that failed is tried again at the next tick. Text

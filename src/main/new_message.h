@@ -20,10 +20,10 @@ class TrayIcon;
 // not answer in this time is left alone until the next tick.
 inline constexpr UINT kHistoryTimeoutMs = 300;
 
-// The history text as the messenger's ANSI control gives it: WM_GETTEXTLENGTH
-// gives n bytes, WM_GETTEXT fills a zeroed buffer of n + 1 bytes, and the
-// whole buffer is converted from the ANSI code page, so the text ends with
-// its NUL character(s). False when the window is gone or did not answer.
+// The history text read through the wide messages (WM_GETTEXTLENGTH gives n,
+// WM_GETTEXT fills a zeroed buffer of n + 1 characters), in the one form the
+// capture's baseline and the poll both measure (MeasuredHistory): the text
+// and one NUL. False when the window is gone or did not answer.
 bool ReadHistoryText(HWND history, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs);
 
 enum class HistoryPoll {

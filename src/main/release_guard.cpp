@@ -18,6 +18,7 @@ struct Slot {
     HWND hwnd = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
     std::uint32_t style = 0;
+    bool inFlight = false;
 };
 
 Slot g_slots[kReleaseGuardSlots];
@@ -25,8 +26,28 @@ std::atomic<HWND> g_container{nullptr};
 std::atomic<bool> g_installed{false};
 LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = nullptr;
 
-bool StillOurs(HWND hwnd) noexcept {
+// The touch gate. Sequentially consistent on purpose: a thread that counts
+// itself in and then finds the gate open, and the fault path that closes the
+// gate and then finds nobody counted in, cannot both miss each other.
+std::atomic<bool> g_stopped{false};
+std::atomic<int> g_touching{0};
+std::atomic<DWORD> g_toucher{0};
+constexpr DWORD kTouchWaitMs = 2000;
+
+void StopTouches() noexcept {
+    g_stopped.store(true);
+    // A touch under way finishes first, unless it is this very thread that
+    // faulted inside it, or it waits on a hung messenger for too long.
+    const ULONGLONG start = ::GetTickCount64();
+    while (g_touching.load() > 0 && g_toucher.load() != ::GetCurrentThreadId() &&
+           ::GetTickCount64() - start < kTouchWaitMs)
+        ::Sleep(1);
+}
+
+bool StillOurs(const Slot& slot) noexcept {
+    const HWND hwnd = slot.hwnd;
     if (!::IsWindow(hwnd)) return false;
+    if (slot.inFlight) return true;
     HWND container = g_container.load(std::memory_order_acquire);
     // Without a known container we cannot tell a reused handle apart; a
     // window that is someone's child is the best evidence we have.
@@ -42,10 +63,11 @@ void GiveBack(const Slot& slot) noexcept {
     ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, 0);
     ::SetWindowPos(hwnd, nullptr, slot.x, slot.y, slot.width, slot.height,
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    QueueFinalPlace(hwnd, slot.x, slot.y, slot.width, slot.height);
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
-    ReleaseAllForEmergency();
+    ReleaseAllForEmergency(true);
     if (g_previousFilter && g_previousFilter != &OnUnhandledException) {
         const LONG previous = g_previousFilter(info);
         if (previous != EXCEPTION_CONTINUE_SEARCH) return previous;
@@ -56,11 +78,11 @@ LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
 }
 
 void OnTerminate() {
-    ReleaseAllForEmergency();
+    ReleaseAllForEmergency(true);
     std::abort();
 }
 
-extern "C" void OnAbortSignal(int) { ReleaseAllForEmergency(); }
+extern "C" void OnAbortSignal(int) { ReleaseAllForEmergency(true); }
 
 }  // namespace
 
@@ -87,6 +109,7 @@ void ReleaseGuardAdd(const ReleaseRecord& record) noexcept {
         slot.width = record.width;
         slot.height = record.height;
         slot.style = record.style;
+        slot.inFlight = record.inFlight;
         slot.state.store(kReady, std::memory_order_release);
         return;
     }
@@ -106,14 +129,38 @@ void ReleaseGuardClear() noexcept {
         int expected = kReady;
         slot.state.compare_exchange_strong(expected, kFree, std::memory_order_acq_rel);
     }
+    g_stopped.store(false);
 }
 
-int ReleaseAllForEmergency() noexcept {
+CapturedTouch::CapturedTouch() noexcept {
+    g_touching.fetch_add(1);
+    if (g_stopped.load()) {
+        g_touching.fetch_sub(1);
+        return;
+    }
+    g_toucher.store(::GetCurrentThreadId());
+    allowed_ = true;
+}
+
+CapturedTouch::~CapturedTouch() {
+    if (allowed_) g_touching.fetch_sub(1);
+}
+
+void QueueFinalPlace(HWND hwnd, int x, int y, int width, int height) noexcept {
+    // Our layout check moves the selected window with queued requests (so a
+    // hung messenger never holds our thread). Where such requests are posted,
+    // the messenger carries out the synchronous give-back before them; this
+    // request, queued last, is carried out last.
+    ::SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+}
+
+int ReleaseAllForEmergency(bool stopOtherThreads) noexcept {
+    if (stopOtherThreads) StopTouches();
     int released = 0;
     for (Slot& slot : g_slots) {
         int expected = kReady;
         if (!slot.state.compare_exchange_strong(expected, kClaimed, std::memory_order_acq_rel)) continue;
-        if (StillOurs(slot.hwnd)) {
+        if (StillOurs(slot)) {
             GiveBack(slot);
             ++released;
         }

@@ -16,6 +16,9 @@ struct ReleaseRecord {
     HWND hwnd = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
     std::uint32_t style = 0;  // GWL_STYLE before capture
+    // Being moved in by a worker that has not finished: it may still be
+    // top-level (or already inside), and is given back either way.
+    bool inFlight = false;
 };
 
 // Most windows the table can hold; captures beyond it are simply unguarded.
@@ -35,13 +38,36 @@ void SetReleaseGuardContainer(HWND container) noexcept;
 // and when it leaves (released, closed or vanished).
 void ReleaseGuardAdd(const ReleaseRecord& record) noexcept;
 void ReleaseGuardRemove(HWND hwnd) noexcept;
+// Empties the table and lets CapturedTouch work again (a new session; tests).
 void ReleaseGuardClear() noexcept;
 
 // Gives every guarded window back: no parent and no owner, its former style,
-// place and size. Uses only SetParent, SetWindowLongPtrW and SetWindowPos.
-// Safe from any thread and more than once: each entry is given back at most
-// once. Returns how many windows were given back.
-int ReleaseAllForEmergency() noexcept;
+// place and size, and then once more its place as a queued request, behind
+// any reposition of ours still waiting in the messenger's queue. Uses only
+// SetParent, SetWindowLongPtrW and SetWindowPos. Safe from any thread and
+// more than once: each entry is given back at most once. Returns how many
+// windows were given back. With `stopOtherThreads` (the fault paths) no
+// CapturedTouch may begin any more, and one under way is waited for briefly
+// first, so no thread of ours moves a window after it was given back.
+int ReleaseAllForEmergency(bool stopOtherThreads = false) noexcept;
+
+// Held by our own code around every move of a captured window; false (and
+// nothing may be moved) once a fault's give-back has begun.
+class CapturedTouch {
+public:
+    CapturedTouch() noexcept;
+    ~CapturedTouch();
+    CapturedTouch(const CapturedTouch&) = delete;
+    CapturedTouch& operator=(const CapturedTouch&) = delete;
+    explicit operator bool() const noexcept { return allowed_; }
+
+private:
+    bool allowed_ = false;
+};
+
+// The last step of every give-back: the recorded place once more, queued
+// behind the repositions of ours the window's thread may still hold.
+void QueueFinalPlace(HWND hwnd, int x, int y, int width, int height) noexcept;
 
 // For tests: the number of windows currently guarded.
 int ReleaseGuardCount() noexcept;

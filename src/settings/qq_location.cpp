@@ -17,8 +17,8 @@
 namespace varnu {
 namespace {
 
-constexpr char kQQKey[] = "Software\\Tencent\\QQ";
-constexpr char kQQValue[] = "Install";
+constexpr wchar_t kQQKey[] = L"Software\\Tencent\\QQ";
+constexpr wchar_t kQQValue[] = L"Install";
 
 struct RegKeyTraits {
     static HKEY Empty() noexcept { return nullptr; }
@@ -31,7 +31,9 @@ using UniqueRegKey = win32::UniqueResource<HKEY, RegKeyTraits>;
 // or is not text.
 std::optional<std::wstring> ReadInstallFolder(REGSAM view) {
     HKEY raw = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kQQKey, 0, KEY_READ | view, &raw) != ERROR_SUCCESS)
+    // Read wide: a folder name the system code page cannot hold still comes
+    // back whole (the registry keeps its values in UTF-16).
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQQKey, 0, KEY_READ | view, &raw) != ERROR_SUCCESS)
         return std::nullopt;
     UniqueRegKey key(raw);
 
@@ -40,20 +42,19 @@ std::optional<std::wstring> ReadInstallFolder(REGSAM view) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         DWORD type = 0;
         DWORD size = 0;
-        if (::RegQueryValueExA(key.get(), kQQValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        if (::RegQueryValueExW(key.get(), kQQValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
             return std::nullopt;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
         if (size == 0) return std::nullopt;
-        std::vector<char> bytes(size, '\0');
-        const LONG status = ::RegQueryValueExA(key.get(), kQQValue, nullptr, &type,
-                                               reinterpret_cast<BYTE*>(bytes.data()), &size);
+        std::vector<wchar_t> units(size / sizeof(wchar_t) + 1, L'\0');
+        const LONG status = ::RegQueryValueExW(key.get(), kQQValue, nullptr, &type,
+                                               reinterpret_cast<BYTE*>(units.data()), &size);
         if (status == ERROR_MORE_DATA) continue;
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
         // The stored text ends at its terminating NUL when it has one; a value
         // written without one is taken whole. A trailing backslash stays.
-        std::string text(bytes.data(), std::min<size_t>(size, bytes.size()));
-        if (const size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-        std::wstring folder = win32::AnsiToWide(text);
+        std::wstring folder(units.data(), std::min<size_t>(size / sizeof(wchar_t), units.size()));
+        if (const size_t nul = folder.find(L'\0'); nul != std::wstring::npos) folder.resize(nul);
         if (type == REG_EXPAND_SZ && folder.find(L'%') != std::wstring::npos) {
             const DWORD needed = ::ExpandEnvironmentStringsW(folder.c_str(), nullptr, 0);
             if (needed > 0) {

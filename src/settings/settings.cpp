@@ -1,6 +1,5 @@
 #include "settings/settings.h"
 
-#include <cstring>
 #include <string>
 
 #include "dialogs/msgbox.h"
@@ -8,6 +7,7 @@
 #include "settings/core/geometry.h"
 #include "settings/core/paths.h"
 #include "settings/qq_location.h"
+#include "win32/handles.h"
 #include "win32/strconv.h"
 #include "win32/winapi.h"
 
@@ -16,57 +16,68 @@ namespace {
 
 namespace core = settings_core;
 
-// GetPrivateProfileStringA's buffer: 254 characters and the NUL.
+// GetPrivateProfileStringW's buffer: 254 characters and the NUL.
 constexpr DWORD kValueBufferSize = 255;
-constexpr char kMissingMarker[] = "\x01varnu:missing\x01";
 
-struct IniLocation {
-    std::wstring path;
-    // The same path as the ANSI file functions take it; empty when the path
-    // has no form in the ANSI code page, in which case the file cannot be
-    // used and every value keeps its default.
-    std::string ansiPath;
-};
-
-IniLocation& Ini() {
-    static IniLocation location;
-    return location;
+// The settings file's full path, worked out once by InitIni.
+std::wstring& Path() {
+    static std::wstring path;
+    return path;
 }
 
-bool RoundTrips(const std::wstring& wide, const std::string& ansi) {
-    return !ansi.empty() && win32::AnsiToWide(ansi) == wide;
+// The file's encoding. "set.ini" is read and written with the wide profile
+// functions, which keep a file in the form they find it in: an ANSI file
+// stays ANSI (texts converted with the system code page, exactly as every
+// earlier version read and wrote it), a file that starts with the UTF-16 LE
+// byte-order mark stays UTF-16. A file is turned into UTF-16 once, and only
+// when a text to be stored has no form in the ANSI code page; it would
+// otherwise be stored as "?".
+bool HasAnsiForm(std::wstring_view text) {
+    if (text.empty()) return true;
+    BOOL lossy = FALSE;
+    const int length = static_cast<int>(text.size());
+    const int needed = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
+                                             nullptr, &lossy);
+    return needed > 0 && !lossy;
 }
 
-std::string AnsiPathFor(const std::wstring& path) {
-    std::string ansi = win32::WideToAnsi(path);
-    if (RoundTrips(path, ansi)) return ansi;
-    // A folder name outside the code page: its short (8.3) form is plain
-    // ASCII where the file system keeps short names.
-    const size_t slash = path.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) return {};
-    const std::wstring folder = path.substr(0, slash + 1);
-    const DWORD needed = ::GetShortPathNameW(folder.c_str(), nullptr, 0);
-    if (needed == 0) return {};
-    std::wstring shortFolder(needed, L'\0');
-    const DWORD written = ::GetShortPathNameW(folder.c_str(), shortFolder.data(), needed);
-    if (written == 0 || written >= needed) return {};
-    shortFolder.resize(written);
-    const std::wstring shortPath = core::JoinFolderFile(shortFolder, path.substr(slash + 1));
-    ansi = win32::WideToAnsi(shortPath);
-    return RoundTrips(shortPath, ansi) ? ansi : std::string{};
+constexpr char kUtf16Mark[] = "\xFF\xFE";
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return ::GetLastError() == ERROR_FILE_NOT_FOUND;  // absent: empty
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > (64 << 20)) return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() ||
+           (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+            read == bytes.size());
 }
 
-// A value cut at the buffer's end may have lost the second byte of a
-// double-byte character; the lone lead byte would turn into a wrong letter.
-void DropSplitCharacter(std::string& bytes) {
-    const UINT codePage = ::GetACP();
-    size_t i = 0;
-    size_t lastStart = 0;
-    while (i < bytes.size()) {
-        lastStart = i;
-        i += ::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[i])) ? 2 : 1;
+// Rewrites an ANSI (or absent) settings file as UTF-16 LE with its mark,
+// through a file beside it, so a failure leaves the old file as it was.
+void MakeFileUnicode(const std::wstring& path) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return;
+    if (bytes.compare(0, 2, kUtf16Mark) == 0) return;
+    const std::wstring text = win32::AnsiToWide(bytes);
+    const std::wstring temporary = path + L".new";
+    {
+        win32::UniqueHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return;
+        DWORD written = 0;
+        const DWORD textBytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (!::WriteFile(file.get(), kUtf16Mark, 2, &written, nullptr) || written != 2 ||
+            !::WriteFile(file.get(), text.data(), textBytes, &written, nullptr) || written != textBytes) {
+            file.reset();
+            ::DeleteFileW(temporary.c_str());
+            return;
+        }
     }
-    if (i > bytes.size()) bytes.resize(lastStart);
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) ::DeleteFileW(temporary.c_str());
 }
 
 std::wstring TwipsText(long long pixels) { return std::to_wstring(core::PixelsToTwips(pixels)); }
@@ -149,16 +160,12 @@ Settings& AppSettings() {
     return settings;
 }
 
-void SetIniPath(std::wstring path) {
-    IniLocation& ini = Ini();
-    ini.ansiPath = AnsiPathFor(path);
-    ini.path = std::move(path);
-}
+void SetIniPath(std::wstring path) { Path() = std::move(path); }
 
-const std::wstring& IniPath() { return Ini().path; }
+const std::wstring& IniPath() { return Path(); }
 
 bool IniFileExists() {
-    const std::wstring& path = Ini().path;
+    const std::wstring& path = Path();
     if (path.empty()) return false;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -175,34 +182,27 @@ bool InitIni(std::wstring_view programFolder, HWND owner) {
 void InitIni() { InitIni(win32::ModuleFolder(), nullptr); }
 
 std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue) {
-    const IniLocation& ini = Ini();
-    if (ini.ansiPath.empty()) return std::wstring(defaultValue);
-    const std::string ansiSection = win32::WideToAnsi(section);
-    const std::string ansiKey = win32::WideToAnsi(key);
-    // A default the code page cannot hold (such as "无" on a Western system)
-    // would come back garbled; a marker stands in for it and is swapped back.
-    const std::string ansiDefault = win32::WideToAnsi(defaultValue);
-    const bool defaultFits = defaultValue.empty() || win32::AnsiToWide(ansiDefault) == defaultValue;
-    const char* passedDefault = defaultFits ? ansiDefault.c_str() : kMissingMarker;
-    std::string buffer(kValueBufferSize, '\0');
-    DWORD count = ::GetPrivateProfileStringA(ansiSection.c_str(), ansiKey.c_str(), passedDefault,
-                                             buffer.data(), kValueBufferSize, ini.ansiPath.c_str());
+    const std::wstring& path = Path();
+    if (path.empty()) return std::wstring(defaultValue);
+    const std::wstring sectionText(section), keyText(key), defaultText(defaultValue);
+    std::wstring buffer(kValueBufferSize, L'\0');
+    DWORD count = ::GetPrivateProfileStringW(sectionText.c_str(), keyText.c_str(), defaultText.c_str(),
+                                             buffer.data(), kValueBufferSize, path.c_str());
     if (count == 0) return {};
-    if (!defaultFits && std::strcmp(buffer.c_str(), kMissingMarker) == 0) return std::wstring(defaultValue);
     if (count > kValueBufferSize - 1) count = kValueBufferSize - 1;
     buffer.resize(count);
-    if (const size_t nul = buffer.find('\0'); nul != std::string::npos) buffer.resize(nul);
-    if (buffer.size() == kValueBufferSize - 1) DropSplitCharacter(buffer);
-    return win32::AnsiToWide(buffer);
+    if (const size_t nul = buffer.find(L'\0'); nul != std::wstring::npos) buffer.resize(nul);
+    // A value cut at the buffer's end must not end on half a surrogate pair.
+    if (buffer.size() == kValueBufferSize - 1 && IS_HIGH_SURROGATE(buffer.back())) buffer.pop_back();
+    return buffer;
 }
 
 void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
-    const IniLocation& ini = Ini();
-    if (ini.ansiPath.empty()) return;
-    const std::string ansiSection = win32::WideToAnsi(section);
-    const std::string ansiKey = win32::WideToAnsi(key);
-    const std::string ansiValue = win32::WideToAnsi(core::OneLineValue(value));
-    ::WritePrivateProfileStringA(ansiSection.c_str(), ansiKey.c_str(), ansiValue.c_str(), ini.ansiPath.c_str());
+    const std::wstring& path = Path();
+    if (path.empty()) return;
+    const std::wstring sectionText(section), keyText(key), line = core::OneLineValue(value);
+    if (!HasAnsiForm(sectionText) || !HasAnsiForm(keyText) || !HasAnsiForm(line)) MakeFileUnicode(path);
+    ::WritePrivateProfileStringW(sectionText.c_str(), keyText.c_str(), line.c_str(), path.c_str());
 }
 
 int LoadSettings(HWND mainWindow) { return LoadSettings(mainWindow, win32::ModuleFolder()); }

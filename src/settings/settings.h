@@ -34,7 +34,9 @@ const std::wstring& IniPath();
 bool IniFileExists();
 
 // One value; a missing key or file gives `defaultValue`, a key with an empty
-// value gives empty text; at most 254 characters. Stored in the ANSI code page.
+// value gives empty text; at most 254 characters. The file stays in the ANSI
+// code page until a text without an ANSI form is stored; it is then turned
+// into UTF-16 (with its byte-order mark) once, and stays so.
 std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue);
 // Writes one value; failures (read-only file or folder) are silent.
 void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);

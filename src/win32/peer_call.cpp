@@ -17,7 +17,7 @@ struct Job {
     LPARAM lParam = 0;
     UINT timeoutMs = 0;
     bool ansi = false;
-    std::string buffer;  // WM_GETTEXT's buffer, when there is one
+    std::wstring wideBuffer;  // WM_GETTEXT's buffer, when there is one
     bool answered = false;
     LRESULT result = 0;
     HANDLE done = nullptr;
@@ -69,7 +69,7 @@ private:
 
 public:
     static void Run(Job& job) noexcept {
-        LPARAM lParam = job.buffer.empty() ? job.lParam : reinterpret_cast<LPARAM>(job.buffer.data());
+        LPARAM lParam = job.wideBuffer.empty() ? job.lParam : reinterpret_cast<LPARAM>(job.wideBuffer.data());
         DWORD_PTR answer = 0;
         const UINT flags = SMTO_ABORTIFHUNG;
         const LRESULT sent = job.ansi
@@ -113,16 +113,15 @@ std::optional<LRESULT> PeerSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     return std::nullopt;
 }
 
-std::optional<std::string> PeerGetTextAnsi(HWND hwnd, size_t bytes, UINT timeoutMs) {
-    if (bytes == 0) return std::nullopt;
+std::optional<std::wstring> PeerGetTextWide(HWND hwnd, size_t chars, UINT timeoutMs) {
+    if (chars == 0) return std::nullopt;
     auto job = std::make_shared<Job>();
     job->hwnd = hwnd;
     job->msg = WM_GETTEXT;
-    job->wParam = bytes;
+    job->wParam = chars;
     job->timeoutMs = timeoutMs;
-    job->ansi = true;
-    job->buffer.assign(bytes, '\0');
-    if (auto answered = Call(std::move(job))) return std::move(answered->buffer);
+    job->wideBuffer.assign(chars, L'\0');
+    if (auto answered = Call(std::move(job))) return std::move(answered->wideBuffer);
     return std::nullopt;
 }
 

@@ -16,9 +16,9 @@ namespace win32 {
 // Never sends anything that points into the caller's memory.
 std::optional<LRESULT> PeerSend(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, bool ansi);
 
-// WM_GETTEXT in the ANSI form into a buffer of `bytes` bytes owned by the
-// call; the bytes the peer left in it (all of them, NULs included). Empty as
-// for PeerSend.
-std::optional<std::string> PeerGetTextAnsi(HWND hwnd, size_t bytes, UINT timeoutMs);
+// WM_GETTEXT in the wide form into a buffer of `chars` UTF-16 units owned
+// by the call; the units the peer left in it (all of them, NULs included).
+// Empty as for PeerSend.
+std::optional<std::wstring> PeerGetTextWide(HWND hwnd, size_t chars, UINT timeoutMs);
 
 }  // namespace win32

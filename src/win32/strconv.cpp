@@ -22,6 +22,13 @@ std::string ToNarrow(std::wstring_view text, UINT codePage) {
     return result;
 }
 
+std::wstring CutOnCharacter(std::wstring_view text, size_t maxUnits) {
+    if (text.size() <= maxUnits) return std::wstring(text);
+    size_t n = maxUnits;
+    if (n > 0 && IS_HIGH_SURROGATE(text[n - 1]) && IS_LOW_SURROGATE(text[n])) --n;
+    return std::wstring(text.substr(0, n));
+}
+
 std::wstring FitAnsiBytes(std::wstring_view text, size_t maxBytes, UINT codePage) {
     size_t used = 0;
     size_t i = 0;

@@ -19,6 +19,10 @@ inline std::string WideToAnsi(std::wstring_view text) { return ToNarrow(text, CP
 
 // Cuts UTF-16 text so that its ANSI form fits in maxBytes bytes, never
 // splitting a double-byte character or a surrogate pair.
+// The first maxUnits UTF-16 units of text, one fewer when the cut would
+// leave the first half of a surrogate pair at the end.
+std::wstring CutOnCharacter(std::wstring_view text, size_t maxUnits);
+
 std::wstring FitAnsiBytes(std::wstring_view text, size_t maxBytes, UINT codePage = CP_ACP);
 
 }  // namespace win32

@@ -36,8 +36,12 @@ constexpr UINT kRunTask = WM_APP + 1;
 std::mutex g_recordMutex;
 std::vector<std::pair<HWND, UINT>> g_records;
 std::atomic<bool> g_closeDestroys{false};
+// How long the peer takes over each move of its windows: widens the gap in
+// which a request of ours can be queued behind another one.
+std::atomic<int> g_moveDelayMs{0};
 
 LRESULT CALLBACK ChatProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_WINDOWPOSCHANGING && g_moveDelayMs > 0) ::Sleep(static_cast<DWORD>(g_moveDelayMs.load()));
     if (msg == WM_CLOSE || (msg == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_RESTORE)) {
         std::lock_guard lock(g_recordMutex);
         g_records.emplace_back(hwnd, msg);
@@ -548,6 +552,34 @@ TEST_F(CaptureTest, ScanTriesAWindowThatCannotBeTakenOnlyOnce) {
 }
 
 // --- crash safety -------------------------------------------------------------
+
+// A fault on another thread gives the windows back while our thread goes on
+// with the layout check, whose moves are queued on the messenger's thread: no
+// move of ours may be carried out after the give-back.
+TEST_F(CaptureTest, AFaultsGiveBackIsNotUndoneByTheLayoutCheck) {
+    PeerThread::Spec spec;
+    spec.rect = {200, 150, 660, 510};
+    const auto chat = peer_.Open(spec);
+    ASSERT_TRUE(Take(chat, 4));
+    ASSERT_EQ(main_.CurNode, Last());
+    g_moveDelayMs = 60;
+    std::atomic<bool> done{false};
+    std::thread fault([&] {
+        ReleaseAllForEmergency(true);
+        done = true;
+    });
+    while (!done) {  // the check's ticks, until the process would end
+        main_.AdjustQQWindow();
+        std::this_thread::sleep_for(100ms);
+    }
+    fault.join();
+    main_.AdjustQQWindow();
+    g_moveDelayMs = 0;
+    peer_.Run([] {});  // every request queued before has been carried out
+    EXPECT_EQ(::GetAncestor(chat.top, GA_PARENT), ::GetDesktopWindow());
+    const RECT r = Rect(chat.top);
+    EXPECT_TRUE(SameRect(r, spec.rect)) << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+}
 
 TEST(ReleaseGuard, GivesBackOnlyWhatIsStillInsideAndOnlyOnce) {
     PeerThread peer;

@@ -490,6 +490,38 @@ TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {
     EXPECT_TRUE(::GetWindowLongW(w.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_EQ(::GetWindow(w.hwnd(), GW_OWNER), nullptr);
     EXPECT_EQ(MsgBoxWindow(), nullptr);
+
+    // Shown again while in the tray (no client area), the notice is centred
+    // once the window is back, not left off-screen.
+    ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuShow, 0);
+    ASSERT_TRUE(::IsIconic(w.hwnd()));
+    EXPECT_TRUE(w.ShowMsg());
+    ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuShow, 0);
+    RECT client{};
+    ::GetClientRect(w.hwnd(), &client);
+    const RECT again = RectInParent(w.fraMsg);
+    EXPECT_EQ(again.left, client.right / 2 - 319 / 2);
+    EXPECT_EQ(again.top, client.bottom / 2 - 169 / 2);
+}
+
+TEST_F(MainWindowTest, TabMenuActsOnItsConversationWhereverItHasMoved) {
+    frmMain& w = Start("");
+    FakeChat a, b, c;
+    AddRecord(a.hwnd, L"A");
+    const LinkPtr nodeB = AddRecord(b.hwnd, L"B");
+    const LinkPtr nodeC = AddRecord(c.hwnd, L"C");
+    w.PrepareTabMenu(1);  // opened on B
+    // Meanwhile the window check drops A: B is now tab 0, C tab 1.
+    w.WinList->delNode(1);
+    w.btnTab.DelItem(0);
+    ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
+    EXPECT_TRUE(nodeB->Locked);
+    EXPECT_FALSE(nodeC->Locked);
+    // Once its conversation has gone, the menu's commands do nothing.
+    w.WinList->delNode(1);
+    w.btnTab.DelItem(0);
+    ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
+    EXPECT_FALSE(nodeC->Locked);
 }
 
 TEST_F(MainWindowTest, MinimisingGoesToTheTrayOnlyWhenEnabled) {

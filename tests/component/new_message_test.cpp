@@ -16,6 +16,7 @@
 #include "main/main_window.h"
 #include "main/new_message.h"
 #include "main/tray.h"
+#include "win32/strconv.h"
 
 namespace varnu {
 namespace {
@@ -52,21 +53,24 @@ HWND Top() {
     return top;
 }
 
+// A Unicode window, as a messenger that shows every language keeps its
+// history: its wide text survives any system code page.
 HWND MakeEdit(const char* text) {
-    HWND edit = ::CreateWindowExA(0, "EDIT", text, WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 100, 50, Top(),
+    HWND edit = ::CreateWindowExW(0, L"EDIT", win32::AnsiToWide(text).c_str(), WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 100, 50, Top(),
                                   nullptr, ::GetModuleHandleW(nullptr), nullptr);
     return edit;
 }
 
 void SetHistory(HWND history, const std::string& text) { ::SetWindowTextA(history, text.c_str()); }
 
-void Append(HWND history, const std::string& more) {
-    const int n = ::GetWindowTextLengthA(history);
-    std::string all(static_cast<size_t>(n) + 1, '\0');
-    ::GetWindowTextA(history, all.data(), n + 1);
+void Append(HWND history, const std::wstring& more) {
+    const int n = ::GetWindowTextLengthW(history);
+    std::wstring all(static_cast<size_t>(n) + 1, L'\0');
+    ::GetWindowTextW(history, all.data(), n + 1);
     all.resize(static_cast<size_t>(n));
-    SetHistory(history, all + more);
+    ::SetWindowTextW(history, (all + more).c_str());
 }
+void Append(HWND history, const std::string& more) { Append(history, win32::AnsiToWide(more)); }
 
 // A control whose length query names an upper bound, as some controls do
 // for their ANSI length: the buffer has NULs to spare after the text.
@@ -166,7 +170,7 @@ TEST_F(HistoryPollTest, TextIsReadOnlyWhenTheLengthMoved) {
     EXPECT_EQ(counts.textReads, 1);
 }
 
-TEST(HistoryRead, WholeBufferCountsAndMissingPeersGiveNoAnswer) {
+TEST(HistoryRead, OverCountedLengthAndMissingPeers) {
     static const bool registered = [] {
         WNDCLASSA wc{};
         wc.lpfnWndProc = GenerousProc;
@@ -179,7 +183,7 @@ TEST(HistoryRead, WholeBufferCountsAndMissingPeersGiveNoAnswer) {
                                       ::GetModuleHandleW(nullptr), nullptr);
     std::wstring text;
     ASSERT_TRUE(ReadHistoryText(generous, text));
-    EXPECT_EQ(text, std::wstring(L"abc\0\0\0\0\0", 8));  // n = 7, buffer 8 bytes
+    EXPECT_EQ(text, std::wstring(L"abc\0", 4));  // n = 7 over-counts: the NULs after the text do not count
     ::DestroyWindow(generous);
 
     clsLink none;
@@ -353,15 +357,16 @@ TEST_F(CheckTest, InactiveWindowAnnouncesFlashesAndSwitches) {
     mainActive = false;
     target.settings.org_AutoSwitch = 1;
     target.settings.org_AutoSize = 1;
-    Append(histories[1], "\r\nLi 10:00:01\r\nlook at this");
+    Append(histories[1], L"\r\n李四 10:00:01\r\n看 这个 图");
     Tick();
 
     ASSERT_EQ(shell.Balloons().size(), 1u);
     const TrayCall balloon = shell.Balloons()[0];
     EXPECT_EQ(balloon.message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(balloon.title, L"Li的新消息:");
-    // The new text less its line break; blanks after the first line are pictures.
-    EXPECT_EQ(balloon.info, L"Li 10:00:01\r\nlook[图片]at[图片]this");
+    // The new text less its line break, every character intact whatever the
+    // code page; blanks after the first line are pictures.
+    EXPECT_EQ(balloon.info, L"李四 10:00:01\r\n看[图片]这个[图片]图");
     EXPECT_EQ(MainCaption(), L"Li的新消息");
     EXPECT_EQ(shell.Tips(), std::vector<std::wstring>{L"Li的新消息"});
     EXPECT_FALSE(MaximizeBox());  // org_AutoSize exactly 1

@@ -482,9 +482,29 @@ TEST_F(SettingsTest, ChineseValuesAreStoredInCodePage936) {
     Load();
     EXPECT_EQ(AppSettings().org_QQPath, L"D:\\腾讯\\QQ");
 
-    // Cut at the buffer's end, a double-byte character is dropped whole.
+    // Read wide, the 254-character limit counts characters, not bytes.
     WriteIni("org_QQPath=" + std::string(253, 'a') + "\xCC\xDA\r\n");
-    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"org_QQPath", L""), std::wstring(253, L'a'));
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"org_QQPath", L""), std::wstring(253, L'a') + L"腾");
+}
+
+TEST_F(SettingsTest, ATextWithoutAnAnsiFormTurnsTheFileIntoUtf16Once) {
+    varnu::SetIniPath(ini_);
+    const std::wstring local = ::GetACP() == 936 ? L"D:\\腾讯\\QQ" : L"D:\\Café\\QQ";
+    varnu::SetIniValue(L"Settings", L"org_QQPath", local);
+    EXPECT_NE(ReadBytes(ini_).find(win32::WideToAnsi(L"org_QQPath=" + local)), std::string::npos)
+        << "texts the code page holds keep the file ANSI";
+
+    // Hangul and a character outside the basic plane: in no ANSI code page.
+    const std::wstring foreign = L"한국어 \U0001F600";
+    varnu::SetIniValue(L"Settings", L"hot_Text", foreign);
+    EXPECT_EQ(ReadBytes(ini_).substr(0, 2), "\xFF\xFE");
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"hot_Text", L""), foreign);
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"org_QQPath", L""), local);
+    varnu::SetIniValue(L"Settings", L"hot_Key", L"65");
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"hot_Text", L""), foreign);
+    Load();
+    EXPECT_EQ(AppSettings().org_QQPath, local);
+    EXPECT_EQ(AppSettings().hot_Key, 65);
 }
 
 TEST_F(SettingsTest, FolderNamesOutsideTheCodePageStillWork) {

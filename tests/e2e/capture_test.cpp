@@ -4,6 +4,7 @@
 // window back to the desktop exactly as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -112,8 +113,12 @@ TEST_F(CaptureTest, TakenWindowsAreLaidOutAndGivenBackExactly) {
     EXPECT_EQ(Style(qq2009.top), (b.style & 0x3DBFFFFFu) | 0x40400000u);
     EXPECT_EQ(ExStyle(classic.top) & WS_EX_LAYERED, 0u);
 
-    // The scan ends on its last capture, the QQ2009 window.
+    // The scan ends on its last capture, the QQ2009 window. Every tab reads
+    // its conversation's name whatever the code page (also run under 936).
     EXPECT_EQ(Caption(main_), L"讨论群甲 - Varnu");
+    std::vector<std::wstring> names = tabs_->Captions();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"张三", L"李四", L"讨论群甲"}));
     // Start-up may already have fitted the chat window into the conversation
     // area (the first show lays the window out once more); the messenger
     // sizing its window is what the main window then follows.

@@ -2,6 +2,9 @@
 // the two settings that stand between the close box and the end.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <iostream>
+
 #include "harness.h"
 
 namespace {
@@ -110,6 +113,75 @@ TEST(Exit, CloseToTrayKeepsRunningUntilExitIsChosen) {
     ::PostMessageW(main, WM_COMMAND, kMenuExit, 0);
     ASSERT_EQ(varnu.WaitForExit(kStartWait), std::optional<DWORD>(0));
     EXPECT_EQ(folder.IniValue(L"win_Status"), L"1");
+}
+
+// A messenger that hangs delays neither our window at start nor our leaving,
+// and gets every conversation back once it answers again.
+TEST(Exit, AHungMessengerDelaysNeitherStartNorLeavingAndGetsEveryWindowBack) {
+    using Clock = std::chrono::steady_clock;
+    const auto since = [](Clock::time_point t) {
+        return std::chrono::duration_cast<Millis>(Clock::now() - t).count();
+    };
+    constexpr Millis kHang = 12000ms;
+    ProgramFolder folder;
+    folder.WriteIni(kQuietSettings);
+    Simulator messenger;
+    const RECT places[] = {{100, 100, 560, 460}, {140, 130, 600, 490}, {180, 160, 640, 520}};
+    const wchar_t* titles[] = {L"与 张三 交谈中", L"与 李四 交谈中", L"开发组 － 群"};
+    SimWindow chats[3];
+    DWORD styles[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        chats[i] = messenger.Open(sim::Kind::Classic, titles[i], SimOpen().WithRect(places[i]));
+        ASSERT_TRUE(chats[i]);
+        styles[i] = Style(chats[i].top);
+    }
+
+    ASSERT_TRUE(messenger.Hang(kHang));
+    const auto launched = Clock::now();
+    VarnuApp varnu(folder);
+    const HWND main = varnu.WaitForMainWindow(kStartWait);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(main); }, kStartWait, 10ms));
+    const auto shown = since(launched);
+    std::cout << "[ figure ] messenger hung at start: main window visible after " << shown << " ms\n";
+    EXPECT_LT(shown, 3000);
+    const auto allInside = [&] {
+        for (const SimWindow& chat : chats)
+            if (!IsTakenInto(chat.top, main)) return false;
+        return true;
+    };
+    ASSERT_TRUE(WaitUntil(allInside, kHang + 20000ms, 100ms)) << "taken in once the messenger answered";
+    RemoteTabs tabs(varnu.TabWindow());
+    ASSERT_TRUE(WaitUntil([&] { return tabs.Count() == 3; }));
+
+    ASSERT_TRUE(messenger.Hang(kHang));
+    Pause(200ms);
+    const auto asked = Clock::now();
+    varnu.RequestClose();
+    // Gone for the user: closed, hidden or moved off every screen.
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return !::IsWindow(main) || !IsVisible(main) ||
+                   WindowRect(main).right <= ::GetSystemMetrics(SM_XVIRTUALSCREEN);
+        },
+        kStartWait, 10ms));
+    const auto gone = since(asked);
+    std::cout << "[ figure ] messenger hung at exit: main window gone after " << gone << " ms\n";
+    EXPECT_LT(gone, 1500);
+    ASSERT_TRUE(varnu.WaitForExit(kHang + 70000ms).has_value());
+    std::cout << "[ figure ] process ended " << since(asked) << " ms after the close request\n";
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const HWND w = chats[i].top;
+        ASSERT_TRUE(::IsWindow(w));
+        EXPECT_EQ(Ancestor(w, GA_PARENT), ::GetDesktopWindow());
+        EXPECT_EQ(Style(w), styles[i]);
+        EXPECT_TRUE(WaitUntil([&] {
+            const RECT r = WindowRect(w);
+            return r.left == places[i].left && r.top == places[i].top && r.right == places[i].right &&
+                   r.bottom == places[i].bottom;
+        }));
+    }
 }
 
 }  // namespace

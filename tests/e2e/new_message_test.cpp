@@ -31,10 +31,12 @@ TEST(NewMessage, CountsOnTheTabUntilTheConversationIsLookedAt) {
     ProgramFolder folder;
     folder.WriteIni(kIni);
     Simulator messenger;
-    const SimWindow alice = messenger.Open(Kind::Classic, L"与 Alice 交谈中");
-    const SimWindow bob = messenger.Open(Kind::Classic, L"与 Bob 交谈中");
+    // Chinese names and text: they must come through whatever the system
+    // code page (this test also runs under code page 936).
+    const SimWindow alice = messenger.Open(Kind::Classic, L"与 张三 交谈中");
+    const SimWindow bob = messenger.Open(Kind::Classic, L"与 李四 交谈中");
     ASSERT_TRUE(alice && bob);
-    ASSERT_TRUE(messenger.AppendHistory(alice.top, L"Alice 09:59:00\r\nearlier"));
+    ASSERT_TRUE(messenger.AppendHistory(alice.top, L"张三 09:59:00\r\n早上好"));
 
     VarnuApp varnu(folder);
     const HWND main = varnu.WaitForMainWindow(10000ms);
@@ -51,23 +53,23 @@ TEST(NewMessage, CountsOnTheTabUntilTheConversationIsLookedAt) {
     const int other = 1 - selected;
     const std::wstring title = *tabs.Caption(other);
     const std::wstring selectedTitle = *tabs.Caption(selected);
-    ASSERT_TRUE(title == L"Alice" || title == L"Bob") << testing::PrintToString(title);
-    const SimWindow& chat = title == L"Alice" ? alice : bob;
-    const SimWindow& current = title == L"Alice" ? bob : alice;
+    ASSERT_TRUE(title == L"张三" || title == L"李四") << testing::PrintToString(title);
+    const SimWindow& chat = title == L"张三" ? alice : bob;
+    const SimWindow& current = title == L"张三" ? bob : alice;
 
     // Nothing was said since the capture: no marks.
     Pause(400ms);
     EXPECT_TRUE(CaptionIs(tabs, other, title));
 
-    ASSERT_TRUE(messenger.AppendHistory(chat.top, L"\r\n" + title + L" 10:00:00\r\nhello"));
+    ASSERT_TRUE(messenger.AppendHistory(chat.top, L"\r\n" + title + L" 10:00:00\r\n你好"));
     EXPECT_TRUE(WaitUntil([&] { return CaptionIs(tabs, other, L"(1)" + title); }))
         << testing::PrintToString(tabs.Captions());
-    ASSERT_TRUE(messenger.AppendHistory(chat.top, L"\r\n" + title + L" 10:00:05\r\nare you there"));
+    ASSERT_TRUE(messenger.AppendHistory(chat.top, L"\r\n" + title + L" 10:00:05\r\n在吗"));
     EXPECT_TRUE(WaitUntil([&] { return CaptionIs(tabs, other, L"(2)" + title); }))
         << testing::PrintToString(tabs.Captions());
 
     // A message in the conversation on show leaves its tab alone.
-    ASSERT_TRUE(messenger.AppendHistory(current.top, L"\r\nme 10:00:06\r\nhi"));
+    ASSERT_TRUE(messenger.AppendHistory(current.top, L"\r\n我 10:00:06\r\n嗨"));
     Pause(500ms);
     EXPECT_TRUE(CaptionIs(tabs, selected, selectedTitle)) << testing::PrintToString(tabs.Captions());
     EXPECT_TRUE(CaptionIs(tabs, other, L"(2)" + title));

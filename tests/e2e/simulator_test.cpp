@@ -54,10 +54,10 @@ TEST_F(SimulatorTest, ClassicWindowsHoldTheControlsCaptureLooksFor) {
         const HWND box = c.container ? FindChild(w.top, L"#32770") : w.top;
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(c.container ? box : nullptr, w.container);
-        // The history is the first "RichEdit20A" of the container and an
-        // ANSI window, as the peer reading it expects.
+        // The history is the first "RichEdit20A" of the container; it keeps
+        // its text in UTF-16 and answers the wide messages itself.
         EXPECT_EQ(FindChild(box, L"RichEdit20A"), w.history);
-        EXPECT_FALSE(::IsWindowUnicode(w.history));
+        EXPECT_TRUE(::IsWindowUnicode(w.history));
 
         const HWND afx1 = FindChild(box, L"AfxWnd42", 0), afx2 = FindChild(box, L"AfxWnd42", 1);
         switch (c.input) {

@@ -12,6 +12,13 @@ std::wstring History(std::wstring_view text) {
     return h;
 }
 
+TEST(MeasuredHistory, TextUpToTheFirstNulAndOneNul) {
+    // A length query that over-counted leaves NULs behind the text.
+    EXPECT_EQ(MeasuredHistory(std::wstring(L"张三\0\0\0", 5)), History(L"张三"));
+    EXPECT_EQ(MeasuredHistory(L""), History(L""));
+    EXPECT_EQ(MeasuredHistory(L"full"), History(L"full"));  // a buffer filled to its end
+}
+
 TEST(NewMessageTexts, CaptionAndNotice) {
     EXPECT_EQ(TabCaptionWithCount(1, L"张三"), L"(1)张三");
     EXPECT_EQ(TabCaptionWithCount(12, L"朋友"), L"(12)朋友");

@@ -53,8 +53,8 @@ enum class Command : uint32_t {
     Ping = 1,          // -> 1
     Open,              // kind, input, options, style/exStyle, x/y/width/height, owner, text = title
                        //    -> top-level HWND; replies with one OpenReply
-    AppendHistory,     // window (top-level or history control), text in UTF-16, stored in
-                       //    the ANSI code page -> 1; 0 when the window has no history
+    AppendHistory,     // window (top-level or history control), text in UTF-16, stored as
+                       //    UTF-16 -> 1; 0 when the window has no history
     ClearHistory,      // window -> 1
     SetTitle,          // window, text -> 1
     Show,              // window, value = SW_* command -> 1
@@ -86,7 +86,8 @@ enum class Kind : uint32_t {
 // The "RichEdit20A" and "RICHEDIT" controls answer WM_GETTEXTLENGTH with the
 // ANSI byte count of their text (line breaks as CR LF) and WM_GETTEXT with
 // the text cut to the buffer, as a peer reading them in the ANSI code page
-// expects.
+// expects. The history keeps its text in UTF-16 and answers the wide
+// messages with all of it.
 
 // Where the input box of a conversation kind lives (ignored by MainPanel and
 // Preview, which have neither history nor input box).

@@ -156,7 +156,7 @@ void Windows::Subclass(HWND hwnd, HWND top, bool ansi) {
 }
 
 HWND Windows::MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, int id,
-                        HWND top, bool ansi) {
+                        HWND top, bool ansi, bool wideText) {
     DWORD exStyle = 0;
     if (ansi) exStyle = WS_EX_CLIENTEDGE;
     HWND hwnd = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
@@ -166,7 +166,9 @@ HWND Windows::MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HW
     if (font_) ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     // Rich-edit controls are ANSI windows; a Unicode subclass would turn them
     // into Unicode windows and change what WM_GETTEXT hands to the ANSI peer.
-    Subclass(hwnd, top, ansi);
+    // The history is the exception: it answers the text messages itself
+    // from its UTF-16 text (see WideText).
+    Subclass(hwnd, top, ansi && !wideText);
     return hwnd;
 }
 
@@ -175,7 +177,7 @@ void Windows::BuildConversation(Sim& sim, HWND parent, Input input, bool history
     const HWND top = sim.top;
     const DWORD richStyle = ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
     if (history) {
-        HWND h = MakeChild(L"RichEdit20A", L"", richStyle | ES_READONLY, parent, kIdHistory, top, true);
+        HWND h = MakeChild(L"RichEdit20A", L"", richStyle | ES_READONLY, parent, kIdHistory, top, true, true);
         p.history = FromHwnd(h);
     }
     HWND afx1 = nullptr, afx2 = nullptr, in = nullptr;
@@ -477,11 +479,15 @@ LRESULT Windows::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool 
     case WM_IME_CHAR: case WM_PASTE: case WM_CUT: case WM_CLEAR: case WM_UNDO: case EM_UNDO:
     case EM_REDO: case WM_KEYDOWN: case WM_NCDESTROY:
         ansiText_.erase(hwnd);
+        wideText_.erase(hwnd);
         break;
     default:
         break;
     }
-    if (ansi && (msg == WM_GETTEXTLENGTH || msg == WM_GETTEXT)) return AnsiText(hwnd, old, msg, wParam, lParam);
+    if (msg == WM_GETTEXTLENGTH || msg == WM_GETTEXT) {
+        if (ansi) return AnsiText(hwnd, old, msg, wParam, lParam);
+        if (::GetDlgCtrlID(hwnd) == kIdHistory) return WideText(hwnd, msg, wParam, lParam);
+    }
     Sim* sim = Find(hwnd);
 
     if (msg == WM_NCDESTROY) {
@@ -594,6 +600,32 @@ LRESULT Windows::AnsiText(HWND hwnd, WNDPROC old, UINT msg, WPARAM wParam, LPARA
     return static_cast<LRESULT>(safe);
 }
 
+// The history holds its text in UTF-16, as a messenger that shows every
+// language does: the wide text messages get every character (line breaks as
+// CR LF); an ANSI caller gets the system's conversion of that, byte counts
+// included.
+LRESULT Windows::WideText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto cached = wideText_.find(hwnd);
+    if (cached == wideText_.end()) {
+        GETTEXTLENGTHEX how{GTL_USECRLF | GTL_PRECISE | GTL_NUMCHARS, 1200};
+        const LRESULT n = ::SendMessageW(hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0);
+        std::wstring text(static_cast<size_t>(std::clamp<LRESULT>(n, 0, 1 << 26)) + 1, L'\0');
+        GETTEXTEX get{static_cast<DWORD>(text.size() * sizeof(wchar_t)), GT_USECRLF, 1200, nullptr, nullptr};
+        ::SendMessageW(hwnd, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(std::wcslen(text.c_str()));
+        cached = wideText_.emplace(hwnd, std::move(text)).first;
+    }
+    const std::wstring& text = cached->second;
+    if (msg == WM_GETTEXTLENGTH) return static_cast<LRESULT>(text.size());
+    auto* buffer = reinterpret_cast<wchar_t*>(lParam);
+    if (!buffer || wParam == 0) return 0;
+    size_t n = std::min(text.size(), static_cast<size_t>(wParam) - 1);
+    if (n > 0 && n < text.size() && IS_HIGH_SURROGATE(text[n - 1])) --n;
+    std::memcpy(buffer, text.data(), n * sizeof(wchar_t));
+    buffer[n] = L'\0';
+    return static_cast<LRESULT>(n);
+}
+
 void Windows::Record(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Via via) {
     if (records_.size() >= kMaxRecords) return;
     auto top = topOf_.find(hwnd);
@@ -649,20 +681,17 @@ HWND Windows::HistoryOf(HWND window) {
 bool Windows::AppendHistory(HWND window, std::wstring_view text) {
     HWND history = HistoryOf(window);
     if (!history) return false;
-    const std::string ansi = win32::WideToAnsi(text);
+    // Stored in UTF-16: a text the ANSI code page cannot hold stays whole.
     // Selection positions count a paragraph break as one character, so the
     // end is the precise character count without CR LF expansion. Appending
     // at the end keeps long histories cheap.
+    const std::wstring wide(text);
     GETTEXTLENGTHEX how{GTL_PRECISE | GTL_NUMCHARS, 1200};
-    const LRESULT end = ::SendMessageA(history, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0);
-    if (end >= 0) {
-        ::SendMessageA(history, EM_SETSEL, static_cast<WPARAM>(end), end);
-        ::SendMessageA(history, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(ansi.c_str()));
-    } else {
-        const std::string all = ReadAnsiText(history) + ansi;
-        ::SendMessageA(history, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(all.c_str()));
-    }
-    ::SendMessageA(history, WM_VSCROLL, SB_BOTTOM, 0);
+    const LRESULT end = ::SendMessageW(history, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0);
+    if (end >= 0) ::SendMessageW(history, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SETTEXTEX set{end >= 0 ? static_cast<DWORD>(ST_SELECTION) : static_cast<DWORD>(ST_DEFAULT), 1200};
+    ::SendMessageW(history, EM_SETTEXTEX, reinterpret_cast<WPARAM>(&set), reinterpret_cast<LPARAM>(wide.c_str()));
+    ::SendMessageW(history, WM_VSCROLL, SB_BOTTOM, 0);
     return true;
 }
 

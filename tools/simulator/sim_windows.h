@@ -69,13 +69,14 @@ private:
     LRESULT Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool ansi);
     void Subclass(HWND hwnd, HWND top, bool ansi);
     LRESULT AnsiText(HWND hwnd, WNDPROC old, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT WideText(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void Record(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Via via);
     Sim* Find(HWND window);  // by top-level window or any part of one
     HWND HistoryOf(HWND window);
     void Layout(Sim& sim);
     void PaintSkin(HWND hwnd, const Sim& sim);
     HWND MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, int id,
-                   HWND top, bool ansi);
+                   HWND top, bool ansi, bool wideText = false);
     void BuildConversation(Sim& sim, HWND parent, Input input, bool history);
     void Send(Sim& sim);
 
@@ -89,6 +90,7 @@ private:
     // ANSI form of each rich edit's text, kept until the text changes: a real
     // messenger answers a length query without copying its whole history.
     std::map<HWND, std::string> ansiText_;
+    std::map<HWND, std::wstring> wideText_;  // the histories' UTF-16 text, kept the same way
     std::vector<sim::Record> records_;
     uint32_t sequence_ = 0;
 };

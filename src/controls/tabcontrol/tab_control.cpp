@@ -160,11 +160,12 @@ void TabControl::AddItem(std::wstring_view caption, int pos) {
     if (!hWndTab_) return;
     const int before = Count();
     if (pos == -1) pos = before + 1;  // past the end: the tab window appends
-    std::string text = win32::WideToAnsi(caption);
-    TCITEMA item{};
+    // Captions go in wide, so any title shows whatever the system code page.
+    std::wstring text(caption);
+    TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    const auto inserted = ::SendMessageW(hWndTab_, TCM_INSERTITEMA, static_cast<WPARAM>(pos),
+    const auto inserted = ::SendMessageW(hWndTab_, TCM_INSERTITEMW, static_cast<WPARAM>(pos),
                                          reinterpret_cast<LPARAM>(&item));
     // Some versions of the tab window select the first tab by themselves. The
     // selection is the caller's to make, and it must come with Changed.
@@ -203,18 +204,18 @@ std::wstring TabControl::Caption(int pos) const {
 }
 
 std::wstring TabControl::GetItemText(int pos) const {
-    // Callers expect at most what fits a 255-byte ANSI buffer; the cut is made
-    // on whole characters so no half of a double-byte character comes back.
-    return win32::FitAnsiBytes(Caption(pos), kMaxCaptionBytes);
+    // What a 255-character buffer holds, cut on whole characters so no half
+    // of a surrogate pair comes back.
+    return win32::CutOnCharacter(Caption(pos), kMaxCaptionChars);
 }
 
 void TabControl::SetItemText(int pos, std::wstring_view caption) {
     if (!hWndTab_) return;
-    std::string text = win32::WideToAnsi(caption);
-    TCITEMA item{};
+    std::wstring text(caption);
+    TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    ::SendMessageW(hWndTab_, TCM_SETITEMA, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item));
+    ::SendMessageW(hWndTab_, TCM_SETITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item));
 }
 
 std::optional<bool> TabControl::IsHilighted(int pos) const {

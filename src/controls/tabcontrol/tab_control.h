@@ -44,8 +44,8 @@ public:
     static void DrawItemDefault(const TabControl& tabs, const DRAWITEMSTRUCT& item);
     DrawItemFn drawItem = &DrawItemDefault;
 
-    // Longest caption, in ANSI bytes, that GetItemText hands back.
-    static constexpr size_t kMaxCaptionBytes = 254;
+    // Longest caption, in UTF-16 units, that GetItemText hands back.
+    static constexpr size_t kMaxCaptionChars = 254;
 
     TabControl() = default;
     ~TabControl();

@@ -16,6 +16,12 @@ std::wstring NewMessageNotice(std::wstring_view title) {
     return notice;
 }
 
+std::wstring MeasuredHistory(std::wstring buffer) {
+    if (const auto nul = buffer.find(L'\0'); nul != std::wstring::npos) buffer.resize(nul);
+    buffer.push_back(L'\0');
+    return buffer;
+}
+
 namespace {
 
 // Last n characters, n clamped to 0..size: a history shorter than the count

@@ -11,6 +11,13 @@ namespace varnu {
 // "(n)" + title: a tab with unread messages.
 std::wstring TabCaptionWithCount(std::int32_t msgNum, std::wstring_view title);
 
+// The history as the capture's baseline and every poll measure it: the text
+// of the buffer read up to its first NUL, followed by exactly one NUL. A
+// control whose length query over-counts (ANSI byte counts, CR LF guesses)
+// leaves extra NULs in the buffer; they must not count, or a fresh tab would
+// show a message at the first tick. Its size is what clsLink::Msg holds.
+std::wstring MeasuredHistory(std::wstring buffer);
+
 // title + "的新消息": caption, tray tip and (with ":") balloon title.
 std::wstring NewMessageNotice(std::wstring_view title);
 
