@@ -79,6 +79,15 @@ TEST(StripPlan, RedrawsOnlyTabsWhoseLookCanChange) {
     const auto c1 = xp::AdjustColor(s.in.selectedColour, -32);
     EXPECT_TRUE(Has(ops, Line(62 + 2, 2 - 2, 122 - 1, 2 - 2, c1)));
 
+    // After the tab window's own paint asked for every tab, one repaint draws
+    // the others plain first (the selected, current and last are drawn anyway).
+    s.in.requested = {0, 2, 1};
+    s.in.current = 1;
+    s.in.last = 2;
+    s.Plan(xp::Look::Xp);
+    EXPECT_EQ(s.asked, (std::vector<int>{0, 2, 2, 1, 0, 1}));
+    s.in.requested.clear();
+
     // Nothing with no tabs, an invalid hover, or no caption to query.
     s.in.count = 0;
     EXPECT_TRUE(s.Plan(xp::Look::Xp).empty());

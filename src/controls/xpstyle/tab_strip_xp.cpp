@@ -78,6 +78,7 @@ void clsTabStripXP::Paint(bool xpLook) noexcept {
         in.current = CurrentItem;
         in.last = LastItem;
         in.clean = CleanItem;
+        in.requested = RequestedItems;
         // Where the tabs really are: the window's own style, which the
         // setting is applied to.
         in.bottom = (::GetWindowLongPtrW(hWnd, GWL_STYLE) & TCS_BOTTOM) != 0;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace varnu {
 
@@ -20,6 +21,7 @@ public:
     bool ItemUnderline = false;
     int ItemSize = 9;
     bool CleanItem = false;
+    std::vector<int> RequestedItems;  // drawn in their plain look first
 
     void DrawTabStrip() noexcept;   // the messenger's look
     void DrawTabStrip2() noexcept;  // the XP look

@@ -100,20 +100,26 @@ void clsWinXPCEngine::UnloadEngine() noexcept {
 }
 
 std::int32_t clsWinXPCEngine::MsgResponse() {
-    // The tab window paints itself first; the strip is drawn over it.
-    return CurrentMessage() == WM_PAINT ? 2 : 1;
+    // The tab window paints itself first; the strip is drawn over it. The
+    // service asks just before it runs the tab window's own paint, so the
+    // draw requests that paint makes can wait for the one repaint after it.
+    if (CurrentMessage() != WM_PAINT) return 1;
+    inTabPaint_ = true;
+    return 2;
 }
 
 LRESULT clsWinXPCEngine::WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) {
     switch (iMsg) {
     case WM_PAINT:
+        inTabPaint_ = false;
         Repaint();
         break;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item && item->CtlType == ODT_TAB && item->hwndItem == window_) {
             hover_.DrawRequested(static_cast<int>(item->itemID));
-            Repaint();
+            requested_.push_back(static_cast<int>(item->itemID));
+            if (!inTabPaint_) Repaint();
         }
         break;
     }
@@ -178,6 +184,8 @@ void clsWinXPCEngine::Repaint() noexcept {
     painter.ItemUnderline = false;
     painter.ItemSize = 9;
     painter.CleanItem = clean_;
+    painter.RequestedItems = std::move(requested_);
+    requested_.clear();
     if (AppSettings().tab_Skin)
         painter.DrawTabStrip2();
     else

@@ -48,6 +48,8 @@ private:
     bool attached_ = false;
     bool clean_ = false;
     bool mouseInside_ = false;
+    bool inTabPaint_ = false;   // the tab window is painting itself
+    std::vector<int> requested_;  // tabs it asked to have drawn, not yet painted
     xp::HoverState hover_;
 };
 

@@ -63,6 +63,8 @@ public:
         auto valid = [n](int i) { return i >= 0 && i < n; };
         if (!valid(in_.current) || !valid(in_.last)) return;
 
+        for (int i : in_.requested)
+            if (valid(i) && i != sel && i != in_.current && i != in_.last) DrawItem(i, false, false);
         if (in_.last != sel) DrawItem(in_.last, false, false);
         StripBackground();
         if (in_.current == sel)

@@ -55,6 +55,10 @@ struct StripInput {
     int current = -1;  // the hovered tab, or the one last asked to be drawn
     int last = -1;     // the previous current tab
     bool clean = false;  // paint the current tab without its hot look
+    // Tabs the tab window asked to have drawn since the last repaint; they
+    // are drawn in their plain look first, so one repaint serves a whole
+    // paint of the tab window.
+    std::vector<int> requested;
     bool bottom = false;
     Colour normal = 0, selectedColour = 0, hot = 0;  // tab_Normal, tab_Selected, tab_Hot
     Colour buttonFace = 0;                           // system COLOR_BTNFACE
