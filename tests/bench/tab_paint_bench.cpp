@@ -59,11 +59,14 @@ void Measure() {
     for (int i = 0; i < 10; ++i) tabs.AddItem(L"会话 " + std::to_wstring(i + 1));
     tabs.SetSelected(4);
     tabs.HilightItem(7, true);
+    tabs.drawItem = nullptr;
+    HWND tab = tabs.hWnd();
+    auto fullRepaint = [tab](int) { ::RedrawWindow(tab, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); };
+    Pump();
+    const double alone = MicrosPer(40, fullRepaint);
     varnu::WindowsXPC xpc;
     xpc.InitSubClassing(form);
-    tabs.drawItem = nullptr;
     Pump();
-    HWND tab = tabs.hWnd();
 
     {
         win32::UniqueFont font(varnu::CreateItemFont(9, false, L"宋体", false));
@@ -78,9 +81,10 @@ void Measure() {
     const LPARAM pointA = MAKELPARAM((a.left + a.right) / 2, (a.top + a.bottom) / 2);
     const LPARAM pointB = MAKELPARAM((b.left + b.right) / 2, (b.top + b.bottom) / 2);
     std::printf("10 tabs, strip 800 x 120 pixels; microseconds per repaint\n");
+    std::printf("  tab window's own paint, nothing drawn over it: %.1f\n", alone);
     for (bool skin : {true, false}) {
         s.tab_Skin = skin;
-        const double full = MicrosPer(40, [&](int) { ::RedrawWindow(tab, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); });
+        const double full = MicrosPer(40, fullRepaint);
         const double hover = MicrosPer(400, [&](int i) {
             ::SendMessageW(tab, WM_MOUSEMOVE, 0, i % 2 ? pointA : pointB);
         });
@@ -99,19 +103,32 @@ int Scene(bool skin, bool bottom) {
     e2e::Simulator messenger;
     auto first = messenger.Open(sim::Kind::Classic, L"与 张三 交谈中");
     auto second = messenger.Open(sim::Kind::Classic, L"与 李四 交谈中");
-    auto third = messenger.Open(sim::Kind::Classic, L"多人聊天 － 项目组");
+    auto third = messenger.Open(sim::Kind::Classic, L"与 王五 交谈中");
     e2e::VarnuApp varnu(folder);
-    HWND main = varnu.WaitForMainWindow();
-    if (!main || !e2e::WaitUntil([&] {
+    HWND main = varnu.WaitForMainWindow(10000ms);
+    if (!main) {
+        std::printf("no main window\n");
+        return 1;
+    }
+    if (!e2e::WaitUntil([&] {
             return e2e::IsTakenInto(first.top, main) && e2e::IsTakenInto(second.top, main) &&
                    e2e::IsTakenInto(third.top, main);
-        }, 20000ms))
+        }, 20000ms)) {
+        std::printf("conversations not taken in\n");
         return 1;
+    }
     e2e::Pause(500ms);
-    messenger.AppendHistory(first.top, L"张三  16:20:05\r\n  会议改到四点了。\r\n");
+    // The first tab that is not selected gets a new message; the mouse rests
+    // on the remaining one.
     e2e::RemoteTabs tabs(varnu.TabWindow());
-    e2e::WaitUntil([&] { return tabs.Caption(0).value_or(L"") != L"张三"; }, 5000ms);
-    if (auto rc = tabs.ItemRect(1)) {
+    const int selected = tabs.Selected();
+    const int unread = selected == 0 ? 1 : 0;
+    const int hovered = 3 - selected - unread;
+    const std::wstring name = tabs.Caption(unread).value_or(L"");
+    HWND chat = name == L"张三" ? first.top : name == L"李四" ? second.top : third.top;
+    messenger.AppendHistory(chat, name + L"  16:20:05\r\n  会议改到四点了。\r\n");
+    e2e::WaitUntil([&] { return tabs.Caption(unread).value_or(name) != name; }, 5000ms);
+    if (auto rc = tabs.ItemRect(hovered)) {
         POINT p{(rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2};
         ::ClientToScreen(tabs.Hwnd(), &p);
         ::SetCursorPos(p.x, p.y);
