@@ -63,19 +63,20 @@ struct Hooker : ISubclass {
     }
 };
 
+struct Ctx {
+    std::string prefix;
+    int n = 0;
+};
+
+BOOL CALLBACK CountProp(HWND, LPSTR name, HANDLE, ULONG_PTR p) {
+    auto* c = reinterpret_cast<Ctx*>(p);
+    if (!IS_INTRESOURCE(name) && std::string(name).rfind(c->prefix, 0) == 0) ++c->n;
+    return TRUE;
+}
+
 int PropsStartingWith(HWND h, const std::string& prefix) {
-    struct Ctx {
-        std::string prefix;
-        int n = 0;
-    } ctx{prefix};
-    ::EnumPropsExA(
-        h,
-        [](HWND, LPSTR name, HANDLE, ULONG_PTR p) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(p);
-            if (!IS_INTRESOURCE(name) && std::string(name).rfind(c->prefix, 0) == 0) ++c->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    Ctx ctx{prefix};
+    ::EnumPropsExA(h, &CountProp, reinterpret_cast<LPARAM>(&ctx));
     return ctx.n;
 }
 

@@ -23,6 +23,11 @@ int HeaderHeight(HWND tab) {
     return (first.bottom - first.top) * static_cast<int>(::SendMessageW(tab, TCM_GETROWCOUNT, 0, 0));
 }
 
+BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -31,13 +36,7 @@ int HeaderHeight(HWND tab) {
 void WindowsXPC::InitSubClassing(HWND form) noexcept {
     try {
         std::vector<HWND> windows;
-        ::EnumChildWindows(
-            form,
-            [](HWND child, LPARAM list) -> BOOL {
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&windows));
+        ::EnumChildWindows(form, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
         for (HWND window : windows) {
             if (!TabStripControl || !IsTabWindow(window)) continue;
             engineStarted_ = true;
