@@ -90,10 +90,7 @@ void clsTabStripXP::Paint(bool xpLook) noexcept {
         ::GetClientRect(hWnd, &client);
         in.clientWidth = client.right;
         in.clientHeight = client.bottom;
-        RECT first{};
-        ::SendMessageW(hWnd, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first));
-        const int rows = static_cast<int>(::SendMessageW(hWnd, TCM_GETROWCOUNT, 0, 0));
-        xp::SetStripBand(in, (first.bottom - first.top) * rows);
+        xp::SetStripBand(in, TabHeaderHeight(hWnd));
 
         std::map<int, std::wstring> captions;
         auto query = [this, &captions](int index) {

@@ -17,12 +17,6 @@ constexpr wchar_t kTabClass[] = L"SysTabControl32";
 
 bool IsTabWindow(HWND window) { return ::IsWindow(window) && GetWindowClassName(window) == kTabClass; }
 
-int HeaderHeight(HWND tab) {
-    RECT first{};
-    if (!::SendMessageW(tab, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first))) return 0;
-    return (first.bottom - first.top) * static_cast<int>(::SendMessageW(tab, TCM_GETROWCOUNT, 0, 0));
-}
-
 BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
     return TRUE;
@@ -34,19 +28,23 @@ BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
 // WindowsXPC
 
 void WindowsXPC::InitSubClassing(HWND form) noexcept {
+    std::vector<HWND> windows;
     try {
-        std::vector<HWND> windows;
         ::EnumChildWindows(form, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
-        for (HWND window : windows) {
+    } catch (...) {
+        return;
+    }
+    for (HWND window : windows) {
+        // One control's failure leaves the others as they are.
+        try {
             if (!TabStripControl || !IsTabWindow(window)) continue;
             engineStarted_ = true;
             auto engine = std::make_unique<clsWinXPCEngine>();
             engine->SchemeColor = ColorScheme;
             engine->Attach(window);
             engines_.push_back(std::move(engine));
+        } catch (...) {
         }
-    } catch (...) {
-        // One control's failure leaves the others as they are.
     }
 }
 
@@ -165,7 +163,7 @@ void clsWinXPCEngine::PrintClient(HDC dc) noexcept {
     RECT client{};
     ::GetClientRect(window_, &client);
     const bool bottom = (::GetWindowLongPtrW(window_, GWL_STYLE) & TCS_BOTTOM) != 0;
-    const xp::ItemRect fill = xp::PageFill(client.right, client.bottom, HeaderHeight(window_), bottom);
+    const xp::ItemRect fill = xp::PageFill(client.right, client.bottom, TabHeaderHeight(window_), bottom);
     FillRectColor(RECT{fill.left, fill.top, fill.right, fill.bottom}, 0xFFFFFF, dc);
 }
 

@@ -1,5 +1,7 @@
 #include "controls/xpstyle/xp_functions.h"
 
+#include <commctrl.h>
+
 #include "controls/xpstyle/core/strip_paint.h"
 #include "win32/handles.h"
 #include "win32/winapi.h"
@@ -11,6 +13,12 @@ std::wstring GetWindowClassName(HWND window) { return win32::WindowClass(window)
 bool IsMouseOverWindow(HWND window) noexcept {
     POINT p{};
     return ::GetCursorPos(&p) && ::WindowFromPoint(p) == window;
+}
+
+int TabHeaderHeight(HWND tab) noexcept {
+    RECT first{};
+    if (!::SendMessageW(tab, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&first))) return 0;
+    return (first.bottom - first.top) * static_cast<int>(::SendMessageW(tab, TCM_GETROWCOUNT, 0, 0));
 }
 
 COLORREF ResolveColor(std::int32_t colour) noexcept {

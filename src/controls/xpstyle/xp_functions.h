@@ -11,6 +11,8 @@ namespace varnu {
 
 std::wstring GetWindowClassName(HWND window);
 bool IsMouseOverWindow(HWND window) noexcept;
+// Height of a tab window's rows of tabs: one tab's height times the rows.
+int TabHeaderHeight(HWND tab) noexcept;
 COLORREF ResolveColor(std::int32_t colour) noexcept;
 void FillRectColor(const RECT& rect, std::int32_t colour, HDC dc) noexcept;
 // One pixel wide, end point not drawn.
