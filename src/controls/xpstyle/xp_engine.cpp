@@ -97,19 +97,16 @@ void clsWinXPCEngine::UnloadEngine() noexcept {
 }
 
 std::int32_t clsWinXPCEngine::MsgResponse() {
-    // The tab window paints itself first; the strip is drawn over it. The
-    // service asks just before it runs the tab window's own paint, so the
-    // draw requests that paint makes can wait for the one repaint after it.
-    if (CurrentMessage() != WM_PAINT) return 1;
-    inTabPaint_ = true;
-    return 2;
+    // The engine answers WM_PAINT itself: the tab window paints itself into
+    // a memory bitmap first, the strip is drawn over that, and the screen
+    // gets the finished picture in one copy.
+    return CurrentMessage() == WM_PAINT ? 0 : 1;
 }
 
 LRESULT clsWinXPCEngine::WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) {
     switch (iMsg) {
     case WM_PAINT:
-        inTabPaint_ = false;
-        Repaint();
+        PaintBuffered();
         break;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -167,12 +164,45 @@ void clsWinXPCEngine::PrintClient(HDC dc) noexcept {
     FillRectColor(RECT{fill.left, fill.top, fill.right, fill.bottom}, 0xFFFFFF, dc);
 }
 
+void clsWinXPCEngine::PaintBuffered() noexcept {
+    PAINTSTRUCT ps{};
+    HDC screen = ::BeginPaint(window_, &ps);
+    if (!screen) return;
+    RECT client{};
+    ::GetClientRect(window_, &client);
+    win32::UniqueMemoryDc memory(::CreateCompatibleDC(screen));
+    win32::UniqueBitmap bitmap(::CreateCompatibleBitmap(screen, client.right, client.bottom));
+    if (memory && bitmap) {
+        win32::ScopedSelect useBitmap(memory.get(), bitmap.get());
+        PrintTabWindow(memory.get(), client);
+        PaintStrip(memory.get());
+        ::BitBlt(screen, 0, 0, client.right, client.bottom, memory.get(), 0, 0, SRCCOPY);
+    } else {
+        PrintTabWindow(screen, client);
+        PaintStrip(screen);
+    }
+    ::EndPaint(window_, &ps);
+}
+
+// The tab window's own picture, drawn into `dc`. The draw requests it makes
+// meanwhile are kept for the strip painted over it.
+void clsWinXPCEngine::PrintTabWindow(HDC dc, const RECT& client) noexcept {
+    FillRectColor(client, static_cast<std::int32_t>(0x80000000 | COLOR_BTNFACE), dc);
+    inTabPaint_ = true;
+    ::SendMessageW(window_, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    ::SendMessageW(window_, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    inTabPaint_ = false;
+}
+
 void clsWinXPCEngine::Repaint() noexcept {
     if (!window_) return;
     win32::ScopedGetDc dc(window_);
-    if (!dc) return;
+    if (dc) PaintStrip(dc.get());
+}
+
+void clsWinXPCEngine::PaintStrip(HDC dc) noexcept {
     clsTabStripXP painter;
-    painter.hdc = dc.get();
+    painter.hdc = dc;
     painter.hWnd = window_;
     painter.CurrentItem = hover_.current;
     painter.LastItem = hover_.last;

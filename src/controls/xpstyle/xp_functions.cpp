@@ -42,8 +42,12 @@ void DrawLineColor(int x1, int y1, int x2, int y2, HDC dc, std::int32_t colour) 
 }
 
 HFONT CreateItemFont(int points, bool italic, const std::wstring& face, bool underline) noexcept {
-    int dpi = 96;
-    if (win32::ScopedGetDc screen(nullptr); screen) dpi = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+    // Asked once: the program is not DPI aware, so the value never changes,
+    // and a repaint should not have to fetch the screen's DC every time.
+    static const int dpi = [] {
+        win32::ScopedGetDc screen(nullptr);
+        return screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSY) : 96;
+    }();
     LOGFONTW lf{};
     lf.lfHeight = -xp::RoundHalfEven(points * 20.0 * dpi / 1440.0);  // points -> twips -> pixels
     lf.lfItalic = italic;
