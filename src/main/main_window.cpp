@@ -299,6 +299,11 @@ bool frmMain::Start(int nCmdShow) {
     });
     tmrKillTipInterval = KillTipInterval(s.tray_TipTime);  // 4
     WinList = MakeWinList();                               // 5
+    step([&] {                                             // 6
+        WindowsXPC1.InitSubClassing(hwnd());
+        // The engine paints the whole strip; the plain per-tab drawing would cover it.
+        if (WindowsXPC1.EngineStarted()) btnTab.drawItem = nullptr;
+    });
     step([&] {                                             // 7, 8
         btnTab.SetBottom(s.tab_Bottom);
         btnTab.SetRoll(s.tab_Roll);
@@ -820,6 +825,7 @@ void frmMain::Unload() {
         RemoveTrayIcon();
     } catch (...) {
     }
+    WindowsXPC1.EndWinXPCSubClassing();
     ::DestroyWindow(hwnd());
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "controls/tabcontrol/tab_control.h"
+#include "controls/xpstyle/xp_engine.h"
 #include "main/core/win_list.h"
 #include "win32/handles.h"
 #include "win32/window.h"
@@ -66,6 +67,7 @@ public:
 
     // --- child controls ---------------------------------------------------
     TabControl btnTab;
+    WindowsXPC WindowsXPC1;  // after btnTab: unhooks before the strip is destroyed
     HWND picWin = nullptr;  // the conversation area; captured windows are its children
     HWND fraMsg = nullptr;  // the notice shown while no tab exists
     HWND lblMsg = nullptr;
