@@ -122,7 +122,7 @@ void SetOuterSize(HWND window, core::SizeTwips size) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-// Step 7 of loading: size and place a window restored in the normal state.
+// Loading the geometry: size and place a window restored in the normal state.
 bool RestoreNormalGeometry(HWND window, const SettingsReader& read) {
     core::SizeTwips size{};
     if (!read.Int(L"win_CX", L"10560", size.width)) return false;

@@ -43,8 +43,9 @@ public:
     // POS <= 0 gives this node itself.
     std::shared_ptr<clsLink> getNode(std::int32_t POS);
 
-    // Unlinks the node at POS (1-based); POS 0 does nothing. Returns false,
-    // changing nothing, when POS names no node after this one.
+    // Unlinks the node at POS (1-based), found as getNode finds it, so a POS
+    // past the end unlinks the tail; POS 0 does nothing. Returns false,
+    // changing nothing, for a negative POS or when no node follows this one.
     bool delNode(std::int32_t POS);
 };
 

@@ -46,7 +46,7 @@ SettingsForm DesignTimeForm();
 // than 0 or 1 (a hand-edited file) leaves that box in its design state.
 SettingsForm LoadForm(const Settings& s, std::wstring_view hotKeyText);
 
-// OK, step 1: the controls copied into the settings. The hot key itself
+// OK first copies the controls into the settings. The hot key itself
 // (hot_Key, hot_Mod) is the capture's, not the form's.
 void StoreForm(const SettingsForm& form, Settings& s);
 
@@ -55,7 +55,7 @@ void StoreForm(const SettingsForm& form, Settings& s);
 // folder is replaced only by a folder found in the registry.
 SettingsForm RestoreDefaults(SettingsForm form, std::wstring_view registryQQPath);
 
-// OK, step 3: the keys written, in order, with their text forms.
+// Then OK writes these keys, in this order, with their text forms.
 std::vector<std::pair<std::wstring_view, std::wstring>> KeysWrittenByOk(const Settings& s);
 
 // Which controls follow a check box: the dependent ones are enabled exactly
