@@ -3,8 +3,9 @@
 #include <string>
 
 #include "win32/handles.h"
-#include "win32/window.h"
+#include "win32/strconv.h"
 #include "win32/units.h"
+#include "win32/window.h"
 
 namespace varnu {
 namespace {
@@ -128,5 +129,10 @@ void Sh(std::wstring_view text) {
 HWND MsgBoxWindow() { return Instance().Handle(); }
 
 void CloseMsgBox() { Instance().Close(); }
+
+std::wstring ErrorText(const std::exception& error) {
+    std::wstring text = win32::Utf8ToWide(error.what());
+    return text.empty() ? std::wstring(L"未知错误") : text;
+}
 
 }  // namespace varnu

@@ -20,7 +20,6 @@
 namespace varnu {
 namespace {
 
-constexpr DWORD kStyleChild = 0x40000000;
 constexpr DWORD kKeepForQQ2009 = 0x3DBFFFFF;   // drops WS_POPUP and WS_CLIPCHILDREN
 constexpr DWORD kAddForQQ2009 = 0x40400000;    // WS_CHILD | WS_DLGFRAME
 constexpr DWORD kKeepForOthers = 0x3FFFFFFF;   // drops WS_POPUP
@@ -46,35 +45,6 @@ void ReportCaptureFailure(HWND owner, const std::wstring& caption) noexcept {
     } catch (...) {
         ::MessageBoxW(owner, L"将QQ窗口收入Varnu时出错。", L"错误啦~", MB_ICONERROR);
     }
-}
-
-// What the window had before it was taken in.
-struct FormerState {
-    HWND hwnd = nullptr;
-    int x = 0, y = 0, width = 0, height = 0;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    HWND owner = nullptr;
-};
-
-// Back to the desktop exactly as recorded. WS_EX_LAYERED stays cleared on a
-// release (some messengers draw nothing while it is set without their own
-// layered attributes); an undone capture gives back the ex-style and owner
-// too. The place is queued once more last: see QueueFinalPlace.
-void GiveBack(const FormerState& was, bool undo) noexcept {
-    ::SetParent(was.hwnd, nullptr);
-    if (undo) {
-        WriteStyle(was.hwnd, was.style);
-        ::SetWindowLongPtrW(was.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle)));
-        ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(was.owner));
-        ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
-                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    } else {
-        ::MoveWindow(was.hwnd, was.x, was.y, was.width, was.height, TRUE);
-        WriteStyle(was.hwnd, was.style);
-        ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, 0);
-    }
-    QueueFinalPlace(was.hwnd, was.x, was.y, was.width, was.height);
 }
 
 FormerState FormerStateOf(const clsLink& node) {
@@ -164,7 +134,7 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
 
         const DWORD style = node->winLong;
         const DWORD newStyle = code == kKindQQ2009 ? ((style & kKeepForQQ2009) | kAddForQQ2009)
-                                                   : ((style & kKeepForOthers) | kStyleChild);
+                                                   : ((style & kKeepForOthers) | WS_CHILD);
         was = FormerStateOf(*node);
         was.exStyle = win32::WindowExStyle(target);
         was.owner = ::GetWindow(target, GW_OWNER);

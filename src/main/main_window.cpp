@@ -24,6 +24,7 @@
 #include "settings/settings_dialog.h"
 #include "win32/strconv.h"
 #include "win32/focus.h"
+#include "win32/winapi.h"
 
 namespace varnu {
 
@@ -63,8 +64,6 @@ const wchar_t* LblMsgText() {
            L"\r\n"
            L"https://varnu.example/";
 }
-
-std::wstring Describe(const std::exception& e) { return win32::AnsiToWide(e.what()); }
 
 int PointsToPixels(int points) {
     win32::ScopedGetDc dc(nullptr);
@@ -290,34 +289,38 @@ bool frmMain::Start(int nCmdShow) {
     };
 
     int showCommand = SW_SHOWNORMAL;
-    step([&] { showCommand = LoadSettings(hwnd()); });  // 2
+    step([&] { showCommand = LoadSettings(hwnd()); });
     const Settings& s = AppSettings();
-    step([&] {  // 3
+    // The global hot key; a conflict is told once, then the program goes on.
+    step([&] {
         if (s.hot_Enabled == 1 &&
             !::RegisterHotKey(hwnd(), kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key)))
             ::MessageBoxW(hwnd(), L"热键冲突，您的热键将不会生效。", L"Varnu", MB_OK | MB_ICONERROR);
     });
-    tmrKillTipInterval = KillTipInterval(s.tray_TipTime);  // 4
-    WinList = MakeWinList();                               // 5
-    step([&] {                                             // 6
+    tmrKillTipInterval = KillTipInterval(s.tray_TipTime);
+    WinList = MakeWinList();
+    step([&] {
         WindowsXPC1.InitSubClassing(hwnd());
         // The engine paints the whole strip; the plain per-tab drawing would cover it.
         if (WindowsXPC1.EngineStarted()) btnTab.drawItem = nullptr;
     });
-    step([&] {                                             // 7, 8
+    step([&] {
         btnTab.SetBottom(s.tab_Bottom);
         btnTab.SetRoll(s.tab_Roll);
         LayoutChildren();
     });
     BaseCaption = L"Varnu Ver " + std::to_wstring(VARNU_VERSION_MAJOR) + L"." +
-                  std::to_wstring(VARNU_VERSION_MINOR);  // 9
+                  std::to_wstring(VARNU_VERSION_MINOR);
     SetCaption(BaseCaption);
-    step([&] { ScanWindows(); });  // 10
-    if (btnTab.Count() == 0) {     // 11
+    // Conversations already open are taken in before the window is shown.
+    step([&] { ScanWindows(); });
+    if (btnTab.Count() == 0) {
         ::ShowWindow(picWin, SW_HIDE);
         ::ShowWindow(fraMsg, SW_SHOW);
     }
-    step([&] {  // 12
+    // The hook library goes into the messenger threads seen so far; the
+    // notices that arrive meanwhile are handled before the watch starts.
+    step([&] {
         HookMessengersAtStartup();
         MSG m;
         for (int i = 0; i < 1000 && ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE); ++i) {
@@ -330,18 +333,19 @@ bool frmMain::Start(int nCmdShow) {
         }
     });
     if (!hwnd()) return false;  // closed while its messages were processed
-    step([&] { StartShellWatch(); });  // 13
-    // 14: the tab keys belong to us only while our window is in front (the
+    step([&] { StartShellWatch(); });
+    // The tab keys belong to us only while our window is in front (the
     // activation notices take and give them back); taken now, they would be
     // stolen from whichever program the user is working in.
     step([&] {
         if (::GetForegroundWindow() == hwnd()) RegisterTabKeys();
     });
-    step([&] { AddTrayIcon(); });      // 15
-    step([&] {                         // 16
+    step([&] { AddTrayIcon(); });
+    step([&] {
         LaunchQQ(hwnd(), [] { ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
     });
-    ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);  // 17
+    // The new-message poll starts last, when every tab it looks at exists.
+    ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);
 
     loaded_ = true;
     ::ShowWindow(hwnd(), showCommand);
@@ -448,11 +452,11 @@ void frmMain::Form_Resize() {
     try {
         AppState& app = App();
         if (::IsZoomed(hwnd())) {
-            app.ShowState = 2;
+            app.ShowState = kShownMaximized;
         } else if (::IsIconic(hwnd())) {
-            if (app.ShowState != 1 && AppSettings().tray_Enabled != 0) ShowInTaskBar(false);
+            if (app.ShowState != kHiddenInTray && AppSettings().tray_Enabled != 0) ShowInTaskBar(false);
         } else {
-            app.ShowState = 0;
+            app.ShowState = kShownNormal;
         }
         LayoutChildren();
         // A notice placed while the window had no client area is centred
@@ -500,7 +504,7 @@ bool frmMain::ShowMsg() {
     if (btnTab.Count() != 0) return false;
     if (!loaded_ || releasingAll_) {
         // The start-up scan ends here too. The window is not shown yet: the
-        // notice stays at its design place over the strip (start-up step 11),
+        // notice stays at its design place over the strip (where start-up shows it),
         // and an empty start must not send the window to the tray.
         CurNode.reset();
         CurIndex = -1;
@@ -513,7 +517,7 @@ bool frmMain::ShowMsg() {
         ::ShowWindow(picWin, SW_HIDE);
         CentreNotice();
         SetCaption(BaseCaption);
-        if (AppSettings().tray_AutoMin == 1 && App().ShowState != 1) ShowInTaskBar(false);
+        if (AppSettings().tray_AutoMin == 1 && App().ShowState != kHiddenInTray) ShowInTaskBar(false);
         return true;
     } catch (...) {
         Sh(L"ShowMsg");
@@ -549,7 +553,7 @@ void frmMain::btnTab_Changed(int index) {
         SetCaption(node->Title + L" - Varnu");
         if (App().MainActive) SetTabRead();
     } catch (const std::exception& e) {
-        Sh(L"btnTab_Changed\r\n" + Describe(e));
+        Sh(L"btnTab_Changed\r\n" + ErrorText(e));
     } catch (...) {
         Sh(L"btnTab_Changed\r\n");
     }
@@ -651,23 +655,14 @@ void frmMain::SetTabRead() {
         wchar_t caption[512] = {};
         ::GetWindowTextW(hwnd(), caption, static_cast<int>(std::size(caption)));
         SetTrayTip(caption);
-        SetMaximizeBox(MaximizeBoxWanted(AppSettings().org_AutoSize));
+        win32::SetMaximizeBox(hwnd(), MaximizeBoxWanted(AppSettings().org_AutoSize));
         node->MsgNum = 0;
         win32::SetFocusBounded(ToHwnd(node->sayHwnd));
     } catch (const std::exception& e) {
-        Sh(L"SetTabRead\r\n" + Describe(e));
+        Sh(L"SetTabRead\r\n" + ErrorText(e));
     } catch (...) {
         Sh(L"SetTabRead\r\n");
     }
-}
-
-void frmMain::SetMaximizeBox(bool wanted) {
-    const LONG_PTR style = ::GetWindowLongPtrW(hwnd(), GWL_STYLE);
-    const LONG_PTR next = wanted ? (style | WS_MAXIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));
-    if (next == style) return;
-    ::SetWindowLongPtrW(hwnd(), GWL_STYLE, next);
-    ::SetWindowPos(hwnd(), nullptr, 0, 0, 0, 0,
-                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void frmMain::SetCaption(const std::wstring& text) {
@@ -686,13 +681,13 @@ void frmMain::ShowInTaskBar(bool show) {
             ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_RESTORE, 0);
             const LONG_PTR style = ::GetWindowLongPtrW(hwnd(), GWL_STYLE);
             if (style & WS_MAXIMIZE)
-                app.ShowState = 2;
+                app.ShowState = kShownMaximized;
             else if (!(style & WS_MINIMIZE))
-                app.ShowState = 0;
+                app.ShowState = kShownNormal;
         } else {
             // Set first: the minimise below runs the resize handling, which
             // must not send the window to the tray a second time.
-            app.ShowState = 1;
+            app.ShowState = kHiddenInTray;
             ::SendMessageW(hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
             exStyle &= ~static_cast<LONG_PTR>(WS_EX_APPWINDOW);
             ApplyTaskbarVisibility(exStyle, false);
@@ -719,7 +714,7 @@ void frmMain::Form_QueryUnload() {
     if (unloaded_ || closing_) return;
     const Settings& s = AppSettings();
     if (!ExitRequested && s.tray_CloseTray != 0) {
-        if (App().ShowState != 1) ShowInTaskBar(false);
+        if (App().ShowState != kHiddenInTray) ShowInTaskBar(false);
         return;
     }
     if (s.org_ExitMsg != 0) {
@@ -741,7 +736,7 @@ void frmMain::Form_QueryUnload() {
 
 bool frmMain::ExitSequence(DWORD waitMs) {
     try {
-        if (!::IsWindowVisible(hwnd())) ShowInTaskBar(App().ShowState == 1);
+        if (!::IsWindowVisible(hwnd())) ShowInTaskBar(App().ShowState == kHiddenInTray);
     } catch (...) {
     }
     try {
@@ -857,7 +852,7 @@ void frmMain::OnCommand(UINT id) {
         CloseSeveral(true);
         break;
     case mnuShow:
-        ShowInTaskBar(App().ShowState == 1);
+        ShowInTaskBar(App().ShowState == kHiddenInTray);
         break;
     case mnuExit:
         ExitRequested = true;
@@ -906,7 +901,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
     try {
         switch (msg) {
         case WM_SIZE:
-            // Before the load has finished, start-up step 8 does the layout.
+            // Before the load has finished, start-up lays the children out itself.
             if (loaded_) Form_Resize();
             return 0;
         case WM_CLOSE:

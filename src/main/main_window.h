@@ -10,6 +10,7 @@
 
 #include "controls/tabcontrol/tab_control.h"
 #include "controls/xpstyle/xp_engine.h"
+#include "main/core/show_state.h"
 #include "main/core/win_list.h"
 #include "win32/handles.h"
 #include "win32/window.h"
@@ -18,7 +19,7 @@ namespace varnu {
 
 // Program-wide values that live on the user-interface thread.
 struct AppState {
-    int ShowState = 0;            // 0 shown normal, 1 hidden in the tray, 2 shown maximised
+    WindowShow ShowState = kShownNormal;
     bool MainActive = false;      // the main window is the active top-level window
     bool CaptureSuspended = false;  // a tab is being released; new windows are not taken in
     bool FrameTracking = false;   // the mouse is on the main window's frame
@@ -158,7 +159,6 @@ private:
     void CentreNotice();
     void CloseSeveral(bool keepMenuTab);
     void ApplyTaskbarVisibility(LONG_PTR exStyle, bool show);
-    void SetMaximizeBox(bool wanted);
     bool ExitSequence(DWORD waitMs);
     void Unload();
     void GiveBackAll(DWORD waitMs);

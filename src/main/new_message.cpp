@@ -9,6 +9,7 @@
 #include "main/tray.h"
 #include "settings/settings.h"
 #include "win32/peer_call.h"
+#include "win32/winapi.h"
 
 namespace varnu {
 
@@ -33,15 +34,6 @@ bool QueryHistoryLength(HWND history, UINT timeoutMs, std::int32_t& length) {
     if (n < 0 || n >= std::numeric_limits<std::int32_t>::max()) return false;
     length = static_cast<std::int32_t>(n);
     return true;
-}
-
-void ApplyMaximizeBox(HWND main, bool wanted) {
-    const LONG_PTR style = ::GetWindowLongPtrW(main, GWL_STYLE);
-    const LONG_PTR next = wanted ? (style | WS_MAXIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));
-    if (next == style) return;
-    ::SetWindowLongPtrW(main, GWL_STYLE, next);
-    ::SetWindowPos(main, nullptr, 0, 0, 0, 0,
-                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // One step of the check: whatever goes wrong in it ends that step only.
@@ -140,7 +132,7 @@ void CheckMessages(const MessageCheckTarget& t) {
         if (a.announce) {
             if (t.main) Step([&] { ::SetWindowTextW(t.main, a.notice.c_str()); });
             if (t.tray) Step([&] { t.tray->SetTrayTip(a.notice); });
-            if (t.main) Step([&] { ApplyMaximizeBox(t.main, a.maximizeBox); });
+            if (t.main) Step([&] { win32::SetMaximizeBox(t.main, a.maximizeBox); });
             // Raises Changed: the main window selects and lays out the
             // conversation inside this tick.
             if (a.selectTab && t.tabs) Step([&] { t.tabs->SetSelected(a.tabIndex); });

@@ -57,13 +57,7 @@ bool StillOurs(const Slot& slot) noexcept {
 }
 
 void GiveBack(const Slot& slot) noexcept {
-    HWND hwnd = slot.hwnd;
-    ::SetParent(hwnd, nullptr);
-    ::SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(slot.style)));
-    ::SetWindowLongPtrW(hwnd, GWLP_HWNDPARENT, 0);
-    ::SetWindowPos(hwnd, nullptr, slot.x, slot.y, slot.width, slot.height,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    QueueFinalPlace(hwnd, slot.x, slot.y, slot.width, slot.height);
+    GiveBack(FormerState{slot.hwnd, slot.x, slot.y, slot.width, slot.height, slot.style, 0, nullptr});
 }
 
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* info) {
@@ -146,12 +140,20 @@ CapturedTouch::~CapturedTouch() {
     if (allowed_) g_touching.fetch_sub(1);
 }
 
-void QueueFinalPlace(HWND hwnd, int x, int y, int width, int height) noexcept {
+void GiveBack(const FormerState& was, bool undo) noexcept {
+    ::SetParent(was.hwnd, nullptr);
+    ::SetWindowLongPtrW(was.hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.style)));
+    if (undo)
+        ::SetWindowLongPtrW(was.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle)));
+    ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(undo ? was.owner : nullptr));
+    ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     // Our layout check moves the selected window with queued requests (so a
     // hung messenger never holds our thread). Where such requests are posted,
     // the messenger carries out the synchronous give-back before them; this
     // request, queued last, is carried out last.
-    ::SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 }
 
 int ReleaseAllForEmergency(bool stopOtherThreads) noexcept {

@@ -65,9 +65,23 @@ private:
     bool allowed_ = false;
 };
 
-// The last step of every give-back: the recorded place once more, queued
-// behind the repositions of ours the window's thread may still hold.
-void QueueFinalPlace(HWND hwnd, int x, int y, int width, int height) noexcept;
+// What a captured window had before it was taken in.
+struct FormerState {
+    HWND hwnd = nullptr;
+    int x = 0, y = 0, width = 0, height = 0;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND owner = nullptr;
+};
+
+// The one give-back, used by release, close, exit and the crash guard: no
+// parent, the former style, no owner, the former place and size; then the
+// place once more, queued behind the repositions of ours the window's thread
+// may still hold. WS_EX_LAYERED stays cleared on a release (some messengers
+// draw nothing while it is set without their own layered attributes); an
+// undone capture (`undo`) gives back the ex-style and owner too. Allocates
+// nothing, so the crash guard can use it.
+void GiveBack(const FormerState& was, bool undo = false) noexcept;
 
 // For tests: the number of windows currently guarded.
 int ReleaseGuardCount() noexcept;

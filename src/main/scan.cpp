@@ -50,7 +50,7 @@ bool frmMain::CheckNewWindow(HWND hwnd) {
         int code = found.code;
         return TakeWin(hwnd, found.tabText, facts.title, found.isGroup, code);
     } catch (const std::exception& e) {
-        Sh(L"WndProc\r\n" + win32::AnsiToWide(e.what()));
+        Sh(L"WndProc\r\n" + ErrorText(e));
         return false;
     } catch (...) {
         Sh(L"WndProc");

@@ -190,13 +190,13 @@ void frmMain::TrayAction(LPARAM notice) {
     try {
         switch (DecideTrayCommand(notice)) {
         case TrayCommand::ToggleWindow:
-            ShowInTaskBar(App().ShowState == 1);
+            ShowInTaskBar(App().ShowState == kHiddenInTray);
             break;
         case TrayCommand::PopupMenu:
             ShowTrayMenu(hwnd(), mnuTray, mnuShow);
             break;
         case TrayCommand::BalloonClicked:
-            if (App().ShowState == 1) ShowInTaskBar(true);
+            if (App().ShowState == kHiddenInTray) ShowInTaskBar(true);
             ::SetForegroundWindow(hwnd());
             win32::SetFocusBounded(hwnd());
             break;

@@ -47,10 +47,6 @@ WatchState& State() {
     return state;
 }
 
-std::wstring Describe(const std::exception& error) {
-    std::wstring text = win32::Utf8ToWide(error.what());
-    return text.empty() ? std::wstring(L"未知错误") : text;
-}
 
 // Without the library only the Ctrl and wheel gestures inside chat windows
 // are lost; say so once and run on.
@@ -80,7 +76,7 @@ void OnWindowCreated(frmMain& form, HWND window) {
         return;
     }
     State().fallback.Forget(window);
-    if (App().ShowState == 1) form.ShowInTaskBar(true);
+    if (App().ShowState == kHiddenInTray) form.ShowInTaskBar(true);
     if (::IsWindowEnabled(form.hwnd())) win32::SetFocusBounded(form.hwnd());
     form.SetQQFocus();
     // A conversation runs on the messenger's user-interface thread.
@@ -93,7 +89,7 @@ void OnWindowActivated(frmMain& form, HWND window) {
     App().MainActive = mainActive;
     if (mainActive) {
         form.RegisterTabKeys();
-        if (App().ShowState == 1)
+        if (App().ShowState == kHiddenInTray)
             ::SetTimer(form.hwnd(), frmMain::kTmrSetFocus, kSetFocusDelayMs, nullptr);
         else
             form.SetTabRead();
@@ -197,7 +193,7 @@ bool WatchMessage(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) noexcep
     try {
         Dispatch(form, msg, wParam, lParam);
     } catch (const std::exception& error) {
-        Sh(L"WndProc\r\n" + Describe(error));
+        Sh(L"WndProc\r\n" + ErrorText(error));
         return true;
     } catch (...) {
         Sh(L"WndProc\r\n未知错误");
@@ -270,9 +266,9 @@ void frmMain::tmrChkWin_Timer() {
             ReleaseGuardRemove(window);
             btnTab.DelItem(index - 1);
         } else if (CurNode) {
-            if (App().ShowState == 0)
+            if (App().ShowState == kShownNormal)
                 AdjustQQWindow();
-            else if (App().ShowState == 2)
+            else if (App().ShowState == kShownMaximized)
                 Form_Resize();
         }
         if (!gone.any()) return;

@@ -15,6 +15,7 @@
 #include "settings/qq_location.h"
 #include "win32/modeless.h"
 #include "win32/units.h"
+#include "win32/winapi.h"
 
 namespace varnu {
 namespace {
@@ -278,17 +279,8 @@ void frmSet::btnOK_Click() {
     if (host_.applyAtOnce) host_.applyAtOnce(s);
     for (const auto& [key, value] : core::KeysWrittenByOk(s)) SetIniValue(kSettingsSection, key, value);
 
-    if (host_.main) {
-        // A main window that follows the chat window's size cannot be maximised.
-        const LONG_PTR style = ::GetWindowLongPtrW(host_.main, GWL_STYLE);
-        const LONG_PTR wanted = s.org_AutoSize == 1 ? (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX))
-                                                    : (style | WS_MAXIMIZEBOX);
-        if (wanted != style) {
-            ::SetWindowLongPtrW(host_.main, GWL_STYLE, wanted);
-            ::SetWindowPos(host_.main, nullptr, 0, 0, 0, 0,
-                           SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        }
-    }
+    // A main window that follows the chat window's size cannot be maximised.
+    if (host_.main) win32::SetMaximizeBox(host_.main, s.org_AutoSize != 1);
     if (form.hotKeyText != core::kNoHotKey) {
         if (!::RegisterHotKey(host_.main, kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key)))
             ::MessageBoxW(hwnd(), kHotKeyConflict, L"Varnu", MB_OK | MB_ICONERROR);

@@ -30,6 +30,15 @@ std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return static_cast<LRESULT>(result);
 }
 
+void SetMaximizeBox(HWND window, bool wanted) {
+    const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
+    const LONG_PTR next = wanted ? (style | WS_MAXIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));
+    if (next == style) return;
+    ::SetWindowLongPtrW(window, GWL_STYLE, next);
+    ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 std::optional<std::wstring> ControlText(HWND hwnd, UINT timeoutMs) {
     auto length = SendBounded(hwnd, WM_GETTEXTLENGTH, 0, 0, timeoutMs);
     if (!length) return std::nullopt;

@@ -21,6 +21,10 @@ DWORD WindowExStyle(HWND hwnd);        // GWL_EXSTYLE
 std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
                                    UINT timeoutMs = kPeerTimeoutMs);
 
+// Adds or removes WS_MAXIMIZEBOX and redraws the frame; nothing when it is
+// already so.
+void SetMaximizeBox(HWND window, bool wanted);
+
 // Text of a control of another program (WM_GETTEXTLENGTH + WM_GETTEXT, wide),
 // with bounded waits; empty when the peer did not answer.
 std::optional<std::wstring> ControlText(HWND hwnd, UINT timeoutMs = kPeerTimeoutMs);

@@ -1,5 +1,7 @@
 #include "main/core/hot_keys.h"
 
+#include "main/core/show_state.h"
+
 #include "hooklib/hook_messages.h"
 
 namespace varnu {
@@ -37,7 +39,7 @@ KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
     const int key = static_cast<int>(id & 0xFF);
     if (key == kHotKeyShowHide) {
         d.action = KeyAction::ToggleTray;
-        d.showInTaskBar = showState == 1;
+        d.showInTaskBar = showState == kHiddenInTray;
         return d;
     }
     if (key < kHotKeyNextTab || key > kHotKeyLastId || !mainActive || count <= 0) return d;

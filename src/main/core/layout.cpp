@@ -1,10 +1,13 @@
 #include "main/core/layout.h"
 
+#include "main/core/recognition.h"
+#include "main/core/show_state.h"
+
 namespace varnu {
 
-int ChatCaptionHeight(std::int32_t kind) noexcept { return kind == 5 ? 44 : 26; }
+int ChatCaptionHeight(std::int32_t kind) noexcept { return kind == kKindQQ2009 ? 44 : 26; }
 int ChatExtraWidth() noexcept { return 14; }
-int ChatExtraHeight(std::int32_t kind) noexcept { return kind == 5 ? 51 : 33; }
+int ChatExtraHeight(std::int32_t kind) noexcept { return kind == kKindQQ2009 ? 51 : 33; }
 
 PixelRect PicWinPlacement(int clientWidth, int clientHeight, int headerHeight,
                           bool tabsAtBottom) noexcept {
@@ -29,7 +32,7 @@ enum class Source { LiveWindow, StoredSize };
 LayoutChange Adjust(const LayoutInput& in, Source source) noexcept {
     LayoutChange out{in.picWinWidth, in.picWinHeight, in.picWinTop, 0, 0};
     const bool live = source == Source::LiveWindow;
-    const bool normal = in.showState == 0;
+    const bool normal = in.showState == kShownNormal;
 
     if (live ? in.chatWidth > 14 : in.chatWidth >= 15) {
         const int d = (in.chatWidth - ChatExtraWidth()) - out.picWinWidth;

@@ -34,7 +34,7 @@ struct LayoutInput {
     int picWinWidth = 0, picWinHeight = 0, picWinTop = 0;  // picWin now
     int innerHeight = 0;    // main window's client height
     int headerHeight = 0;   // btnTab.GetHeaderHeight
-    int showState = 0;      // 0 normal, 1 tray, 2 maximised
+    int showState = 0;      // a WindowShow: 0 normal, 1 tray, 2 maximised
     bool tabsAtBottom = true;
     std::int32_t kind = 0;  // clsLink::version
 };
