@@ -15,6 +15,7 @@
 #include "main/core/tab_actions.h"
 #include "main/peer.h"
 #include "main/release_guard.h"
+#include "main/notice_windows.h"
 #include "main/tray.h"
 #include "main/watch.h"
 #include "main/res/resource.h"
@@ -31,14 +32,10 @@ namespace varnu {
 namespace {
 
 constexpr wchar_t kPicWinClass[] = L"VarnuConversationArea";
-constexpr wchar_t kFrameClass[] = L"VarnuNoticeFrame";
-constexpr wchar_t kNumberClass[] = L"VarnuTabNumber";
 constexpr wchar_t kTrayOwnerClass[] = L"VarnuTrayOwner";
 constexpr wchar_t kInstanceMutex[] = L"Local\\VarnuSingleInstance";
 
 constexpr COLORREF kPicWinColour = RGB(145, 155, 156);
-constexpr COLORREF kNumberBack = RGB(255, 128, 0);
-constexpr COLORREF kNumberText = RGB(255, 255, 0);
 
 // Design client size: 9810 x 7680 twips.
 constexpr int kInitialClientWidth = 654;
@@ -85,110 +82,9 @@ HFONT MakeFont(const wchar_t* face, int points, int weight, BYTE charset, bool b
     return ::CreateFontIndirectW(&lf);
 }
 
-// The small windows of ours keep their font in the window's user data.
-LRESULT FontMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    if (msg == WM_GETFONT) return ::GetWindowLongPtrW(hwnd, GWLP_USERDATA);
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(wParam));
-    if (LOWORD(lParam)) ::InvalidateRect(hwnd, nullptr, TRUE);
-    return 0;
-}
-
-// The notice frame paints its own face, so the tab strip below it never
-// shows through (a plain group box is transparent inside).
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    switch (msg) {
-    case WM_SETFONT:
-    case WM_GETFONT:
-        return FontMessage(hwnd, msg, wParam, lParam);
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        RECT rc;
-        ::GetClientRect(hwnd, &rc);
-        ::FillRect(dc, &rc, ::GetSysColorBrush(COLOR_BTNFACE));
-        auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        win32::ScopedSelect select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
-        wchar_t text[128] = {};
-        const int length = ::GetWindowTextW(hwnd, text, static_cast<int>(std::size(text)));
-        SIZE extent{0, 0};
-        ::GetTextExtentPoint32W(dc, text, length, &extent);
-        RECT edge = rc;
-        edge.top += extent.cy / 2;
-        ::DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
-        ::SetBkColor(dc, ::GetSysColor(COLOR_BTNFACE));
-        ::SetTextColor(dc, ::GetSysColor(COLOR_BTNTEXT));
-        ::SetBkMode(dc, OPAQUE);
-        ::TextOutW(dc, 8, 0, text, length);
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-// A tab number: orange face, the window text in yellow at the top-left.
-LRESULT CALLBACK NumberProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    switch (msg) {
-    case WM_SETFONT:
-    case WM_GETFONT:
-        return FontMessage(hwnd, msg, wParam, lParam);
-    case WM_SETTEXT: {
-        const LRESULT r = ::DefWindowProcW(hwnd, msg, wParam, lParam);
-        ::InvalidateRect(hwnd, nullptr, TRUE);
-        return r;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        RECT rc;
-        ::GetClientRect(hwnd, &rc);
-        win32::UniqueBrush back(::CreateSolidBrush(kNumberBack));
-        ::FillRect(dc, &rc, back.get());
-        auto font = reinterpret_cast<HFONT>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        win32::ScopedSelect select(dc, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
-        wchar_t text[16] = {};
-        const int length = ::GetWindowTextW(hwnd, text, static_cast<int>(std::size(text)));
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, kNumberText);
-        ::TextOutW(dc, 0, 0, text, length);
-        ::EndPaint(hwnd, &ps);
-        return 0;
-    }
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-// Registers one plain window class of ours unless it exists already.
-bool RegisterPlainClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc,
-                        HBRUSH background = nullptr, bool arrow = true) {
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(instance, name, &wc)) return true;
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = arrow ? ::LoadCursorW(nullptr, IDC_ARROW) : nullptr;
-    wc.hbrBackground = background;
-    wc.lpszClassName = name;
-    return ::RegisterClassExW(&wc) != 0;
-}
-
-bool RegisterHelperClasses(HINSTANCE instance) {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof(existing);
-    // The brush lives as long as the class, i.e. the process.
-    const bool picWinRegistered =
-        ::GetClassInfoExW(instance, kPicWinClass, &existing) ||
-        RegisterPlainClass(instance, kPicWinClass, ::DefWindowProcW, ::CreateSolidBrush(kPicWinColour));
-    return picWinRegistered &&
-           RegisterPlainClass(instance, kTrayOwnerClass, ::DefWindowProcW, nullptr, false) &&
-           RegisterPlainClass(instance, kFrameClass, FrameProc) &&
-           RegisterPlainClass(instance, kNumberClass, NumberProc);
+bool RegisterHelperClasses() {
+    return win32::RegisterPlainClass(kPicWinClass, ::DefWindowProcW, ::CreateSolidBrush(kPicWinColour)) &&
+           win32::RegisterPlainClass(kTrayOwnerClass, ::DefWindowProcW, nullptr, false);
 }
 
 // The record shown by tab `tab`, or none when no record stands there. The
@@ -256,7 +152,7 @@ bool frmMain::Start(int nCmdShow) {
                                                      ::GetSystemMetrics(SM_CXSMICON),
                                                      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (!RegisterWindowClass(kClassName, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), icon, smallIcon) ||
-        !RegisterHelperClasses(instance))
+        !RegisterHelperClasses())
         return false;
 
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
@@ -367,16 +263,12 @@ bool frmMain::CreateChildren() {
     picWin = ::CreateWindowExW(0, kPicWinClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                                2, 2, std::max(0L, rc.right - 4), std::max(0L, rc.bottom - 4), hwnd(),
                                nullptr, instance, nullptr);
-    fraMsg = ::CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, FraMsgCaption().c_str(),
-                               WS_CHILD | WS_CLIPSIBLINGS, kFraMsgRect.left, kFraMsgRect.top,
-                               kFraMsgRect.right - kFraMsgRect.left, kFraMsgRect.bottom - kFraMsgRect.top,
-                               hwnd(), nullptr, instance, nullptr);
+    fraMsg = NoticeFrame::Create(hwnd(), FraMsgCaption().c_str(), kFraMsgRect);
     if (!picWin || !fraMsg) return false;
     lblMsg = ::CreateWindowExW(0, L"Static", LblMsgText(), WS_CHILD | WS_VISIBLE | SS_LEFT,
                                kLblMsgRect.left, kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
                                kLblMsgRect.bottom - kLblMsgRect.top, fraMsg, nullptr, instance, nullptr);
-    picNumTemplate = ::CreateWindowExW(0, kNumberClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0,
-                                       kOverlayWidth, kOverlayHeight, hwnd(), nullptr, instance, nullptr);
+    picNumTemplate = TabNumber::Create(hwnd(), RECT{0, 0, kOverlayWidth, kOverlayHeight});
 
     msgFont_.reset(MakeFont(L"宋体", 9, FW_NORMAL, GB2312_CHARSET, true));
     numFont_.reset(MakeFont(L"Arial Black", 9, 900, DEFAULT_CHARSET));
@@ -576,14 +468,12 @@ void frmMain::ShowNumer() {
     POINT origin{0, 0};
     if (HWND tab = btnTab.hWnd()) ::MapWindowPoints(tab, hwnd(), &origin, 1);
 
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
     for (const OverlayPos& pos : NumberOverlayPositions(tabs)) {
         try {
             if (picNum.size() < static_cast<size_t>(pos.number)) picNum.resize(static_cast<size_t>(pos.number), nullptr);
             HWND& copy = picNum[static_cast<size_t>(pos.number - 1)];
             if (!copy || !::IsWindow(copy)) {
-                copy = ::CreateWindowExW(0, kNumberClass, L"", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, kOverlayWidth,
-                                         kOverlayHeight, hwnd(), nullptr, instance, nullptr);
+                copy = TabNumber::Create(hwnd(), RECT{0, 0, kOverlayWidth, kOverlayHeight});
                 if (!copy) continue;
                 ::SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(numFont_.get()), FALSE);
             }

@@ -11,23 +11,33 @@ Window::~Window() {
     }
 }
 
-bool Window::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background,
-                                 HICON icon, HICON smallIcon) {
+bool RegisterPlainClass(const wchar_t* className, WNDPROC proc, HBRUSH background, bool arrow, UINT style,
+                        HICON icon, HICON smallIcon) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    if (::GetClassInfoExW(instance, className, &wc)) return true;
+    if (::GetClassInfoExW(instance, className, &wc)) {
+        // The class keeps the brush it was made with; a new one (not a
+        // system colour index) is not needed.
+        if (background && ::GetObjectType(background) == OBJ_BRUSH) ::DeleteObject(background);
+        return true;
+    }
     wc = WNDCLASSEXW{};
     wc.cbSize = sizeof(wc);
     wc.style = style;
-    wc.lpfnWndProc = &Window::StaticWndProc;
+    wc.lpfnWndProc = proc;
     wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hCursor = arrow ? ::LoadCursorW(nullptr, IDC_ARROW) : nullptr;
     wc.hbrBackground = background;
     wc.hIcon = icon;
     wc.hIconSm = smallIcon;
     wc.lpszClassName = className;
     return ::RegisterClassExW(&wc) != 0;
+}
+
+bool Window::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background,
+                                 HICON icon, HICON smallIcon) {
+    return RegisterPlainClass(className, &Window::StaticWndProc, background, true, style, icon, smallIcon);
 }
 
 HWND Window::CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style,

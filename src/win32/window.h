@@ -5,6 +5,11 @@
 
 namespace win32 {
 
+// Registers a window class of this program once per process; true when it
+// exists afterwards. The brush, if any, lives as long as the class.
+bool RegisterPlainClass(const wchar_t* className, WNDPROC proc, HBRUSH background = nullptr, bool arrow = true,
+                        UINT style = 0, HICON icon = nullptr, HICON smallIcon = nullptr);
+
 class Window {
 public:
     Window() = default;
