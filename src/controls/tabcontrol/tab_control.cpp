@@ -7,8 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "win32/strconv.h"
 #include "win32/focus.h"
+#include "win32/strconv.h"
+#include "win32/window.h"
 
 namespace varnu {
 
@@ -34,18 +35,7 @@ void Raise(const Handler& handler, Args&... args) noexcept {
 }
 
 bool RegisterHostClass(WNDPROC procedure) {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    if (::GetClassInfoExW(instance, kHostClass, &wc)) return true;
-    wc = WNDCLASSEXW{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = procedure;
-    wc.hInstance = instance;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kHostClass;
-    return ::RegisterClassExW(&wc) != 0;
+    return win32::RegisterPlainClass(kHostClass, procedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 }
 
 TabControl* ObjectOf(HWND hwnd) { return static_cast<TabControl*>(::GetPropW(hwnd, kPropObject)); }
