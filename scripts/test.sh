@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything and runs every test:
 # native unit tests, then the Windows unit, component and end-to-end tests
-# under Wine on a virtual display.
+# under Wine on a virtual display, and last the release packages (inspection
+# of both architectures' binaries, the unpacked x64 package started).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-debian.sh"
@@ -25,4 +26,5 @@ if [ -n "$retried" ]; then
   # ctest's own closing line stays the last word.
   grep -a 'tests passed' "$log" | tail -n 1
 fi
+"$root/scripts/check-package.sh" || status=1
 exit $status

@@ -198,6 +198,7 @@ ProgramFolder::ProgramFolder(bool copyHookLibrary) {
 }
 
 ProgramFolder::~ProgramFolder() {
+    if (!owned_) return;
     // A program that has only just ended may still hold its files for a moment.
     for (int attempt = 0; attempt < 20; ++attempt) {
         RemoveTree(path_);

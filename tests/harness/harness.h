@@ -95,6 +95,10 @@ void WriteFileBytes(const std::wstring& path, std::string_view bytes);  // throw
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool copyHookLibrary = true);
+    // A folder somebody else made (an unpacked release): nothing is copied
+    // into it and it is left in place.
+    struct Existing {};
+    ProgramFolder(Existing, std::wstring path) : path_(std::move(path)), owned_(false) {}
     ~ProgramFolder();
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;
@@ -120,6 +124,7 @@ public:
 
 private:
     std::wstring path_;
+    bool owned_ = true;
 };
 
 // ---------------------------------------------------------------------------
