@@ -806,6 +806,9 @@ bool Simulator::Focus(HWND window) { return Send(About(sim::Command::Focus, wind
 bool Simulator::Hang(Millis duration) {
     return Send(About(sim::Command::Hang, nullptr, static_cast<int32_t>(duration.count())), {}) != 0;
 }
+std::uint64_t Simulator::Traffic(sim::Traffic what) {
+    return static_cast<std::uint64_t>(Send(About(sim::Command::Traffic, nullptr, static_cast<int32_t>(what)), {}));
+}
 bool Simulator::Ping(UINT timeoutMs) { return Send(About(sim::Command::Ping, nullptr), {}, timeoutMs) != 0; }
 
 std::vector<sim::Record> Simulator::Records(HWND window) {

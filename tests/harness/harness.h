@@ -383,6 +383,8 @@ public:
     // queue: wait for it with WaitForRecord.
     std::vector<sim::Record> Records(HWND window = nullptr);
     bool ClearRecords(HWND window = nullptr);
+    // How many messages of that kind the simulated windows have had so far.
+    std::uint64_t Traffic(sim::Traffic what);
     // Waits until a record of `message` (and `via`, when given) exists for
     // the window's tree; returns it.
     std::optional<sim::Record> WaitForRecord(HWND window, UINT message,
