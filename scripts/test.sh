@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything and runs every test:
 # native unit tests, then the Windows unit, component and end-to-end tests
-# under Wine on a virtual display, and last the release packages (inspection
-# of both architectures' binaries, the unpacked x64 package started).
+# under Wine on a virtual display, with the release packages (inspection of
+# both architectures' binaries, the unpacked x64 package started) before them.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-debian.sh"
@@ -12,6 +12,7 @@ trap varnu_env_down EXIT
 varnu_env_up
 status=0
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
+"$root/scripts/check-package.sh" || status=1
 # GUI tests under Wine on a virtual display now and then lose a race with
 # Wine itself; a test that fails is run once more before it counts as failed.
 # Every test that needed its second run is named at the end, so a flaky test
@@ -26,5 +27,4 @@ if [ -n "$retried" ]; then
   # ctest's own closing line stays the last word.
   grep -a 'tests passed' "$log" | tail -n 1
 fi
-"$root/scripts/check-package.sh" || status=1
 exit $status
