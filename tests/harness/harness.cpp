@@ -533,6 +533,12 @@ std::vector<HWND> SystemMessageBoxes(DWORD processId) {
     return boxes;
 }
 
+bool AcceptFirstRunWarning(DWORD processId, Millis timeout) {
+    HWND warning = WaitForMessageBox(processId, L"文件未找到", timeout);
+    return warning && MessageBoxText(warning) == L"设置文件未找到。程序将自动生成。" &&
+           AnswerMessageBox(warning, IDOK);
+}
+
 HWND WaitForMessageBox(DWORD processId, std::wstring_view title, Millis timeout) {
     HWND found = nullptr;
     WaitUntil(

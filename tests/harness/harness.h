@@ -274,6 +274,9 @@ std::vector<std::wstring> VisibleTabNumbers(HWND main);
 std::vector<HWND> SystemMessageBoxes(DWORD processId);
 // A visible top-level "#32770" window of the process with this title.
 HWND WaitForMessageBox(DWORD processId, std::wstring_view title, Millis timeout = kDefaultWait);
+// The first start's warning that "set.ini" is missing: waited for, its text
+// checked and answered with OK. False when any of it did not happen.
+bool AcceptFirstRunWarning(DWORD processId, Millis timeout = kDefaultWait);
 // The message of a system message box: its "Static" text (the one with
 // control id 0xFFFF when present, else all non-empty Static texts joined by
 // "\n").
