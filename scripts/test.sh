@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine, builds everything and runs every test:
 # native unit tests, then the Windows unit, component and end-to-end tests
-# under Wine on a virtual display.
+# under Wine on a virtual display, with the release packages (inspection of
+# both architectures' binaries, the unpacked x64 package started) before them.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup-debian.sh"
@@ -11,6 +12,7 @@ trap varnu_env_down EXIT
 varnu_env_up
 status=0
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
+"$root/scripts/check-package.sh" || status=1
 # GUI tests under Wine on a virtual display now and then lose a race with
 # Wine itself; a test that fails is run once more before it counts as failed.
 # Every test that needed its second run is named at the end, so a flaky test

@@ -83,12 +83,17 @@ void frmMain::AdjustQQWindow() {
 
     RECT chatRect{};
     ::GetWindowRect(chat, &chatRect);
-    // Asynchronous: this runs on every timer tick, and a hung messenger must
-    // not stop our thread while the move waits for its thread. Every give-back
-    // queues its final place behind such requests.
-    if (CapturedTouch touch; touch)
-        ::SetWindowPos(chat, HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
-                       SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    // This runs on every timer tick. A move of the messenger's window is a
+    // message to its thread and a repaint there, so it is only made when the
+    // window has left its place or the top of the conversation area; and it
+    // is asynchronous, so a hung messenger cannot stop our thread. Every
+    // give-back queues its final place behind such requests.
+    const POINT place{-8, -ChatCaptionHeight(node->version)};
+    POINT at{chatRect.left, chatRect.top};
+    ::ScreenToClient(picWin, &at);
+    const bool moved = at.x != place.x || at.y != place.y || ::GetWindow(picWin, GW_CHILD) != chat;
+    if (CapturedTouch touch; moved && touch)
+        ::SetWindowPos(chat, HWND_TOP, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 
     RECT picRect{};
     LayoutInput in = ReadLayoutInput(*this, chatRect.right - chatRect.left, chatRect.bottom - chatRect.top,

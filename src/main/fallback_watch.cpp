@@ -82,7 +82,7 @@ bool NewWindowTracker::OnEvent(HWND hwnd, WindowEvent event, Clock::time_point n
     case WindowEvent::Created:
         if (it != entries_.end()) {
             // The handle was freed and given to a new window.
-            *it = Entry{hwnd, now, now + kWatchFor, std::nullopt};
+            *it = Entry{hwnd, now, now, now + kWatchFor, false, std::nullopt, std::nullopt};
             return true;
         }
         if (entries_.size() >= 256) {
@@ -92,12 +92,14 @@ bool NewWindowTracker::OnEvent(HWND hwnd, WindowEvent event, Clock::time_point n
                                           [now](const Entry& e) { return e.watchUntil < now; }),
                            entries_.end());
         }
-        entries_.push_back(Entry{hwnd, now, now + kWatchFor, std::nullopt});
+        entries_.push_back(Entry{hwnd, now, now, now + kWatchFor, false, std::nullopt, std::nullopt});
         return true;
     case WindowEvent::Shown:
     case WindowEvent::Renamed:
         if (it == entries_.end()) return false;
         it->watchUntil = std::max(it->watchUntil, now + kWatchFor);
+        it->lastNotice = now;
+        it->shown = true;
         return true;
     case WindowEvent::Foreground:
         break;
@@ -109,7 +111,7 @@ std::vector<HWND> NewWindowTracker::Due(Clock::time_point now,
                                         const std::function<WindowLook(HWND)>& look) {
     std::vector<HWND> due;
     for (auto it = entries_.begin(); it != entries_.end();) {
-        if (now < it->born + kSettle || now > it->watchUntil) {
+        if (now > it->watchUntil) {
             ++it;
             continue;
         }
@@ -119,9 +121,11 @@ std::vector<HWND> NewWindowTracker::Due(Clock::time_point now,
             it = entries_.erase(it);
             continue;
         }
+        const bool built = it->shown || now >= it->born + kSettle || (it->lastSeen && it->lastSeen->Same(current));
+        it->lastSeen = current;
         // Hidden or owned windows wait: the shell, too, reports a window
         // only once it shows, and never an owned one.
-        if (current.visible && !current.owned &&
+        if (built && current.visible && !current.owned &&
             !(it->lastChecked && it->lastChecked->SameForRecognition(current))) {
             it->lastChecked = std::move(current);
             due.push_back(it->hwnd);
@@ -136,6 +140,11 @@ bool NewWindowTracker::Watching(Clock::time_point now) const {
                        [now](const Entry& e) { return e.watchUntil >= now; });
 }
 
+bool NewWindowTracker::Quick(Clock::time_point now) const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [now](const Entry& e) { return now - e.lastNotice < kQuickFor && e.watchUntil >= now; });
+}
+
 void NewWindowTracker::Forget(HWND hwnd) {
     entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
                                   [hwnd](const Entry& e) { return e.hwnd == hwnd; }),
@@ -145,6 +154,11 @@ void NewWindowTracker::Forget(HWND hwnd) {
 bool NewWindowTracker::IsPending(HWND hwnd) const {
     return std::any_of(entries_.begin(), entries_.end(),
                        [hwnd](const Entry& e) { return e.hwnd == hwnd; });
+}
+
+static BOOL CALLBACK CountDescendant(HWND, LPARAM counter) noexcept {
+    int& n = *reinterpret_cast<int*>(counter);
+    return ++n < 32;
 }
 
 WindowLook ReadWindowLook(HWND hwnd) {
@@ -157,9 +171,9 @@ WindowLook ReadWindowLook(HWND hwnd) {
     look.owned = ::GetWindow(hwnd, GW_OWNER) != nullptr;
     look.topLevel = ::GetAncestor(hwnd, GA_PARENT) == ::GetDesktopWindow();
     look.title = win32::WindowText(hwnd);
-    for (HWND child = ::GetWindow(hwnd, GW_CHILD); child && look.children < 32;
-         child = ::GetWindow(child, GW_HWNDNEXT))
-        ++look.children;
+    // Descendants, not only children: a conversation may build its controls
+    // inside a container child after the container itself.
+    ::EnumChildWindows(hwnd, &CountDescendant, reinterpret_cast<LPARAM>(&look.children));
     return look;
 }
 
@@ -239,8 +253,7 @@ void FallbackWatch::Stop() noexcept {
         ::ReleaseSRWLockExclusive(&g_routesLock);
     }
     running_ = false;
-    if (polling_ && target_) ::KillTimer(target_, kPollTimerId);
-    polling_ = false;
+    SetPoll(0);
 }
 
 std::optional<FallbackNotice> FallbackWatch::Decode(UINT msg, WPARAM wParam,
@@ -258,20 +271,29 @@ std::optional<FallbackNotice> FallbackWatch::Decode(UINT msg, WPARAM wParam,
 
 namespace varnu {
 
-void FallbackWatch::Note(const FallbackNotice& notice) {
-    if (!running_ || notice.event == WindowEvent::Foreground) return;
-    if (tracker_.OnEvent(notice.hwnd, notice.event, NewWindowTracker::Clock::now()) && !polling_)
-        polling_ = ::SetTimer(target_, kPollTimerId, kPollIntervalMs, nullptr) != 0;
+void FallbackWatch::SetPoll(UINT intervalMs) {
+    if (intervalMs == pollInterval_ || !target_) return;
+    if (intervalMs == 0) {
+        ::KillTimer(target_, kPollTimerId);
+        pollInterval_ = 0;
+        return;
+    }
+    // Setting the timer again only changes its interval.
+    pollInterval_ = ::SetTimer(target_, kPollTimerId, intervalMs, nullptr) != 0 ? intervalMs : 0;
+}
+
+bool FallbackWatch::Note(const FallbackNotice& notice) {
+    if (!running_ || notice.event == WindowEvent::Foreground) return false;
+    if (!tracker_.OnEvent(notice.hwnd, notice.event, NewWindowTracker::Clock::now())) return false;
+    SetPoll(kQuickPollIntervalMs);
+    return true;
 }
 
 std::vector<HWND> FallbackWatch::Poll() {
     if (!running_) return {};
     const auto now = NewWindowTracker::Clock::now();
     std::vector<HWND> due = tracker_.Due(now, &ReadWindowLook);
-    if (!tracker_.Watching(now) && polling_) {
-        ::KillTimer(target_, kPollTimerId);
-        polling_ = false;
-    }
+    SetPoll(!tracker_.Watching(now) ? 0 : tracker_.Quick(now) ? kQuickPollIntervalMs : kPollIntervalMs);
     return due;
 }
 

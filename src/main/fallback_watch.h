@@ -10,7 +10,10 @@
 // the window has its title, its children or even shows. So a new window is
 // not judged at its creation notice but by a short poll over the windows
 // born in the last seconds, each looked at again whenever what recognition
-// reads of it has changed.
+// reads of it has changed. A window is taken to be built, and is judged, once
+// it is reported shown or renamed, once it looks the same at two polls in a
+// row (a window under construction changes between them), or at the latest
+// after a settling time; the poll runs quickly for a while after each notice.
 #include <windows.h>
 
 #include <chrono>
@@ -41,11 +44,14 @@ struct WindowLook {
     std::wstring title;
     std::uint32_t style = 0;
     std::uint32_t exStyle = 0;
-    int children = 0;  // direct children, counted up to a small cap
+    int children = 0;  // descendants, counted up to a small cap
 
     bool SameForRecognition(const WindowLook& other) const {
         return title == other.title && style == other.style && exStyle == other.exStyle &&
                children == other.children;
+    }
+    bool Same(const WindowLook& other) const {
+        return SameForRecognition(other) && visible == other.visible && owned == other.owned;
     }
 };
 
@@ -60,10 +66,14 @@ WindowLook ReadWindowLook(HWND hwnd);
 class NewWindowTracker {
 public:
     using Clock = std::chrono::steady_clock;
-    // A window is first looked at once it has had time to build its children.
+    // A window only reported as created, and still changing, is judged at the
+    // latest after this time.
     static constexpr std::chrono::milliseconds kSettle{150};
     // How long after its birth (or its last show or rename) a window is polled.
     static constexpr std::chrono::milliseconds kWatchFor{10000};
+    // After a birth, show or rename the poll runs quickly for this long:
+    // conversation windows take their final look within it.
+    static constexpr std::chrono::milliseconds kQuickFor{1000};
 
     // Created adds the window; Shown and Renamed keep a candidate watched
     // longer. True when the window is (still) a candidate.
@@ -76,6 +86,8 @@ public:
 
     // Whether any candidate is still being watched (the poll may stop when not).
     bool Watching(Clock::time_point now) const;
+    // Whether a candidate was born, shown or renamed in the last kQuickFor.
+    bool Quick(Clock::time_point now) const;
 
     // The window was taken in: it is never a candidate again.
     void Forget(HWND hwnd);
@@ -87,7 +99,10 @@ private:
     struct Entry {
         HWND hwnd;
         Clock::time_point born;
+        Clock::time_point lastNotice;
         Clock::time_point watchUntil;
+        bool shown = false;  // reported shown or renamed: built, no settling
+        std::optional<WindowLook> lastSeen;  // at the previous poll
         std::optional<WindowLook> lastChecked;
     };
     std::vector<Entry> entries_;
@@ -103,6 +118,8 @@ public:
     // WM_TIMER id of the poll on the target window.
     static constexpr UINT_PTR kPollTimerId = 0x5741;
     static constexpr UINT kPollIntervalMs = 100;
+    // While a candidate is new (NewWindowTracker::Quick).
+    static constexpr UINT kQuickPollIntervalMs = 10;
 
     FallbackWatch() = default;
     ~FallbackWatch() { Stop(); }
@@ -126,8 +143,9 @@ public:
     std::optional<FallbackNotice> Decode(UINT msg, WPARAM wParam, LPARAM lParam) const noexcept;
 
     // Records a window notice and starts the poll when there is something to
-    // watch. Foreground notices are the caller's.
-    void Note(const FallbackNotice& notice);
+    // watch. Foreground notices are the caller's. True when the notice was
+    // about a candidate: the caller polls at once.
+    bool Note(const FallbackNotice& notice);
     // One poll tick: the windows to check now. Stops the poll when nothing
     // is left to watch.
     std::vector<HWND> Poll();
@@ -140,7 +158,8 @@ private:
     HWND target_ = nullptr;
     unsigned generation_ = 0;
     bool running_ = false;
-    bool polling_ = false;
+    UINT pollInterval_ = 0;  // of the running poll timer; 0 when stopped
+    void SetPoll(UINT intervalMs);
     NewWindowTracker tracker_;
 };
 

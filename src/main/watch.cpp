@@ -110,11 +110,13 @@ void ReportActivation(frmMain& form, HWND window) {
     OnWindowActivated(form, window);
 }
 
+void OnFallbackPoll(frmMain& form);
+
 void OnFallbackNotice(frmMain& form, const FallbackNotice& notice) {
     if (notice.event == WindowEvent::Foreground)
         ReportActivation(form, notice.hwnd);
-    else
-        State().fallback.Note(notice);
+    else if (State().fallback.Note(notice))
+        OnFallbackPoll(form);
 }
 
 void OnFallbackPoll(frmMain& form) {

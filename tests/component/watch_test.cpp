@@ -66,6 +66,22 @@ TEST(NewWindowTracker, OnlyWindowsBornDuringTheWatchAreChecked) {
     EXPECT_FALSE(tracker.OnEvent(Fake(2), WindowEvent::Renamed, At(400)));
     EXPECT_TRUE(tracker.Due(At(500), desk.Reader()).empty());
     EXPECT_FALSE(tracker.Watching(At(500)));
+
+    // Built before the settling time: shown, or the same look at two polls
+    // in a row; the poll is quick for a while after the last notice.
+    desk.Add(Fake(8), L"与 赵六 交谈中");
+    tracker.OnEvent(Fake(8), WindowEvent::Created, At(1000));
+    EXPECT_TRUE(tracker.OnEvent(Fake(8), WindowEvent::Shown, At(1005)));
+    EXPECT_EQ(tracker.Due(At(1005), desk.Reader()), std::vector<HWND>{Fake(8)});
+    desk.Add(Fake(9), L"");
+    tracker.OnEvent(Fake(9), WindowEvent::Created, At(1000));
+    EXPECT_TRUE(tracker.Due(At(1000), desk.Reader()).empty());
+    desk.windows[Fake(9)].children = 3;  // still building
+    EXPECT_TRUE(tracker.Due(At(1010), desk.Reader()).empty());
+    EXPECT_EQ(tracker.Due(At(1020), desk.Reader()), std::vector<HWND>{Fake(9)});
+    EXPECT_TRUE(tracker.Quick(At(1900)));
+    EXPECT_FALSE(tracker.Quick(At(2100)));
+    EXPECT_TRUE(tracker.Watching(At(2100)));
 }
 
 TEST(NewWindowTracker, ChecksAgainWhenWhatRecognitionReadsChanges) {

@@ -32,10 +32,7 @@ TEST(Startup, FirstRunWarnsOnceThenShowsTheEmptyWindow) {
     ASSERT_FALSE(folder.IniExists());
     VarnuApp varnu(folder);
 
-    HWND warning = WaitForMessageBox(varnu.Id(), L"文件未找到", kStartWait);
-    ASSERT_NE(warning, nullptr);
-    EXPECT_EQ(MessageBoxText(warning), L"设置文件未找到。程序将自动生成。");
-    ASSERT_TRUE(AnswerMessageBox(warning, IDOK));
+    ASSERT_TRUE(AcceptFirstRunWarning(varnu.Id(), kStartWait));
 
     HWND main = varnu.WaitForMainWindow(kStartWait);
     ASSERT_NE(main, nullptr);

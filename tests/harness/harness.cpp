@@ -198,6 +198,7 @@ ProgramFolder::ProgramFolder(bool copyHookLibrary) {
 }
 
 ProgramFolder::~ProgramFolder() {
+    if (!owned_) return;
     // A program that has only just ended may still hold its files for a moment.
     for (int attempt = 0; attempt < 20; ++attempt) {
         RemoveTree(path_);
@@ -532,6 +533,12 @@ std::vector<HWND> SystemMessageBoxes(DWORD processId) {
     return boxes;
 }
 
+bool AcceptFirstRunWarning(DWORD processId, Millis timeout) {
+    HWND warning = WaitForMessageBox(processId, L"文件未找到", timeout);
+    return warning && MessageBoxText(warning) == L"设置文件未找到。程序将自动生成。" &&
+           AnswerMessageBox(warning, IDOK);
+}
+
 HWND WaitForMessageBox(DWORD processId, std::wstring_view title, Millis timeout) {
     HWND found = nullptr;
     WaitUntil(
@@ -804,6 +811,9 @@ bool Simulator::SetStyle(HWND window, DWORD style, DWORD exStyle) {
 bool Simulator::Focus(HWND window) { return Send(About(sim::Command::Focus, window), {}) != 0; }
 bool Simulator::Hang(Millis duration) {
     return Send(About(sim::Command::Hang, nullptr, static_cast<int32_t>(duration.count())), {}) != 0;
+}
+std::uint64_t Simulator::Traffic(sim::Traffic what) {
+    return static_cast<std::uint64_t>(Send(About(sim::Command::Traffic, nullptr, static_cast<int32_t>(what)), {}));
 }
 bool Simulator::Ping(UINT timeoutMs) { return Send(About(sim::Command::Ping, nullptr), {}, timeoutMs) != 0; }
 

@@ -95,6 +95,10 @@ void WriteFileBytes(const std::wstring& path, std::string_view bytes);  // throw
 class ProgramFolder {
 public:
     explicit ProgramFolder(bool copyHookLibrary = true);
+    // A folder somebody else made (an unpacked release): nothing is copied
+    // into it and it is left in place.
+    struct Existing {};
+    ProgramFolder(Existing, std::wstring path) : path_(std::move(path)), owned_(false) {}
     ~ProgramFolder();
     ProgramFolder(const ProgramFolder&) = delete;
     ProgramFolder& operator=(const ProgramFolder&) = delete;
@@ -120,6 +124,7 @@ public:
 
 private:
     std::wstring path_;
+    bool owned_ = true;
 };
 
 // ---------------------------------------------------------------------------
@@ -269,6 +274,9 @@ std::vector<std::wstring> VisibleTabNumbers(HWND main);
 std::vector<HWND> SystemMessageBoxes(DWORD processId);
 // A visible top-level "#32770" window of the process with this title.
 HWND WaitForMessageBox(DWORD processId, std::wstring_view title, Millis timeout = kDefaultWait);
+// The first start's warning that "set.ini" is missing: waited for, its text
+// checked and answered with OK. False when any of it did not happen.
+bool AcceptFirstRunWarning(DWORD processId, Millis timeout = kDefaultWait);
 // The message of a system message box: its "Static" text (the one with
 // control id 0xFFFF when present, else all non-empty Static texts joined by
 // "\n").
@@ -378,6 +386,8 @@ public:
     // queue: wait for it with WaitForRecord.
     std::vector<sim::Record> Records(HWND window = nullptr);
     bool ClearRecords(HWND window = nullptr);
+    // How many messages of that kind the simulated windows have had so far.
+    std::uint64_t Traffic(sim::Traffic what);
     // Waits until a record of `message` (and `via`, when given) exists for
     // the window's tree; returns it.
     std::optional<sim::Record> WaitForRecord(HWND window, UINT message,

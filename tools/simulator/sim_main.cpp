@@ -94,6 +94,8 @@ LRESULT Execute(HWND control, const sim::Request& request, std::wstring_view tex
     case Command::ClearRecords:
         windows.ClearRecords(window);
         return 1;
+    case Command::Traffic:
+        return static_cast<LRESULT>(windows.Count(static_cast<sim::Traffic>(request.value)));
     case Command::Quit:
         return ::PostMessageW(control, kQuitMessage, 0, 0) ? 1 : 0;
     }

@@ -68,6 +68,14 @@ enum class Command : uint32_t {
     SetInputText,      // window, text -> 1
     Quit,              // ends the process after answering; its windows go with it -> 1
     Focus,             // window: its input box takes the keyboard focus -> 1 when it has it
+    Traffic,           // value = Traffic counter -> its count since the start
+};
+
+// What the simulated windows have been put through, counted since the start.
+enum class Traffic : uint32_t {
+    SentByOthers = 0,  // messages other threads sent to them (a round trip each)
+    Moved = 1,         // WM_WINDOWPOSCHANGED: moves, sizes and z-order changes
+    Painted = 2,       // WM_PAINT
 };
 
 // Which messenger window to imitate.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 #include "win32/strconv.h"
@@ -474,6 +475,9 @@ LRESULT Windows::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool 
     };
 
     if (RecordedInProcedure(msg)) Record(hwnd, msg, wParam, lParam, Via::Procedure);
+    if (::InSendMessage()) ++traffic_[static_cast<int>(sim::Traffic::SentByOthers)];
+    if (msg == WM_WINDOWPOSCHANGED) ++traffic_[static_cast<int>(sim::Traffic::Moved)];
+    if (msg == WM_PAINT) ++traffic_[static_cast<int>(sim::Traffic::Painted)];
     switch (msg) {
     case WM_SETTEXT: case EM_REPLACESEL: case EM_SETTEXTEX: case EM_STREAMIN: case WM_CHAR:
     case WM_IME_CHAR: case WM_PASTE: case WM_CUT: case WM_CLEAR: case WM_UNDO: case EM_UNDO:
@@ -643,6 +647,11 @@ void Windows::Record(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, Via via)
 void Windows::NoteQueued(const MSG& msg) {
     if (msg.hwnd && RecordedFromQueue(msg.message) && topOf_.count(msg.hwnd))
         Record(msg.hwnd, msg.message, msg.wParam, msg.lParam, Via::Queue);
+}
+
+std::uint64_t Windows::Count(sim::Traffic what) const {
+    const auto index = static_cast<std::size_t>(what);
+    return index < std::size(traffic_) ? traffic_[index] : 0;
 }
 
 std::vector<Record> Windows::Records(HWND window) const {

@@ -4,6 +4,7 @@
 // of what they received. Everything runs on the simulator's one UI thread.
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,6 +50,7 @@ public:
     void NoteQueued(const MSG& msg);
     std::vector<Record> Records(HWND window) const;
     void ClearRecords(HWND window);
+    std::uint64_t Count(sim::Traffic what) const;
 
     // Posted back to the control window when an owner made for an owned
     // window can go (it cannot be destroyed from inside the owned window's
@@ -93,6 +95,7 @@ private:
     std::map<HWND, std::wstring> wideText_;  // the histories' UTF-16 text, kept the same way
     std::vector<sim::Record> records_;
     uint32_t sequence_ = 0;
+    std::uint64_t traffic_[3] = {};  // by sim::Traffic
 };
 
 Windows& TheWindows();

@@ -268,7 +268,14 @@ TabRect TabControl::GetRect() const {
 // Placement, focus, font
 
 void TabControl::Move(int x, int y, int cx, int cy) {
-    if (hWndHost_) ::MoveWindow(hWndHost_, x, y, cx, cy, TRUE);
+    if (!hWndHost_) return;
+    // Called on every layout pass; moving to the same place would still
+    // repaint the whole strip.
+    RECT now{};
+    ::GetWindowRect(hWndHost_, &now);
+    ::MapWindowPoints(nullptr, ::GetParent(hWndHost_), reinterpret_cast<POINT*>(&now), 2);
+    if (now.left == x && now.top == y && now.right - now.left == cx && now.bottom - now.top == cy) return;
+    ::MoveWindow(hWndHost_, x, y, cx, cy, TRUE);
 }
 
 void TabControl::SetToBottom() {
