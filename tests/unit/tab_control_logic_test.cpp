@@ -1,6 +1,9 @@
+#include "controls/tabcontrol/core/tab_drag.h"
 #include "controls/tabcontrol/core/tab_logic.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace tabs = varnu::tabs;
 
@@ -26,4 +29,48 @@ TEST(TabWheelSteps, FractionsAddUpAndReversalDropsRemainder) {
     EXPECT_GT(wheel.Add(-2'000'000'000), 0);
     EXPECT_GT(wheel.Add(-2'000'000'000), 0);
     EXPECT_LT(wheel.Add(2'147'483'647), 0);
+}
+
+// Three tabs in one row, 40, 100 and 60 pixels wide.
+const std::vector<tabs::Box> kRow{{0, 2, 40, 20}, {40, 2, 140, 20}, {140, 2, 200, 20}};
+
+TEST(TabDragTarget, PastHalfOfANeighbourAndNeverBackAtTheSamePoint) {
+    EXPECT_EQ(tabs::DragTarget(kRow, 0, {89, 10}), 0);   // not yet past half of tab 1
+    EXPECT_EQ(tabs::DragTarget(kRow, 0, {90, 10}), 1);
+    EXPECT_EQ(tabs::DragTarget(kRow, 0, {160, 10}), 1);  // over tab 2, short of its half
+    EXPECT_EQ(tabs::DragTarget(kRow, 0, {170, 10}), 2);  // both passed at once
+    EXPECT_EQ(tabs::DragTarget(kRow, 2, {91, 10}), 2);
+    EXPECT_EQ(tabs::DragTarget(kRow, 2, {89, 10}), 1);
+    EXPECT_EQ(tabs::DragTarget(kRow, 2, {5, 10}), 0);
+    EXPECT_EQ(tabs::DragTarget(kRow, 1, {300, 10}), 1);  // over no tab
+    // After tab 0 moved right at x = 90 the row is 100, 40, 60 wide: the same
+    // point must not send it back.
+    const std::vector<tabs::Box> moved{{0, 2, 100, 20}, {100, 2, 140, 20}, {140, 2, 200, 20}};
+    EXPECT_EQ(tabs::DragTarget(moved, 1, {90, 10}), 1);
+    EXPECT_EQ(tabs::IndexAfterMove(2, 0, 3), 1);
+    EXPECT_EQ(tabs::IndexAfterMove(0, 0, 3), 3);
+    EXPECT_EQ(tabs::IndexAfterMove(1, 3, 0), 2);
+    EXPECT_EQ(tabs::IndexAfterMove(4, 3, 0), 4);
+}
+
+TEST(TabDrag, ClickDragDropAndDragOut) {
+    tabs::TabDrag drag(4, 4);
+    drag.Press(0, {10, 10});
+    EXPECT_EQ(drag.Move({13, 12}, kRow), 0);  // within the slop: still a click
+    EXPECT_FALSE(drag.Dragging());
+    EXPECT_EQ(drag.Release({13, 12}, kRow), tabs::TabDrag::End::Click);
+
+    drag.Press(0, {10, 10});
+    EXPECT_EQ(drag.Move({95, 10}, kRow), 1);
+    drag.Moved(1);
+    EXPECT_EQ(drag.Move({95, 60}, kRow), 1);  // a tab height below the row: no reorder there
+    EXPECT_TRUE(drag.Outside());
+    EXPECT_EQ(drag.Release({95, 60}, kRow), tabs::TabDrag::End::DraggedOut);
+    EXPECT_FALSE(drag.Pressed());
+
+    drag.Press(1, {60, 10});
+    drag.Move({60, 37}, kRow);  // less than a tab height away
+    EXPECT_FALSE(drag.Outside());
+    EXPECT_EQ(drag.Release({60, 37}, kRow), tabs::TabDrag::End::Dropped);
+    EXPECT_EQ(drag.Release({60, 37}, kRow), tabs::TabDrag::End::None);
 }
