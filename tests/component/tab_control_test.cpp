@@ -66,6 +66,12 @@ struct Recorder {
         tabs.events.LButtonDBLClicked = [this] { log.push_back("LButtonDBLClicked"); };
         tabs.events.RButtonClickedWindow = [this] { log.push_back("RButtonClickedWindow"); };
         tabs.events.MouseWheel = [this](bool& forward) { log.push_back(forward ? "Wheel next" : "Wheel previous"); };
+        tabs.events.ItemMoved = [this](int& from, int& to) {
+            log.push_back("Moved " + std::to_string(from) + " " + std::to_string(to));
+        };
+        tabs.events.DraggedOut = [this](int& i, int& x, int& y) {
+            log.push_back("DraggedOut " + std::to_string(i) + " " + std::to_string(x) + "," + std::to_string(y));
+        };
     }
 };
 using Log = std::vector<std::string>;
@@ -85,6 +91,10 @@ protected:
     }
     void AddTabs(int n) {
         for (int i = 0; i < n; ++i) tabs.AddItem(L"Chat " + std::to_wstring(i));
+    }
+    POINT CentrePoint(int index) const {
+        const auto r = tabs.GetItemRect(index);
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
     LPARAM CentreOf(int index) const {
         const auto r = tabs.GetItemRect(index);
@@ -189,6 +199,89 @@ TEST_F(TabControlTest, LeftClickOnTabRaisesChangedThenClicked) {
     Pump();
     EXPECT_EQ(tabs.Selected(), 2);
     EXPECT_EQ(recorder.log, (Log{"Changed 2", "LButtonClicked"}));
+}
+
+// Real mouse messages in the order the system sends them; each is handled
+// before the next, as a user's hand would make them.
+TEST_F(TabControlTest, DraggingReordersLivePutsBackOnEscapeAndDragsOut) {
+    AddTabs(3);
+    tabs.HilightItem(0, true);
+    auto mouse = [&](UINT msg, int x, int y) {
+        ::PostMessageW(tabs.hWnd(), msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, y));
+        Pump();
+    };
+    auto past = [&](int index, bool rightwards) {  // a point just past the tab's half
+        const auto r = tabs.GetItemRect(index);
+        return POINT{(r.left + r.right) / 2 + (rightwards ? 2 : -2), (r.top + r.bottom) / 2};
+    };
+    auto captions = [&] {
+        std::vector<std::wstring> all;
+        for (int i = 0; i < tabs.Count(); ++i) all.push_back(tabs.GetItemText(i));
+        return all;
+    };
+    using Captions = std::vector<std::wstring>;
+    auto only = [&](const char* prefix) {
+        Log kept;
+        for (const auto& line : recorder.log)
+            if (line.rfind(prefix, 0) == 0 || line.rfind("Changed", 0) == 0) kept.push_back(line);
+        recorder.log.clear();
+        return kept;
+    };
+
+    // Right, one neighbour at a time, carrying the highlight along.
+    POINT p = CentrePoint(0);
+    mouse(WM_LBUTTONDOWN, p.x, p.y);
+    EXPECT_EQ(::GetCapture(), tabs.hWnd());
+    p = past(1, false);
+    mouse(WM_MOUSEMOVE, p.x, p.y);  // short of half of the neighbour: not yet
+    p = past(1, true);
+    mouse(WM_MOUSEMOVE, p.x, p.y);
+    p = past(2, true);
+    mouse(WM_MOUSEMOVE, p.x, p.y);
+    mouse(WM_LBUTTONUP, p.x, p.y);
+    EXPECT_EQ(only("Moved"), (Log{"Changed 0", "Moved 0 1", "Moved 1 2"}));
+    EXPECT_EQ(captions(), (Captions{L"Chat 1", L"Chat 2", L"Chat 0"}));
+    EXPECT_EQ(tabs.Selected(), 2);
+    EXPECT_EQ(tabs.IsHilighted(2), std::optional<bool>(true));
+    EXPECT_EQ(tabs.IsHilighted(0), std::optional<bool>(false));
+    EXPECT_NE(::GetCapture(), tabs.hWnd());
+
+    // Left past both, then back to its place: the row is as before.
+    mouse(WM_LBUTTONDOWN, p.x, p.y);
+    p = past(0, false);
+    mouse(WM_MOUSEMOVE, p.x, p.y);
+    p = past(2, true);
+    mouse(WM_MOUSEMOVE, p.x, p.y);
+    mouse(WM_LBUTTONUP, p.x, p.y);
+    EXPECT_EQ(only("Moved"), (Log{"Moved 2 0", "Moved 0 2"}));
+    EXPECT_EQ(captions(), (Captions{L"Chat 1", L"Chat 2", L"Chat 0"}));
+
+    // Escape puts a dragged tab back, and the selection with it.
+    mouse(WM_LBUTTONDOWN, p.x, p.y);
+    p = past(0, false);
+    mouse(WM_MOUSEMOVE, p.x, p.y);
+    ::PostMessageW(tabs.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    mouse(WM_MOUSEMOVE, p.x - 20, p.y);  // the button is still down: nothing more happens
+    mouse(WM_LBUTTONUP, p.x - 20, p.y);
+    EXPECT_EQ(only("Moved"), (Log{"Moved 2 0", "Moved 0 2"}));
+    EXPECT_EQ(captions(), (Captions{L"Chat 1", L"Chat 2", L"Chat 0"}));
+    EXPECT_EQ(tabs.Selected(), 2);
+
+    // Far below the row and released there: dragged out at the screen point.
+    // The control itself keeps the tab; what to do with it is the host's.
+    p = CentrePoint(1);
+    const auto r = tabs.GetItemRect(1);
+    const int below = r.bottom + 3 * (r.bottom - r.top);
+    mouse(WM_LBUTTONDOWN, p.x, p.y);
+    mouse(WM_MOUSEMOVE, p.x, below);
+    mouse(WM_LBUTTONUP, p.x + 5, below);
+    POINT screen{p.x + 5, below};
+    ::ClientToScreen(tabs.hWnd(), &screen);
+    EXPECT_EQ(only("DraggedOut"), (Log{"Changed 1", "DraggedOut 1 " + std::to_string(screen.x) + "," +
+                                                         std::to_string(screen.y)}));
+    EXPECT_EQ(tabs.Count(), 3);
+    EXPECT_NE(::GetCapture(), tabs.hWnd());
 }
 
 TEST_F(TabControlTest, WheelStepsTabsOncePerNotch) {

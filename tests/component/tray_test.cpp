@@ -1,6 +1,6 @@
 // The tray icon through a recording shell: the record every operation hands
 // over, the balloon timer, texts cut to their fields, the callback notices
-// and the tray menu.
+// and the tray menu; the taskbar badge through a recording taskbar.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "main/taskbar.h"
 #include "main/tray.h"
 
 namespace varnu {
@@ -115,6 +116,67 @@ TEST_F(TrayTest, TipChangesOnlyTheTip) {
     EXPECT_EQ(c.data.hWnd, Owner());
     // The rest of the record stays as the last operation left it.
     EXPECT_EQ(Text(c.data.szInfo), L"单击本图标将显示/隐藏窗口。");
+}
+
+TEST_F(TrayTest, UnreadTotalEndsTheTipAndIsSentOnlyWhenItChanges) {
+    tray.SetUnreadTotal(3);  // before the icon exists: remembered, not sent
+    EXPECT_TRUE(shell.calls.empty());
+    tray.AddTrayIcon();
+    EXPECT_EQ(Text(Last().data.szTip), L"欢迎使用Varnu（3条未读）");
+    tray.SetTrayTip(std::wstring(200, L'x'));
+    EXPECT_EQ(Text(Last().data.szTip), std::wstring(127 - 6, L'x') + L"（3条未读）");
+    tray.SetTrayTip(L"张三 - Varnu");
+    tray.SetUnreadTotal(3);
+    EXPECT_EQ(shell.calls.size(), 3u);
+    tray.SetUnreadTotal(0);
+    EXPECT_EQ(Last().data.uFlags, 4u);
+    EXPECT_EQ(Text(Last().data.szTip), L"张三 - Varnu");
+}
+
+struct OverlayCall {
+    HWND window;
+    bool icon;
+    std::wstring description;
+};
+
+class RecordingTaskbar : public TaskbarShell {
+public:
+    std::vector<OverlayCall> calls;
+    bool SetOverlayIcon(HWND window, HICON icon, const std::wstring& description) override {
+        if (icon) {  // drawn at the small-icon size
+            ICONINFO info{};
+            EXPECT_TRUE(::GetIconInfo(icon, &info));
+            BITMAP bm{};
+            ::GetObjectW(info.hbmColor, sizeof(bm), &bm);
+            EXPECT_EQ(bm.bmWidth, ::GetSystemMetrics(SM_CXSMICON));
+            EXPECT_EQ(bm.bmHeight, ::GetSystemMetrics(SM_CYSMICON));
+            ::DeleteObject(info.hbmColor);
+            ::DeleteObject(info.hbmMask);
+        }
+        calls.push_back({window, icon != nullptr, description});
+        return true;
+    }
+};
+
+TEST(TaskbarBadgeTest, OverlayFollowsTheTotalOnceTheButtonExists) {
+    RecordingTaskbar shell;
+    TaskbarBadge badge(&shell);
+    badge.Show(2, true);
+    EXPECT_TRUE(shell.calls.empty());  // no button yet
+    badge.ButtonCreated(Owner());
+    badge.Show(2, true);
+    badge.Show(150, true);
+    badge.Show(150, false);  // in the tray: no button to mark
+    badge.Show(0, true);
+    ASSERT_EQ(shell.calls.size(), 3u);
+    EXPECT_EQ(shell.calls[0].window, Owner());
+    EXPECT_TRUE(shell.calls[0].icon);
+    EXPECT_EQ(shell.calls[0].description, L"2条未读");
+    EXPECT_EQ(shell.calls[1].description, L"150条未读");
+    EXPECT_FALSE(shell.calls[2].icon);
+    badge.ButtonCreated(Owner());  // the shell restarted: the badge goes on the new button
+    badge.Show(7, true);
+    EXPECT_EQ(shell.calls.back().description, L"7条未读");
 }
 
 TEST_F(TrayTest, BalloonReplacesTheShownOneAndRunsTheTimer) {

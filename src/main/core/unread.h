@@ -29,7 +29,7 @@ public:
     // shows that already. A window without a taskbar button shows none.
     std::optional<int> Update(int total, bool hasButton);
     // The button was made anew and carries no badge, whatever it had.
-    void Forget() noexcept { shown_ = -1; }
+    void Forget() noexcept { shown_ = 0; }
 
 private:
     int shown_ = -1;  // -1: unknown
