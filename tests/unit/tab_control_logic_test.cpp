@@ -55,12 +55,12 @@ TEST(TabDragTarget, PastHalfOfANeighbourAndNeverBackAtTheSamePoint) {
 
 TEST(TabDrag, ClickDragDropAndDragOut) {
     tabs::TabDrag drag(4, 4);
-    drag.Press(0, {10, 10});
+    drag.Press(0, {10, 10}, 3);
     EXPECT_EQ(drag.Move({13, 12}, kRow), 0);  // within the slop: still a click
     EXPECT_FALSE(drag.Dragging());
     EXPECT_EQ(drag.Release({13, 12}, kRow), tabs::TabDrag::End::Click);
 
-    drag.Press(0, {10, 10});
+    drag.Press(0, {10, 10}, 3);
     EXPECT_EQ(drag.Move({95, 10}, kRow), 1);
     drag.Moved(1);
     EXPECT_EQ(drag.Move({95, 60}, kRow), 1);  // a tab height below the row: no reorder there
@@ -68,9 +68,19 @@ TEST(TabDrag, ClickDragDropAndDragOut) {
     EXPECT_EQ(drag.Release({95, 60}, kRow), tabs::TabDrag::End::DraggedOut);
     EXPECT_FALSE(drag.Pressed());
 
-    drag.Press(1, {60, 10});
+    drag.Press(1, {60, 10}, 3);
     drag.Move({60, 37}, kRow);  // less than a tab height away
     EXPECT_FALSE(drag.Outside());
     EXPECT_EQ(drag.Release({60, 37}, kRow), tabs::TabDrag::End::Dropped);
     EXPECT_EQ(drag.Release({60, 37}, kRow), tabs::TabDrag::End::None);
+
+    // A tab closed during the drag: the old indexes mean other tabs now.
+    drag.Press(2, {170, 10}, 3);
+    drag.Move({100, 10}, kRow);
+    const std::vector<tabs::Box> fewer(kRow.begin(), kRow.end() - 1);
+    drag.Move({20, 10}, fewer);
+    EXPECT_FALSE(drag.Pressed());
+    drag.Press(2, {170, 10}, 3);
+    drag.Move({170, 80}, kRow);
+    EXPECT_EQ(drag.Release({170, 80}, fewer), tabs::TabDrag::End::None);
 }

@@ -402,7 +402,8 @@ bool TabControl::DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN: {
         TCHITTESTINFO hit{};
         hit.pt = {at.x, at.y};
-        drag_.Press(static_cast<int>(::SendMessageW(hwnd, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))), at);
+        drag_.Press(static_cast<int>(::SendMessageW(hwnd, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))), at,
+                    Count());
         return false;  // the tab window selects the pressed tab as usual
     }
     case WM_MOUSEMOVE: {
@@ -413,6 +414,7 @@ bool TabControl::DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         const bool wasDragging = drag_.Dragging();
         const int to = drag_.Move(at, ItemBoxes());
+        if (!drag_.Pressed()) EndDrag(false);  // the row changed under the drag
         if (!drag_.Dragging()) return false;
         if (!wasDragging) {
             // Escape must reach us, not the conversation that has the focus

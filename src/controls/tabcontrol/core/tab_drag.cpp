@@ -48,8 +48,9 @@ bool FarFromStrip(const std::vector<Box>& tabs, Point at) {
            at.y >= band.bottom + margin;
 }
 
-void TabDrag::Press(int index, Point at) {
-    pressed_ = index >= 0;
+void TabDrag::Press(int index, Point at, int count) {
+    pressed_ = index >= 0 && index < count;
+    count_ = count;
     dragging_ = outside_ = false;
     original_ = current_ = index;
     start_ = at;
@@ -57,6 +58,10 @@ void TabDrag::Press(int index, Point at) {
 
 int TabDrag::Move(Point at, const std::vector<Box>& tabs) {
     if (!pressed_) return current_;
+    if (static_cast<int>(tabs.size()) != count_) {
+        Reset();
+        return current_;
+    }
     if (!dragging_ && (std::abs(at.x - start_.x) > slopX_ || std::abs(at.y - start_.y) > slopY_)) dragging_ = true;
     if (!dragging_) return current_;
     outside_ = FarFromStrip(tabs, at);
@@ -67,6 +72,7 @@ TabDrag::End TabDrag::Release(Point at, const std::vector<Box>& tabs) {
     if (!pressed_) return End::None;
     const bool dragging = dragging_;
     Reset();
+    if (static_cast<int>(tabs.size()) != count_) return End::None;
     if (!dragging) return End::Click;
     return FarFromStrip(tabs, at) ? End::DraggedOut : End::Dropped;
 }

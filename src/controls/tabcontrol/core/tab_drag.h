@@ -33,7 +33,10 @@ public:
     // so a click that trembles a little is still a click.
     TabDrag(int slopX, int slopY) : slopX_(slopX), slopY_(slopY) {}
 
-    void Press(int index, Point at);
+    // `count`: the number of tabs. Should a tab come or go during the drag
+    // (its window closed, say), the indexes no longer name the same tabs
+    // and the press ends at the next move or release without a drop.
+    void Press(int index, Point at, int count);
     bool Pressed() const noexcept { return pressed_; }
     bool Dragging() const noexcept { return dragging_; }
     bool Outside() const noexcept { return outside_; }
@@ -46,7 +49,8 @@ public:
     void Moved(int to) noexcept { current_ = to; }
 
     enum class End { None, Click, Dropped, DraggedOut };
-    // The button is up at `at`; the press is over either way.
+    // The button is up at `at`; the press is over either way. None when
+    // there was no press, or the row changed under it.
     End Release(Point at, const std::vector<Box>& tabs);
     // The press ends without a drop; the tab belongs back at Original().
     void Reset() noexcept { pressed_ = dragging_ = outside_ = false; }
@@ -54,7 +58,7 @@ public:
 private:
     int slopX_, slopY_;
     bool pressed_ = false, dragging_ = false, outside_ = false;
-    int original_ = -1, current_ = -1;
+    int original_ = -1, current_ = -1, count_ = 0;
     Point start_;
 };
 
