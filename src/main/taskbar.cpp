@@ -88,7 +88,8 @@ HICON DrawBadgeIcon(std::wstring_view text) {
         win32::ScopedSelect usePen(dc.get(), ::GetStockObject(NULL_PEN));
         ::Ellipse(dc.get(), 0, 0, cx + 1, cy + 1);
         win32::UniqueFont font(BadgeFont(dc.get(), text, cx, cy));
-        win32::ScopedSelect useFont(dc.get(), font ? static_cast<HGDIOBJ>(font.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+        win32::ScopedSelect useFont(dc.get(),
+                                    font ? static_cast<HGDIOBJ>(font.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
         ::SetBkMode(dc.get(), TRANSPARENT);
         ::SetTextColor(dc.get(), kBadgeText);
         RECT rc{0, 0, cx, cy};

