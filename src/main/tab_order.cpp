@@ -22,16 +22,17 @@ void frmMain::btnTab_ItemMoved(int from, int to) {
 }
 
 void frmMain::PopOut(int index, std::optional<POINT> at) {
-    HWND window = nullptr;
-    if (WinList && index >= 0 && index < WinList->Count) window = ToHwnd(WinList->getNode(index + 1)->hWnd);
+    // Given back where it was dropped rather than where it was before the
+    // capture; its size stays the one from before.
+    if (at && WinList && index >= 0 && index < WinList->Count) {
+        LinkPtr node = WinList->getNode(index + 1);
+        node->x = at->x;
+        node->Y = at->y;
+    }
     // The watch is off meanwhile, so the window that reappears on the
     // desktop is not taken straight back in.
     StopShellWatch();
     PopWin(index);
-    // Only a window that is back on the desktop: a hung messenger may still
-    // hold the give-back, and the drop point means nothing inside picWin.
-    if (at && window && ::IsWindow(window) && ::GetAncestor(window, GA_PARENT) == ::GetDesktopWindow())
-        ::SetWindowPos(window, HWND_TOP, at->x, at->y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     StartShellWatch();
 }
 
