@@ -39,7 +39,7 @@ void frmMain::PopOut(int index, std::optional<POINT> at) {
 void frmMain::ShowUnreadTotal() {
     try {
         const int total = WinList ? UnreadTotal(*WinList) : 0;
-        const bool inTray = App().ShowState == 1;
+        const bool inTray = App().ShowState == kHiddenInTray;
         AppTaskbarBadge().Show(total, !inTray);
         AppTray().SetUnreadTotal(inTray ? total : 0);
     } catch (...) {
