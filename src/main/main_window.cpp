@@ -16,6 +16,7 @@
 #include "main/peer.h"
 #include "main/release_guard.h"
 #include "main/notice_windows.h"
+#include "main/taskbar.h"
 #include "main/tray.h"
 #include "main/watch.h"
 #include "main/res/resource.h"
@@ -299,6 +300,8 @@ bool frmMain::CreateChildren() {
         ::TrackPopupMenuEx(mnuTabContext, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
     };
     ev.MouseWheel = [this](bool& towardsUser) { StepSelection(towardsUser); };
+    ev.ItemMoved = [this](int& from, int& to) { btnTab_ItemMoved(from, to); };
+    ev.DraggedOut = [this](int& index, int& x, int& y) { PopOut(index, POINT{x, y}); };
     return true;
 }
 
@@ -582,6 +585,7 @@ void frmMain::ShowInTaskBar(bool show) {
             exStyle &= ~static_cast<LONG_PTR>(WS_EX_APPWINDOW);
             ApplyTaskbarVisibility(exStyle, false);
         }
+        ShowUnreadTotal();
     } catch (...) {
         Sh(L"ShowInTaskBar");
     }
@@ -721,9 +725,7 @@ void frmMain::OnCommand(UINT id) {
     if (forMenuTab && !FindMenuTab()) return;
     switch (id) {
     case mnuPop:
-        StopShellWatch();
-        PopWin(MenuTab);
-        StartShellWatch();
+        PopOut(MenuTab);
         break;
     case mnuLock: {
         const bool checked = !(::GetMenuState(mnuContext, mnuLock, MF_BYCOMMAND) & MF_CHECKED);
@@ -769,9 +771,11 @@ void frmMain::OnTimer(UINT_PTR id) {
     switch (id) {
     case kTmrChkWin:
         if (WinList) tmrChkWin_Timer();  // also ticks inside start-up's message boxes
+        ShowUnreadTotal();
         break;
     case kTmrChkMsg:
         tmrChkMsg_Timer();
+        ShowUnreadTotal();
         break;
     case kTmrKillTip:
         ::KillTimer(hwnd(), kTmrKillTip);
@@ -828,6 +832,10 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
         default:
             // A restarted shell forgets every tray icon.
             if (IsTaskbarCreatedMessage(msg)) AppTray().ReAddTrayIcon();
+            if (IsTaskbarButtonCreatedMessage(msg)) {
+                AppTaskbarBadge().ButtonCreated(hwnd());
+                ShowUnreadTotal();
+            }
             break;
         }
     } catch (...) {

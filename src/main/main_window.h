@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -91,6 +92,13 @@ public:
     void HideNumer();
     void btnTab_Changed(int index);
     void StepSelection(bool forward);  // next / previous tab with wrap-around
+    // A tab was dragged to another place: its record follows it in the list.
+    void btnTab_ItemMoved(int from, int to);
+    // "分离": the conversation goes back to the desktop, at `at` (its top-left
+    // corner, screen pixels) when given, and is not taken in again.
+    void PopOut(int index, std::optional<POINT> at = std::nullopt);
+    // The unread total on the taskbar button and, in the tray, in the tooltip.
+    void ShowUnreadTotal();
     void ShowInTaskBar(bool show);
     // Remembers the tab (and its conversation) the tab menu is opened on and
     // sets the menu's states; the commands then act on that conversation.

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "dialogs/msgbox.h"
+#include "main/core/unread.h"
 #include "main/main_window.h"
 #include "win32/focus.h"
 
@@ -57,7 +58,8 @@ void TrayIcon::AddTrayIcon() {
     data_.uID = kTrayIconId;
     data_.uFlags = kTrayFlagsFull;
     data_.uCallbackMessage = WM_TRAYNOTIFY;
-    CopyTrayText(data_.szTip, std::size(data_.szTip), kWelcomeText);
+    tip_ = kWelcomeText;
+    WriteTip();
     data_.dwState = 0;
     data_.dwStateMask = 0;
     CopyTrayText(data_.szInfoTitle, std::size(data_.szInfoTitle), kWelcomeText);
@@ -68,9 +70,24 @@ void TrayIcon::AddTrayIcon() {
     StartKillTipTimer();
 }
 
+void TrayIcon::WriteTip() {
+    CopyTrayText(data_.szTip, std::size(data_.szTip), TipWithUnread(tip_, unread_, std::size(data_.szTip)));
+}
+
 void TrayIcon::SetTrayTip(std::wstring_view text) {
     data_.uFlags = kTrayFlagsTip;
-    CopyTrayText(data_.szTip, std::size(data_.szTip), text);
+    tip_ = text;
+    WriteTip();
+    shell_->Notify(NIM_MODIFY, data_);
+}
+
+void TrayIcon::SetUnreadTotal(int total) {
+    if (total < 0) total = 0;
+    if (total == unread_) return;
+    unread_ = total;
+    WriteTip();
+    if (!added_) return;
+    data_.uFlags = kTrayFlagsTip;
     shell_->Notify(NIM_MODIFY, data_);
 }
 

@@ -52,6 +52,9 @@ public:
 
     void AddTrayIcon();   // the icon with the welcome balloon; starts the balloon timer
     void SetTrayTip(std::wstring_view text);
+    // The unread total that ends the tooltip ("（3条未读）"); 0 for none. The
+    // tooltip is sent again only when the total changes.
+    void SetUnreadTotal(int total);
     // Stops at its first error and reports "ShowTray".
     void ShowTray(std::wstring_view title, std::wstring_view text, DWORD kind = kBalloonInfo);
     void KillTrayBalloon();  // deleted and added again: the icon stays, the balloon goes
@@ -65,12 +68,15 @@ public:
 
 private:
     void StartKillTipTimer();
+    void WriteTip();
 
     TrayShell* shell_;
     NOTIFYICONDATAW data_{};
     UINT_PTR killTipTimer_ = 0;
     UINT killTipInterval_ = 3000;
     bool added_ = false;
+    std::wstring tip_;  // the tooltip without the unread total
+    int unread_ = 0;
 };
 
 // The program's one tray icon.

@@ -2,6 +2,7 @@
 // test program (saved and put back around every test), the real close path.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <windowsx.h>
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include "dialogs/msgbox.h"
 #include "main/core/layout.h"
 #include "main/main_window.h"
+#include "main/tray.h"
 #include "settings/settings.h"
 #include "win32/strconv.h"
 #include "win32/winapi.h"
@@ -381,6 +383,57 @@ TEST_F(MainWindowTest, SelectionIgnoresTabsWithoutARecordAndOffTabClicks) {
     EXPECT_EQ(w.btnTab.Count(), 1);
     EXPECT_EQ(w.WinList->Count, 1);
     EXPECT_EQ(MsgBoxWindow(), nullptr);
+}
+
+TEST_F(MainWindowTest, DraggedTabsTakeRecordsAlongAndOneDraggedOutPopsOut) {
+    frmMain& w = Start("");
+    FakeChat a, b, c;
+    for (HWND chat : {a.hwnd, b.hwnd, c.hwnd}) MakeChild(chat, w.picWin);
+    LinkPtr na = AddRecord(a.hwnd, L"A"), nb = AddRecord(b.hwnd, L"B"), nc = AddRecord(c.hwnd, L"C");
+    nb->MsgNum = 2;
+    nc->orgW = 300, nc->orgH = 200, nc->winLong = WS_POPUP;
+    w.btnTab.SetSelected(0);
+    auto at = [&](int index, int dx, int dy = 0) {
+        const TabRect r = w.btnTab.GetItemRect(index);
+        return MAKELPARAM((r.left + r.right) / 2 + dx, (r.top + r.bottom) / 2 + dy);
+    };
+    auto drag = [&](LPARAM from, LPARAM over, LPARAM to) {
+        ::PostMessageW(w.btnTab.hWnd(), WM_LBUTTONDOWN, MK_LBUTTON, from);
+        ::PostMessageW(w.btnTab.hWnd(), WM_MOUSEMOVE, MK_LBUTTON, over);
+        ::PostMessageW(w.btnTab.hWnd(), WM_MOUSEMOVE, MK_LBUTTON, to);
+        ::PostMessageW(w.btnTab.hWnd(), WM_LBUTTONUP, 0, to);
+        Pump(50ms);
+    };
+    drag(at(0, 0), at(1, 3), at(2, 3));
+    EXPECT_EQ(w.WinList->getNode(1), nb);
+    EXPECT_EQ(w.WinList->getNode(3), na);
+    EXPECT_EQ(w.CurNode, na);
+    EXPECT_EQ(w.CurIndex, 3);
+
+    // In the tray the tooltip counts B's unread messages, until they are read.
+    App().ShowState = kHiddenInTray;
+    Pump(250ms);
+    EXPECT_TRUE(std::wstring(AppTray().Data().szTip).ends_with(L"（2条未读）"));
+    nb->MsgNum = 0;
+    Pump(250ms);
+    EXPECT_FALSE(std::wstring(AppTray().Data().szTip).ends_with(L"条未读）"));
+    App().ShowState = kShownNormal;
+
+    // C, now second, dragged far below the row: back on the desktop at the
+    // drop point with its size from before the capture.
+    const TabRect r = w.btnTab.GetItemRect(1);
+    const LPARAM drop = at(1, 0, 4 * (r.bottom - r.top));
+    drag(at(1, 0), drop, drop);
+    POINT screen{GET_X_LPARAM(drop), GET_Y_LPARAM(drop)};
+    ::ClientToScreen(w.btnTab.hWnd(), &screen);
+    RECT placed{};
+    ::GetWindowRect(c.hwnd, &placed);
+    EXPECT_EQ(::GetAncestor(c.hwnd, GA_PARENT), ::GetDesktopWindow());
+    EXPECT_EQ(placed.left, screen.x);
+    EXPECT_EQ(placed.top, screen.y);
+    EXPECT_EQ(placed.right - placed.left, 300);
+    EXPECT_EQ(w.WinList->Count, 2);
+    EXPECT_EQ(w.btnTab.GetItemText(1), L"A");
 }
 
 TEST_F(MainWindowTest, SteppingWrapsAroundAndNeedsTabs) {

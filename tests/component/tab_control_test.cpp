@@ -66,6 +66,12 @@ struct Recorder {
         tabs.events.LButtonDBLClicked = [this] { log.push_back("LButtonDBLClicked"); };
         tabs.events.RButtonClickedWindow = [this] { log.push_back("RButtonClickedWindow"); };
         tabs.events.MouseWheel = [this](bool& forward) { log.push_back(forward ? "Wheel next" : "Wheel previous"); };
+        tabs.events.ItemMoved = [this](int& f, int& t) {
+            log.push_back("Moved " + std::to_string(f) + " " + std::to_string(t));
+        };
+        tabs.events.DraggedOut = [this](int& i, int& x, int& y) {
+            log.push_back("DraggedOut " + std::to_string(i) + " " + std::to_string(x) + "," + std::to_string(y));
+        };
     }
 };
 using Log = std::vector<std::string>;
@@ -85,6 +91,10 @@ protected:
     }
     void AddTabs(int n) {
         for (int i = 0; i < n; ++i) tabs.AddItem(L"Chat " + std::to_wstring(i));
+    }
+    POINT CentrePoint(int index) const {
+        const auto r = tabs.GetItemRect(index);
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
     LPARAM CentreOf(int index) const {
         const auto r = tabs.GetItemRect(index);
@@ -189,6 +199,53 @@ TEST_F(TabControlTest, LeftClickOnTabRaisesChangedThenClicked) {
     Pump();
     EXPECT_EQ(tabs.Selected(), 2);
     EXPECT_EQ(recorder.log, (Log{"Changed 2", "LButtonClicked"}));
+}
+
+// Real mouse messages, each handled before the next as a hand makes them.
+// The three tabs are equally wide, so the places do not move as tabs do.
+TEST_F(TabControlTest, DraggingReordersLivePutsBackOnEscapeAndDragsOut) {
+    AddTabs(3);
+    tabs.HilightItem(0, true);
+    auto at = [&](int place, int dx, int dy = 0) {
+        const POINT c = CentrePoint(place);
+        return POINT{c.x + dx, c.y + dy};
+    };
+    auto drag = [&](std::vector<POINT> path, bool escape = false) {
+        recorder.log.clear();
+        for (size_t i = 0; i < path.size(); ++i)
+            ::PostMessageW(tabs.hWnd(), i ? WM_MOUSEMOVE : WM_LBUTTONDOWN, MK_LBUTTON,
+                           MAKELPARAM(path[i].x, path[i].y));
+        if (escape) ::PostMessageW(tabs.hWnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+        ::PostMessageW(tabs.hWnd(), WM_LBUTTONUP, 0, MAKELPARAM(path.back().x, path.back().y));
+        Pump();
+        EXPECT_NE(::GetCapture(), tabs.hWnd());
+        std::erase_if(recorder.log, [](const std::string& line) { return line == "LButtonClicked"; });
+        return recorder.log;
+    };
+    auto captions = [&] {
+        return std::vector<std::wstring>{tabs.GetItemText(0), tabs.GetItemText(1), tabs.GetItemText(2)};
+    };
+    const std::vector<std::wstring> moved{L"Chat 1", L"Chat 2", L"Chat 0"};
+
+    // Right, short of half of the neighbour first; the highlight goes along.
+    EXPECT_EQ(drag({at(0, 0), at(1, -3), at(1, 3), at(2, 3)}), (Log{"Changed 0", "Moved 0 1", "Moved 1 2"}));
+    EXPECT_EQ(captions(), moved);
+    EXPECT_EQ(tabs.Selected(), 2);
+    EXPECT_EQ(tabs.IsHilighted(2), std::optional<bool>(true));
+    // Left past both and back to its place; then Escape puts it back.
+    EXPECT_EQ(drag({at(2, 0), at(0, -3), at(2, 3)}), (Log{"Moved 2 0", "Moved 0 2"}));
+    EXPECT_EQ(drag({at(2, 0), at(0, -3)}, true), (Log{"Moved 2 0", "Moved 0 2"}));
+    EXPECT_EQ(captions(), moved);
+    EXPECT_EQ(tabs.Selected(), 2);
+
+    // Released far below the row: dragged out at that point on the screen;
+    // the tab itself is the host's to remove.
+    const auto r = tabs.GetItemRect(1);
+    POINT drop = at(1, 5, 4 * (r.bottom - r.top));
+    const Log out = drag({at(1, 0), drop});
+    ::ClientToScreen(tabs.hWnd(), &drop);
+    EXPECT_EQ(out, (Log{"Changed 1", "DraggedOut 1 " + std::to_string(drop.x) + "," + std::to_string(drop.y)}));
+    EXPECT_EQ(tabs.Count(), 3);
 }
 
 TEST_F(TabControlTest, WheelStepsTabsOncePerNotch) {

@@ -1,6 +1,6 @@
 // The tray icon through a recording shell: the record every operation hands
 // over, the balloon timer, texts cut to their fields, the callback notices
-// and the tray menu.
+// and the tray menu; the taskbar badge through a recording taskbar.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "main/taskbar.h"
 #include "main/tray.h"
 
 namespace varnu {
@@ -115,6 +116,52 @@ TEST_F(TrayTest, TipChangesOnlyTheTip) {
     EXPECT_EQ(c.data.hWnd, Owner());
     // The rest of the record stays as the last operation left it.
     EXPECT_EQ(Text(c.data.szInfo), L"单击本图标将显示/隐藏窗口。");
+}
+
+TEST_F(TrayTest, UnreadTotalEndsTheTipAndIsSentOnlyWhenItChanges) {
+    tray.SetUnreadTotal(3);  // before the icon exists: kept, not sent
+    EXPECT_TRUE(shell.calls.empty());
+    tray.AddTrayIcon();
+    EXPECT_EQ(Text(Last().data.szTip), L"欢迎使用Varnu（3条未读）");
+    tray.SetTrayTip(std::wstring(200, L'x'));  // the count survives the cut
+    EXPECT_EQ(Text(Last().data.szTip), std::wstring(127 - 6, L'x') + L"（3条未读）");
+    tray.SetUnreadTotal(3);
+    EXPECT_EQ(shell.calls.size(), 2u);
+    tray.SetUnreadTotal(0);
+    EXPECT_EQ(Last().data.uFlags, 4u);
+    EXPECT_EQ(Text(Last().data.szTip), std::wstring(200, L'x').substr(0, 127));
+}
+
+// Each call as its description, "" for a badge taken away; icons are
+// checked for the small-icon size.
+struct RecordingTaskbar : TaskbarShell {
+    std::vector<std::wstring> calls;
+    bool SetOverlayIcon(HWND window, HICON icon, const std::wstring& description) override {
+        ICONINFO info{};
+        BITMAP bm{};
+        if (icon && ::GetIconInfo(icon, &info) && ::GetObjectW(info.hbmColor, sizeof(bm), &bm)) {
+            EXPECT_EQ(bm.bmWidth, ::GetSystemMetrics(SM_CXSMICON));
+            EXPECT_EQ(bm.bmHeight, ::GetSystemMetrics(SM_CYSMICON));
+            ::DeleteObject(info.hbmColor);
+            ::DeleteObject(info.hbmMask);
+        }
+        EXPECT_EQ(window, Owner());
+        calls.push_back(icon && bm.bmWidth ? description : L"");
+        return true;
+    }
+};
+
+TEST(TaskbarBadgeTest, OverlayFollowsTheTotalOnceTheButtonExists) {
+    RecordingTaskbar shell;
+    TaskbarBadge badge(&shell);
+    badge.Show(2, true);
+    EXPECT_TRUE(shell.calls.empty());  // no button yet
+    badge.ButtonCreated(Owner());
+    const std::pair<int, bool> steps[] = {{2, true}, {150, true}, {150, false}, {0, true}};
+    for (auto [total, hasButton] : steps) badge.Show(total, hasButton);
+    badge.ButtonCreated(Owner());  // the shell restarted: the new button gets the badge
+    badge.Show(7, true);
+    EXPECT_EQ(shell.calls, (std::vector<std::wstring>{L"2条未读", L"150条未读", L"", L"7条未读"}));
 }
 
 TEST_F(TrayTest, BalloonReplacesTheShownOneAndRunsTheTimer) {

@@ -161,6 +161,30 @@ TEST_F(HotKeysTest, TabKeysStepAndPickWhileTheMainWindowIsInFront) {
     EXPECT_EQ(tabs_->Count(), 3);
 }
 
+// The digits name places in the row, so after a drag they name the
+// conversations in their new order.
+TEST_F(HotKeysTest, CtrlDigitFollowsTabsReorderedByDragging) {
+    for (const wchar_t* name : {L"Alice", L"Bob"})
+        ASSERT_TRUE(messenger_.Open(Kind::Classic, std::wstring(L"与 ") + name + L" 交谈中"));
+    ASSERT_NO_FATAL_FAILURE(StartVarnu(L"", 2));
+    const std::vector<std::wstring> before = tabs_->Captions();  // in the scan's order
+    ASSERT_EQ(before.size(), 2u);
+    const RECT first = *tabs_->ItemRect(0), second = *tabs_->ItemRect(1);
+    const POINT from{(second.left + second.right) / 2, (second.top + second.bottom) / 2};
+    const POINT to{(first.left + first.right) / 2 - 2, from.y};
+    PostMouse(tabs_->Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, from);
+    PostMouse(tabs_->Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, to);
+    PostMouse(tabs_->Hwnd(), WM_LBUTTONUP, 0, to);
+    ASSERT_TRUE(WaitUntil([&] { return tabs_->Captions() == std::vector<std::wstring>{before[1], before[0]}; }));
+    EXPECT_EQ(tabs_->Selected(), 0);
+
+    ASSERT_NO_FATAL_FAILURE(BringMainToFront());
+    EXPECT_TRUE(PressAndExpect(6, kModCtrl, '2', 1)) << "Ctrl+2";
+    EXPECT_EQ(Caption(main_), before[0] + L" - Varnu");
+    EXPECT_TRUE(PressAndExpect(5, kModCtrl, '1', 0)) << "Ctrl+1";
+    EXPECT_EQ(Caption(main_), before[1] + L" - Varnu");
+}
+
 TEST_F(HotKeysTest, BehindAnotherWindowTheTabKeysBelongToTheSystem) {
     ASSERT_NO_FATAL_FAILURE(StartWithThreeTabs());
     ASSERT_NO_FATAL_FAILURE(BringMainToFront());

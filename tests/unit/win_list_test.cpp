@@ -65,3 +65,23 @@ TEST(WinList, DeletingFromAnEmptyListFailsWithoutHarm) {
     EXPECT_TRUE(head->delNode(7));  // beyond the tail: the tail goes, as getNode clamps
     EXPECT_EQ(head->Count, 0);
 }
+
+TEST(WinList, MovingKeepsBothDirectionsLinkedAndTheCount) {
+    auto head = varnu::MakeWinList();
+    auto n = Fill(head, 4);
+    auto order = [&] {
+        std::vector<LinkPtr> forward;
+        for (LinkPtr p = head->theNext; p; p = p->theNext) {
+            EXPECT_EQ(p->thePrev.lock(), forward.empty() ? head : forward.back());
+            forward.push_back(p);
+        }
+        return forward;
+    };
+    EXPECT_TRUE(head->moveNode(1, 3));
+    EXPECT_TRUE(head->moveNode(4, 1));
+    EXPECT_TRUE(head->moveNode(3, 4));  // onto the tail
+    EXPECT_FALSE(head->moveNode(0, 2));
+    EXPECT_FALSE(head->moveNode(2, 5));
+    EXPECT_EQ(order(), (std::vector<LinkPtr>{n[3], n[1], n[0], n[2]}));
+    EXPECT_EQ(head->Count, 4);
+}

@@ -174,6 +174,27 @@ void TabControl::Clear() {
     if (hWndTab_) ::SendMessageW(hWndTab_, TCM_DELETEALLITEMS, 0, 0);
 }
 
+void TabControl::MoveItem(int from, int to) {
+    const int count = Count();
+    if (from == to || from < 0 || to < 0 || from >= count || to >= count) return;
+    // The tab window has no move of its own: the tab goes and comes back at
+    // its new place with everything it carries.
+    std::wstring caption = Caption(from);
+    TCITEMW item{};
+    item.mask = TCIF_STATE | TCIF_IMAGE | TCIF_PARAM;
+    item.dwStateMask = TCIS_HIGHLIGHTED;
+    ::SendMessageW(hWndTab_, TCM_GETITEMW, static_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&item));
+    const int selected = Selected();
+    ::SendMessageW(hWndTab_, TCM_DELETEITEM, static_cast<WPARAM>(from), 0);
+    item.mask = TCIF_TEXT | TCIF_IMAGE | TCIF_PARAM;
+    item.pszText = caption.data();
+    ::SendMessageW(hWndTab_, TCM_INSERTITEMW, static_cast<WPARAM>(to), reinterpret_cast<LPARAM>(&item));
+    if (item.dwState & TCIS_HIGHLIGHTED) HilightItem(to, true);
+    // Set without a notice: the selected conversation has not changed.
+    if (selected >= 0)
+        ::SendMessageW(hWndTab_, TCM_SETCURSEL, static_cast<WPARAM>(tabs::IndexAfterMove(selected, from, to)), 0);
+}
+
 std::wstring TabControl::Caption(int pos) const {
     if (!hWndTab_) return {};
     // The tab window cannot tell a caption's length, so grow the buffer until
@@ -352,6 +373,96 @@ bool TabControl::SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     }
 }
 
+std::vector<tabs::Box> TabControl::ItemBoxes() const {
+    std::vector<tabs::Box> boxes;
+    for (int i = 0, n = Count(); i < n; ++i) {
+        const TabRect r = GetItemRect(i);
+        boxes.push_back({r.left, r.top, r.right, r.bottom});
+    }
+    return boxes;
+}
+
+void TabControl::DragTo(int to) {
+    int from = drag_.Current();
+    MoveItem(from, to);
+    drag_.Moved(to);
+    Raise(events.ItemMoved, from, to);
+}
+
+// Ends a press that did not drop the tab: a drag goes back where it began.
+// The state is cleared first, since letting the mouse go reports back here.
+void TabControl::EndDrag(bool putBack) {
+    const bool dragging = drag_.Dragging();
+    const int original = drag_.Original();
+    std::shared_ptr<bool> alive = alive_;
+    if (putBack && dragging && drag_.Current() != original) DragTo(original);
+    if (!*alive) return;
+    drag_.Reset();
+    if (hWndTab_ && ::GetCapture() == hWndTab_) ::ReleaseCapture();
+    const HWND focus = std::exchange(focusBeforeDrag_, nullptr);
+    if (focus && ::IsWindow(focus) && hWndTab_ && ::GetFocus() == hWndTab_) win32::SetFocusBounded(focus);
+}
+
+bool TabControl::DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const tabs::Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    switch (msg) {
+    case WM_LBUTTONDOWN: {
+        TCHITTESTINFO hit{};
+        hit.pt = {at.x, at.y};
+        drag_.Press(static_cast<int>(::SendMessageW(hwnd, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))), at,
+                    Count());
+        return false;  // the tab window selects the pressed tab as usual
+    }
+    case WM_MOUSEMOVE: {
+        if (!drag_.Pressed()) return false;
+        if (!(wParam & MK_LBUTTON)) {  // the button went up where we could not hear it
+            EndDrag(true);
+            return false;
+        }
+        const bool wasDragging = drag_.Dragging();
+        const int to = drag_.Move(at, ItemBoxes());
+        if (!drag_.Pressed()) EndDrag(false);  // the row changed under the drag
+        if (!drag_.Dragging()) return false;
+        if (!wasDragging) {
+            // Escape must reach us, not the conversation that has the focus
+            // (where it would close the chat window).
+            focusBeforeDrag_ = ::GetFocus();
+            win32::SetFocusBounded(hwnd);
+        }
+        ::SetCursor(::LoadCursorW(nullptr, drag_.Outside() ? IDC_SIZEALL : IDC_SIZEWE));
+        if (to != drag_.Current()) DragTo(to);
+        return false;
+    }
+    case WM_LBUTTONUP: {
+        if (!drag_.Pressed()) return false;
+        int index = drag_.Current();
+        const auto end = drag_.Release(at, ItemBoxes());
+        if (end != tabs::TabDrag::End::DraggedOut) {
+            EndDrag(false);
+            return false;
+        }
+        focusBeforeDrag_ = nullptr;  // that conversation leaves with its tab
+        EndDrag(false);
+        POINT screen{at.x, at.y};
+        ::ClientToScreen(hwnd, &screen);
+        int x = screen.x, y = screen.y;
+        Raise(events.DraggedOut, index, x, y);
+        return false;
+    }
+    case WM_KEYDOWN:
+        if (wParam != VK_ESCAPE || !drag_.Pressed()) return false;
+        EndDrag(true);
+        return true;
+    case WM_CAPTURECHANGED:
+    case WM_CANCELMODE:
+        // Another window took the mouse: the drag cannot end where the user meant.
+        if (drag_.Pressed() && reinterpret_cast<HWND>(lParam) != hwnd) EndDrag(true);
+        return false;
+    default:
+        return false;
+    }
+}
+
 // The wheel over the strip steps through the tabs. Windows sends the wheel to
 // the focus window or, on newer systems, to the window under the mouse; both
 // the tab window and the empty host area therefore raise MouseWheel.
@@ -429,11 +540,21 @@ LRESULT CALLBACK TabControl::TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
         ::RemovePropW(hwnd, kPropObject);
         ::RemovePropW(hwnd, kPropWinProc);
         if (self && self->hWndTab_ == hwnd) self->hWndTab_ = nullptr;
-    } else if (self && msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) {
+    } else if (self && ((msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) || msg == WM_KEYDOWN ||
+                        msg == WM_CAPTURECHANGED || msg == WM_CANCELMODE)) {
         std::shared_ptr<bool> alive = self->alive_;
-        const bool answered = self->SubWindowProc(hwnd, msg, wParam, lParam);
+        bool answered = self->DragProc(hwnd, msg, wParam, lParam);
+        if (*alive && ::IsWindow(hwnd) && !answered && msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL)
+            answered = self->SubWindowProc(hwnd, msg, wParam, lParam);
         // A handler may have destroyed the tab window or the whole control.
         if (answered || !*alive || !::IsWindow(hwnd)) return 0;
+        if (msg == WM_LBUTTONDOWN) {
+            const LRESULT result = ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+            // Held from the press on: the drag goes on over the conversation
+            // area and beyond the window, and the release must come back here.
+            if (*alive && self->drag_.Pressed() && ::IsWindow(hwnd)) ::SetCapture(hwnd);
+            return result;
+        }
     }
     return ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // TabControl: the program's tab strip. A host window of its own holds one
 // owner-drawn "SysTabControl32" window; the control turns that window's
-// notifications and mouse messages into seven events, raised synchronously.
+// notifications and mouse messages into events, raised synchronously. A tab
+// can be dragged along the row to a new place, or out of the strip.
 #include <windows.h>
 
 #include <functional>
@@ -9,7 +10,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "controls/tabcontrol/core/tab_drag.h"
 #include "controls/tabcontrol/core/tab_logic.h"
 #include "win32/handles.h"
 
@@ -34,6 +37,13 @@ public:
         // Raised once per wheel notch turned over the strip; bDirection is
         // true when the wheel turns towards the user, which means "next tab".
         std::function<void(bool& bDirection)> MouseWheel;
+        // A dragged tab has moved from one place to another; raised at each
+        // step while the drag goes on, and for the way back when it is
+        // cancelled (Escape, or the mouse taken elsewhere).
+        std::function<void(int& from, int& to)> ItemMoved;
+        // A tab was dragged far from the strip and released there; x and y
+        // are the drop point on the screen.
+        std::function<void(int& index, int& x, int& y)> DraggedOut;
     };
     Events events;
 
@@ -71,6 +81,9 @@ public:
     void AddItem(std::wstring_view caption, int pos = -1);
     void DelItem(int pos);
     void Clear();
+    // Moves a tab with its caption and highlight; the selection stays on the
+    // tab it was on. Raises nothing.
+    void MoveItem(int from, int to);
     std::wstring GetItemText(int pos) const;
     void SetItemText(int pos, std::wstring_view caption);
     std::optional<bool> IsHilighted(int pos) const;
@@ -93,6 +106,11 @@ private:
     void WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);  // host: notices, clicks on the empty strip
     bool SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // tab window: mouse
     void RaiseWheel(int delta);
+    // Pressing, dragging and dropping a tab; true when the message is answered.
+    bool DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void DragTo(int to);
+    void EndDrag(bool putBack);
+    std::vector<tabs::Box> ItemBoxes() const;
     void ApplyStyle();
     void DestroyHost();
     std::wstring Caption(int pos) const;  // the whole caption, uncut
@@ -103,6 +121,8 @@ private:
     bool roll_ = false;
     win32::UniqueFont font_;
     tabs::WheelSteps wheel_;
+    tabs::TabDrag drag_{::GetSystemMetrics(SM_CXDRAG), ::GetSystemMetrics(SM_CYDRAG)};
+    HWND focusBeforeDrag_ = nullptr;
     // Cleared by the destructor; a window procedure holds a copy across an
     // event so it can tell that a handler destroyed the control under it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -29,4 +29,18 @@ bool clsLink::delNode(std::int32_t POS) {
     return true;
 }
 
+bool clsLink::moveNode(std::int32_t from, std::int32_t to) {
+    if (from < 1 || to < 1 || from > Count || to > Count) return false;
+    if (from == to) return true;
+    std::shared_ptr<clsLink> node = getNode(from);
+    if (!delNode(from)) return false;
+    std::shared_ptr<clsLink> prev = getNode(to - 1);
+    node->theNext = prev->theNext;
+    node->thePrev = prev;
+    if (node->theNext) node->theNext->thePrev = node;
+    prev->theNext = node;
+    ++Count;
+    return true;
+}
+
 }  // namespace varnu

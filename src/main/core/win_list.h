@@ -47,6 +47,11 @@ public:
     // past the end unlinks the tail; POS 0 does nothing. Returns false,
     // changing nothing, for a negative POS or when no node follows this one.
     bool delNode(std::int32_t POS);
+
+    // Moves the node at position `from` to position `to` (both 1-based, as
+    // its tab moves in the row); false, changing nothing, when either names
+    // no node after this one.
+    bool moveNode(std::int32_t from, std::int32_t to);
 };
 
 using LinkPtr = std::shared_ptr<clsLink>;

@@ -1,0 +1,38 @@
+#pragma once
+// The unread total across all conversations, as the taskbar button's badge
+// and the tray tooltip show it.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "main/core/win_list.h"
+
+namespace varnu {
+
+// Sum of the unread counts of every record after the head.
+int UnreadTotal(const clsLink& head);
+
+// What the badge reads: "" for none, "1" to "99", then "99+".
+std::wstring BadgeText(int count);
+
+// `tip` followed by "（n条未读）" when n > 0, cut so that the whole of it fits
+// a field of `capacity` characters with its NUL; the count is never the part
+// that is cut off, and no surrogate pair is split.
+std::wstring TipWithUnread(std::wstring_view tip, int total, std::size_t capacity);
+
+// Remembers what the taskbar button shows, so the shell is only asked when
+// that changes.
+class BadgeState {
+public:
+    // The count the button must show now (0: no badge), or nothing when it
+    // shows that already. A window without a taskbar button shows none.
+    std::optional<int> Update(int total, bool hasButton);
+    // The button was made anew and carries no badge, whatever it had.
+    void Forget() noexcept { shown_ = 0; }
+
+private:
+    int shown_ = -1;  // -1: unknown
+};
+
+}  // namespace varnu
