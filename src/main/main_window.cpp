@@ -248,6 +248,9 @@ bool frmMain::Start(int nCmdShow) {
     ::ShowWindow(hwnd(), showCommand);
     ::UpdateWindow(hwnd());
     if (::GetForegroundWindow() == hwnd()) step([&] { RegisterTabKeys(); });
+    // A close request that came while loading (start-up dispatches messages
+    // while it takes windows in and installs the hooks) is answered now.
+    if (closeWhenLoaded_) ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
     return true;
 }
 
@@ -799,7 +802,10 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             if (loaded_) Form_Resize();
             return 0;
         case WM_CLOSE:
-            if (loaded_) Form_QueryUnload();
+            if (loaded_)
+                Form_QueryUnload();
+            else
+                closeWhenLoaded_ = true;
             return 0;
         case WM_COMMAND:
             if (lParam == 0) OnCommand(LOWORD(wParam));

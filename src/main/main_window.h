@@ -182,6 +182,7 @@ private:
     bool loaded_ = false;     // start-up finished; resizes lay out from now on
     bool unloaded_ = false;
     bool closing_ = false;    // a close request is being answered or carried out
+    bool closeWhenLoaded_ = false;  // a close request came before the load had finished
     bool centreNotice_ = false;  // the notice was placed without a client area
     std::weak_ptr<clsLink> menuNode_;  // the conversation the tab menu was opened on
     bool menuOpened_ = false;
