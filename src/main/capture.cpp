@@ -3,6 +3,7 @@
 // and size, and remember enough in its clsLink record to undo all of it.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -191,7 +192,9 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
             GiveBack(was, true);
             ReleaseGuardRemove(target);
         }
-        ReportCaptureFailure(this->hwnd(), node ? node->Caption : caption);
+        // A window its program closed on the way in was the user's doing:
+        // there is nothing to report, only the half-made record to forget.
+        if (::IsWindow(target)) ReportCaptureFailure(this->hwnd(), node ? node->Caption : caption);
         return false;
     }
 
@@ -214,6 +217,9 @@ bool frmMain::IsDeferredThread(HWND window) const {
 }
 
 void frmMain::DeferCapture(const DeferredCapture& capture, bool watch) {
+    // A program that ended does not answer either; its window has nothing
+    // left to wait for.
+    if (!::IsWindow(capture.hwnd)) return;
     for (const DeferredCapture& d : deferred_)
         if (d.hwnd == capture.hwnd) return;
     const bool threadWatched = IsDeferredThread(capture.hwnd);
@@ -233,6 +239,17 @@ void frmMain::RetryDeferredCaptures(HWND answered) {
             it = deferred_.erase(it);
         } else {
             ++it;
+        }
+    }
+    // The watched window itself may be what vanished; the others of its
+    // thread would then wait for good without a watch of their own.
+    if (!::IsWindow(answered) && hwnd()) {
+        std::vector<DWORD> watched;
+        for (const DeferredCapture& d : deferred_) {
+            const DWORD t = ::GetWindowThreadProcessId(d.hwnd, nullptr);
+            if (std::find(watched.begin(), watched.end(), t) != watched.end()) continue;
+            watched.push_back(t);
+            NotifyWhenAnswering(d.hwnd, hwnd(), kMsgRetryCapture);
         }
     }
     for (DeferredCapture& d : due) {

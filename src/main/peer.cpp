@@ -82,9 +82,12 @@ bool WaitForPeerWork(DWORD timeoutMs) {
 void NotifyWhenAnswering(HWND peer, HWND notify, UINT message) {
     try {
         std::thread([peer, notify, message] {
-            while (::IsWindow(peer) && ::IsWindow(notify)) {
+            // A peer that is gone (its program ended while it hung) is
+            // reported too, so that whatever waited for it is let go.
+            while (::IsWindow(notify)) {
                 DWORD_PTR ignored = 0;
-                if (::SendMessageTimeoutW(peer, WM_NULL, 0, 0, SMTO_BLOCK, kAnswerPollMs, &ignored)) {
+                if (!::IsWindow(peer) ||
+                    ::SendMessageTimeoutW(peer, WM_NULL, 0, 0, SMTO_BLOCK, kAnswerPollMs, &ignored)) {
                     ::PostMessageW(notify, message, reinterpret_cast<WPARAM>(peer), 0);
                     return;
                 }
