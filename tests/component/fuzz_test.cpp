@@ -6,17 +6,23 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "harness.h"
 
 #include "dialogs/msgbox.h"
 #include "main/core/new_message.h"
 #include "main/core/recognition.h"
 #include "main/main_window.h"
 #include "main/new_message.h"
+#include "main/peer.h"
 #include "main/release_guard.h"
 #include "settings/settings.h"
 
@@ -123,30 +129,83 @@ TEST(Fuzz, HistoriesLongAndStrange) {
     ::DestroyWindow(history);
 }
 
+// A main window reduced to what taking in and giving back needs.
+struct CaptureHost {
+    HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    HWND top = ::CreateWindowExW(0, L"Static", L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 700, 500, nullptr,
+                                 nullptr, instance, nullptr);
+    frmMain main;
+
+    CaptureHost() {
+        main.picWin = ::CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_CLIPCHILDREN, 2, 30, 600, 400, top, nullptr,
+                                        instance, nullptr);
+        main.fraMsg = ::CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 10, 10, top, nullptr, instance, nullptr);
+        EXPECT_TRUE(main.btnTab.CreateHost(top, 0, 0, 700, 500));
+        main.WinList = MakeWinList();
+        main.btnTab.events.Changed = [this](int& index) { main.btnTab_Changed(index); };
+        SetReleaseGuardContainer(main.picWin);
+    }
+    ~CaptureHost() {
+        ReleaseGuardClear();
+        SetReleaseGuardContainer(nullptr);
+        main.btnTab.events.Changed = nullptr;
+        ::DestroyWindow(top);
+    }
+
+    // A window that no longer exists has no record and no tab; the list and
+    // the tab row agree.
+    bool Consistent(HWND chat) {
+        if (main.WinList->Count != main.btnTab.Count()) return false;
+        if (::IsWindow(chat)) return true;
+        for (int i = 1; i <= main.WinList->Count; ++i)
+            if (ToHwnd(main.WinList->getNode(i)->hWnd) == chat) return false;
+        return true;
+    }
+};
+
+// Error boxes that appear are counted and closed, so a wrong report fails
+// the test instead of blocking it.
+struct ReportWatch {
+    std::atomic<int> reports{0};
+    std::atomic<bool> stop{false};
+    std::thread thread{[this] {
+        while (!stop) {
+            if (HWND box = ::FindWindowW(L"#32770", L"错误啦~")) {
+                ++reports;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }
+            ::Sleep(50);
+        }
+    }};
+    ~ReportWatch() {
+        stop = true;
+        thread.join();
+    }
+};
+
+void PumpFor(std::chrono::milliseconds duration) {
+    const auto end = Clock::now() + duration;
+    do {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(5);
+    } while (Clock::now() < end);
+}
+
 // Conversation windows with titles of every kind, taken in and given back;
 // some vanish right after being taken in. Every one that still exists must
 // end on the desktop with its former style, or inside with its tab.
 TEST(Fuzz, TitlesAndVanishingWindowsLeaveNothingStranded) {
-    HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    HWND host = ::CreateWindowExW(0, L"Static", L"", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 700, 500,
-                                  nullptr, nullptr, instance, nullptr);
-    frmMain main;
-    main.picWin = ::CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_CLIPCHILDREN, 2, 30, 600, 400, host, nullptr,
-                                    instance, nullptr);
-    main.fraMsg = ::CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 10, 10, host, nullptr, instance, nullptr);
-    ASSERT_TRUE(main.btnTab.CreateHost(host, 0, 0, 700, 500));
-    main.WinList = MakeWinList();
-    main.btnTab.events.Changed = [&](int& index) { main.btnTab_Changed(index); };
-    SetReleaseGuardContainer(main.picWin);
-
+    CaptureHost host;
+    frmMain& main = host.main;
     const std::vector<std::wstring> titles = {std::wstring(10000, L'长'), L"\x01\x02\t\r\n", L"\xD800 \xDFFF",
                                               L"", RandomUnits(300), RandomUnits(3)};
     for (int round = 0; round < 24; ++round) {
         const std::wstring& title = titles[static_cast<size_t>(round) % titles.size()];
         HWND chat = ::CreateWindowExW(0, L"Static", title.c_str(), WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_THICKFRAME,
-                                      50, 60, 400, 300, nullptr, nullptr, instance, nullptr);
+                                      50, 60, 400, 300, nullptr, nullptr, host.instance, nullptr);
         const auto style = static_cast<DWORD>(::GetWindowLongW(chat, GWL_STYLE));
-        ::CreateWindowExA(0, "Edit", "history", WS_CHILD, 0, 0, 10, 10, chat, nullptr, instance, nullptr);
+        ::CreateWindowExA(0, "Edit", "history", WS_CHILD, 0, 0, 10, 10, chat, nullptr, host.instance, nullptr);
         int code = kKindClassic;
         const bool taken = main.TakeWin(chat, title, title, false, code);
         const int step = round % 3;
@@ -164,10 +223,107 @@ TEST(Fuzz, TitlesAndVanishingWindowsLeaveNothingStranded) {
         ++g_inputs;
     }
     EXPECT_EQ(main.WinList->Count, 0);
-    ReleaseGuardClear();
-    SetReleaseGuardContainer(nullptr);
-    main.btnTab.events.Changed = nullptr;
-    ::DestroyWindow(host);
+}
+
+// A conversation window that its program closes at the n-th message it is
+// sent while being taken in: counted once, then closed at each in turn.
+int g_vanishAt = 0;
+int g_received = 0;
+LRESULT CALLBACK VanishingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (g_vanishAt > 0 && ++g_received == g_vanishAt) {
+        g_vanishAt = 0;
+        ::DestroyWindow(hwnd);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+TEST(Fuzz, WindowVanishingAtEachStepOfACapture) {
+    CaptureHost host;
+    ReportWatch watch;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = VanishingProc;
+    wc.hInstance = host.instance;
+    wc.lpszClassName = L"VarnuFuzzVanishing";
+    ::RegisterClassW(&wc);
+    int steps = 0;
+    for (int at = 0; at == 0 || at <= steps; ++at) {
+        HWND chat = ::CreateWindowExW(0, wc.lpszClassName, L"张三", WS_POPUP | WS_VISIBLE | WS_CAPTION, 50, 60, 400,
+                                      300, nullptr, nullptr, host.instance, nullptr);
+        ::CreateWindowExA(0, "RichEdit20A", "", WS_CHILD, 0, 0, 10, 10, chat, nullptr, host.instance, nullptr);
+        g_received = 0;
+        g_vanishAt = at == 0 ? INT_MAX : at;
+        int code = kKindClassicUnsettled;
+        host.main.TakeWin(chat, L"张三", L"张三", false, code);
+        PumpFor(std::chrono::milliseconds(20));
+        if (at == 0) steps = g_received;  // the dry run counts the messages
+        g_vanishAt = 0;
+        host.main.tmrChkWin_Timer();
+        const bool consistent = host.Consistent(chat);
+        if (!consistent) ++g_stranded;
+        EXPECT_TRUE(consistent) << "vanished at message " << at;
+        if (::IsWindow(chat)) {
+            if (host.main.WinList->Count > 0) host.main.PopWin(0);
+            ::DestroyWindow(chat);
+        }
+        ++g_inputs;
+    }
+    EXPECT_GT(steps, 3);
+    std::printf("the window vanished at each of the %d messages a capture sends it\n", steps);
+    EXPECT_EQ(host.main.WinList->Count, 0);
+    EXPECT_EQ(watch.reports, 0) << "a window closed by its program is no error";
+}
+
+// The messenger is killed while one of its windows is on its way in or out,
+// hung at that moment or not: nothing of ours may wait for it, crash, or keep
+// a record, a tab or a put-off capture of a window that no longer exists.
+TEST(Fuzz, MessengerKilledDuringCaptureOrGiveBack) {
+    constexpr UINT kAnswered = WM_APP + 7;
+    CaptureHost host;
+    frmMain& main = host.main;
+    ReportWatch watch;
+    for (int round = 0; round < 8; ++round) {
+        e2e::Simulator sim;
+        const e2e::SimWindow chat = sim.Open(sim::Kind::Classic, L"张三");
+        ASSERT_TRUE(chat);
+        const bool duringGiveBack = round % 2 == 1, hung = round % 4 < 2;
+        int code = kKindClassicUnsettled;
+        if (duringGiveBack) {
+            ASSERT_TRUE(main.TakeWin(chat.top, L"张三", L"张三", false, code));
+        }
+        if (hung) {
+            ASSERT_TRUE(sim.Hang(std::chrono::seconds(5)));
+        }
+        // Killed part-way: at once when it hangs, else after a few moments.
+        std::thread killer([&sim, delay = hung ? 300u : g_random() % 40u] {
+            ::Sleep(delay);
+            sim.Proc().Terminate();
+        });
+        const auto start = Clock::now();
+        if (duringGiveBack)
+            main.PopWin(0);
+        else
+            main.TakeWin(chat.top, L"张三", L"张三", false, code);
+        // A capture put off waits for the answer watch, as in the main window.
+        if (main.DeferredCount() > 0) NotifyWhenAnswering(chat.top, host.top, kAnswered);
+        killer.join();
+        EXPECT_LT(Clock::now() - start, std::chrono::seconds(3)) << "round " << round;
+        sim.Proc().WaitForExit();
+        for (const auto until = Clock::now() + std::chrono::seconds(3); main.DeferredCount() > 0 && Clock::now() < until;) {
+            MSG msg;
+            if (::PeekMessageW(&msg, host.top, kAnswered, kAnswered, PM_REMOVE))
+                main.RetryDeferredCaptures(reinterpret_cast<HWND>(msg.wParam));
+            PumpFor(std::chrono::milliseconds(20));
+        }
+        main.tmrChkWin_Timer();
+        const bool consistent = host.Consistent(chat.top) && main.DeferredCount() == 0;
+        if (!consistent) ++g_stranded;
+        EXPECT_TRUE(consistent) << "round " << round << ": " << main.WinList->Count << " records, "
+                                << main.btnTab.Count() << " tabs, " << main.DeferredCount() << " put off";
+        EXPECT_EQ(main.WinList->Count, 0) << "round " << round;
+        ++g_inputs;
+    }
+    EXPECT_EQ(watch.reports, 0);
 }
 
 TEST(Fuzz, ClosingLine) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -156,6 +157,28 @@ TEST_F(HotKeysTest, TabKeysAreHeldOnlyBetweenRegisterAndUnregister) {
     EXPECT_TRUE(Free(probe.hwnd, MOD_CONTROL, '5'));
     Pump(50ms);
     EXPECT_EQ(MsgBoxWindow(), nullptr);
+}
+
+// Keeps our main window from being activated, as when it starts behind the
+// program the user is working in.
+LRESULT CALLBACK RefuseActivation(int code, WPARAM wParam, LPARAM lParam) {
+    wchar_t name[64] = {};
+    if (code == HCBT_ACTIVATE && ::GetClassNameW(reinterpret_cast<HWND>(wParam), name, 64) &&
+        std::wstring_view(name) == frmMain::kClassName)
+        return 1;
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(HotKeysTest, StartedBehindAnotherProgramLeavesItTheTabKeys) {
+    PlainWindow front;
+    ::ShowWindow(front.hwnd, SW_SHOW);
+    ::SetForegroundWindow(front.hwnd);
+    HHOOK refuse = ::SetWindowsHookExW(WH_CBT, RefuseActivation, nullptr, ::GetCurrentThreadId());
+    frmMain& w = Start("");
+    ::UnhookWindowsHookEx(refuse);
+    ASSERT_NE(::GetForegroundWindow(), w.hwnd());
+    for (const HotKeyDef& key : TabHotKeys())
+        EXPECT_TRUE(Free(front.hwnd, key.modifiers, key.virtualKey)) << "id " << key.id;
 }
 
 TEST_F(HotKeysTest, TabKeysSelectOnlyWhileTheWindowIsActiveAndTabsExist) {
