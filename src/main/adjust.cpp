@@ -1,11 +1,16 @@
 // Layout glue: makes the main window follow the selected chat window's size,
-// with the arithmetic in core/layout. Each step that fails is skipped, and
-// LayoutBusy is always cleared, or Form_Resize would stay switched off.
+// with the arithmetic in core/layout, and the window check that runs it on
+// every tick. Each step that fails is skipped, and LayoutBusy is always
+// cleared, or Form_Resize would stay switched off.
 #include <windows.h>
+#include <commctrl.h>
 
 #include "main/core/layout.h"
 #include "main/main_window.h"
+#include "dialogs/msgbox.h"
+#include "main/core/tab_actions.h"
 #include "main/release_guard.h"
+#include "main/watch.h"
 #include "settings/settings.h"
 
 namespace varnu {
@@ -27,13 +32,12 @@ RECT RectInParent(HWND child) noexcept {
 
 }  // namespace
 
-// Shared by both procedures once the chat window's size is known.
-static void ApplyLayout(frmMain& main, const LayoutChange& change, const RECT& picRect) noexcept {
-    HWND self = main.hwnd();
+void frmMain::ApplyLayout(const LayoutChange& change, const RECT& picRect) noexcept {
+    HWND self = hwnd();
     // Unchanged on most timer ticks; moving anyway would repaint needlessly.
     if (change.picWinTop != picRect.top || change.picWinWidth != picRect.right - picRect.left ||
         change.picWinHeight != picRect.bottom - picRect.top)
-        ::MoveWindow(main.picWin, picRect.left, change.picWinTop, change.picWinWidth, change.picWinHeight, TRUE);
+        ::MoveWindow(picWin, picRect.left, change.picWinTop, change.picWinWidth, change.picWinHeight, TRUE);
 
     const int dx = change.outerWidthDeltaTwips / kTwipsPerPixel;
     const int dy = change.outerHeightDeltaTwips / kTwipsPerPixel;
@@ -47,37 +51,36 @@ static void ApplyLayout(frmMain& main, const LayoutChange& change, const RECT& p
     RECT client{};
     ::GetClientRect(self, &client);
     try {
-        main.btnTab.Move(0, 0, client.right, client.bottom);
+        btnTab.Move(0, 0, client.right, client.bottom);
     } catch (...) {
     }
 }
 
-static LayoutInput ReadLayoutInput(frmMain& main, int chatWidth, int chatHeight, std::int32_t kind,
-                                   RECT& picRect) noexcept {
+LayoutInput frmMain::ReadLayoutInput(int chatWidth, int chatHeight, std::int32_t kind, RECT& picRect) noexcept {
     LayoutInput in;
     in.chatWidth = chatWidth;
     in.chatHeight = chatHeight;
-    picRect = RectInParent(main.picWin);
+    picRect = RectInParent(picWin);
     in.picWinWidth = picRect.right - picRect.left;
     in.picWinHeight = picRect.bottom - picRect.top;
     in.picWinTop = picRect.top;
     RECT client{};
-    ::GetClientRect(main.hwnd(), &client);
+    ::GetClientRect(hwnd(), &client);
     in.innerHeight = client.bottom;
     try {
-        in.headerHeight = main.btnTab.GetHeaderHeight();
+        in.headerHeight = btnTab.GetHeaderHeight();
     } catch (...) {
     }
-    in.showState = App().ShowState;
+    in.showState = state_.ShowState;
     in.tabsAtBottom = AppSettings().tab_Bottom;
     in.kind = kind;
     return in;
 }
 
 void frmMain::AdjustQQWindow() {
-    if (App().FrameTracking) return;
+    if (state_.FrameTracking) return;
     BusyFlag busy(LayoutBusy);
-    LinkPtr node = CurNode;
+    LinkPtr node = chats_.CurNode();
     if (!node) return;
     HWND chat = ToHwnd(node->hWnd);
 
@@ -96,18 +99,65 @@ void frmMain::AdjustQQWindow() {
         ::SetWindowPos(chat, HWND_TOP, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
 
     RECT picRect{};
-    LayoutInput in = ReadLayoutInput(*this, chatRect.right - chatRect.left, chatRect.bottom - chatRect.top,
-                                     node->version, picRect);
-    ApplyLayout(*this, AdjustQQWindowSizes(in), picRect);
+    LayoutInput in =
+        ReadLayoutInput(chatRect.right - chatRect.left, chatRect.bottom - chatRect.top, node->version, picRect);
+    ApplyLayout(AdjustQQWindowSizes(in), picRect);
 }
 
 void frmMain::AdjustTabWindow() {
     BusyFlag busy(LayoutBusy);
-    LinkPtr node = CurNode;
+    LinkPtr node = chats_.CurNode();
     if (!node) return;
     RECT picRect{};
-    LayoutInput in = ReadLayoutInput(*this, node->W, node->H, node->version, picRect);
-    ApplyLayout(*this, AdjustTabWindowSizes(in), picRect);
+    LayoutInput in = ReadLayoutInput(node->W, node->H, node->version, picRect);
+    ApplyLayout(AdjustTabWindowSizes(in), picRect);
 }
+
+void frmMain::tmrChkWin_Timer() {
+    try {
+        // Every record's window is looked at, selected or not: a conversation
+        // its messenger closed must not keep a tab. IsWindow is answered from
+        // the window table; nothing is sent to the messenger.
+        const LinkPtr current = chats_.CurNode();
+        const VanishedTabs gone =
+            FindVanishedTabs(RecordWindowsAlive(chats_.WinList()), current ? chats_.CurIndex() - 1 : -1);
+        for (int tab : gone.others) {
+            ReleaseGuardRemove(ToHwnd(chats_.AtTab(tab)->hWnd));
+            chats_.RemoveAtTab(tab);
+            // DelItem would select by index, which is another conversation
+            // once a tab before the selected one is gone; the tab window's
+            // own removal keeps its selection on the same tab.
+            ::SendMessageW(btnTab.hWnd(), TCM_DELETEITEM, static_cast<WPARAM>(tab), 0);
+        }
+        if (!gone.others.empty() && gone.selected >= 0) {
+            chats_.SelectedMovedTo(gone.selected);
+            ::SendMessageW(btnTab.hWnd(), TCM_SETCURSEL, static_cast<WPARAM>(gone.selected), 0);
+        }
+        if (gone.selectedGone) {
+            // There is nothing left to give back; the tab that takes its
+            // place is selected as after any closed tab.
+            const int tab = chats_.CurIndex() - 1;
+            HWND window = ToHwnd(current->hWnd);
+            chats_.RemoveAtTab(tab);
+            ReleaseGuardRemove(window);
+            btnTab.DelItem(tab);
+        } else if (current) {
+            if (state_.ShowState == kShownNormal)
+                AdjustQQWindow();
+            else if (state_.ShowState == kShownMaximized)
+                Form_Resize();
+        }
+        if (!gone.any()) return;
+        if (!picNum.empty()) {
+            // Ctrl is held: the numbers follow the new row.
+            HideNumer();
+            ShowNumer();
+        }
+        ShowMsg();
+    } catch (...) {
+        Sh(L"tmrChkWin_Timer");
+    }
+}
+
 
 }  // namespace varnu

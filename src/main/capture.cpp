@@ -95,7 +95,7 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
     // that and leaves the window free, the list and the tab row in step.
     bool moved = false, listed = false, tabbed = false;
     FormerState was;
-    int listPosition = 0;
+    int listTab = 0;
     LinkPtr node;
     try {
         node = std::make_shared<clsLink>();
@@ -167,10 +167,9 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         if (!parented->load()) throw CaptureFailed();
         ReleaseGuardAdd({target, was.x, was.y, was.width, was.height, was.style, false});
 
-        if (!WinList) WinList = MakeWinList();
-        WinList->insertNode(node);
+        chats_.Append(node);
         listed = true;
-        listPosition = WinList->Count;
+        listTab = chats_.Count() - 1;
 
         const int tabsBefore = btnTab.Count();
         try {
@@ -187,7 +186,7 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
             if (tabbed) btnTab.DelItem(btnTab.Count() - 1);
         } catch (...) {
         }
-        if (listed && WinList && WinList->getNode(listPosition) == node) WinList->delNode(listPosition);
+        if (listed && chats_.AtTab(listTab) == node) chats_.RemoveAtTab(listTab);
         if (moved) {
             GiveBack(was, true);
             ReleaseGuardRemove(target);
@@ -255,7 +254,7 @@ void frmMain::RetryDeferredCaptures(HWND answered) {
     for (DeferredCapture& d : due) {
         // Meanwhile the window may have been closed, taken or released, or
         // we may be leaving.
-        if (closing_ || unloaded_ || App().CaptureSuspended || ::GetParent(d.hwnd)) continue;
+        if (closing_ || unloaded_ || state_.CaptureSuspended || ::GetParent(d.hwnd)) continue;
         TakeWin(d.hwnd, d.tabText, d.caption, d.isGroup, d.code);
     }
 }
@@ -265,13 +264,13 @@ void frmMain::PopWin(int index) {
         // getNode stops at the tail, so an index past the end would release
         // (and delNode would drop) some other window. -1 comes from a click
         // off any tab. Neither names a conversation: nothing to do.
-        if (!WinList || index < 0 || index >= WinList->Count) return;
-        LinkPtr node = WinList->getNode(index + 1);
+        LinkPtr node = chats_.AtTab(index);
+        if (!node) return;
         // The layout check must not queue another move of a window that is
         // on its way out.
-        if (CurNode == node) CurNode.reset();
+        chats_.LetGo(node);
         GiveBackBounded(FormerStateOf(*node));
-        WinList->delNode(index + 1);
+        chats_.RemoveAtTab(index);
         btnTab.DelItem(index);
         ShowMsg();
     } catch (...) {
@@ -280,27 +279,27 @@ void frmMain::PopWin(int index) {
 }
 
 void frmMain::CloseTab(int index) {
-    if (!WinList || index < 0 || index >= WinList->Count) return;  // as in PopWin
-    LinkPtr node = WinList->getNode(index + 1);
-    if (node->Locked) return;
+    LinkPtr node = chats_.AtTab(index);  // as in PopWin
+    if (!node || node->Locked) return;
 
     // While the window is top-level again it must not be taken straight back
     // in; the flag is cleared however the release ends, or capture would
     // stay off for the rest of the run.
     struct SuspendCapture {
-        SuspendCapture() { App().CaptureSuspended = true; }
-        ~SuspendCapture() { App().CaptureSuspended = false; }
-    } suspend;
+        explicit SuspendCapture(bool& flag) : flag_(flag) { flag_ = true; }
+        ~SuspendCapture() { flag_ = false; }
+        bool& flag_;
+    } suspend(state_.CaptureSuspended);
 
     try {
         HWND hwnd = ToHwnd(node->hWnd);
-        if (CurNode == node) CurNode.reset();  // as in PopWin
+        chats_.LetGo(node);  // as in PopWin
         ::ShowWindow(picWin, SW_HIDE);
         GiveBackBounded(FormerStateOf(*node));
         // A request that times out is still carried out, after the give-back.
         SendToPeer(hwnd, WM_CLOSE, 0, 0, kPeerCommandTimeoutMs);
         ::ShowWindow(picWin, SW_SHOW);
-        WinList->delNode(index + 1);
+        chats_.RemoveAtTab(index);
         btnTab.DelItem(index);
         ShowMsg();
     } catch (...) {

@@ -75,87 +75,6 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObje
 
 // ---------------------------------------------------------------------------
 
-bool NewWindowTracker::OnEvent(HWND hwnd, WindowEvent event, Clock::time_point now) {
-    auto it = std::find_if(entries_.begin(), entries_.end(),
-                           [hwnd](const Entry& e) { return e.hwnd == hwnd; });
-    switch (event) {
-    case WindowEvent::Created:
-        if (it != entries_.end()) {
-            // The handle was freed and given to a new window.
-            *it = Entry{hwnd, now, now, now + kWatchFor, false, std::nullopt, std::nullopt};
-            return true;
-        }
-        if (entries_.size() >= 256) {
-            // Every tooltip and menu of every program is born too; keep
-            // only what is still being watched.
-            entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                          [now](const Entry& e) { return e.watchUntil < now; }),
-                           entries_.end());
-        }
-        entries_.push_back(Entry{hwnd, now, now, now + kWatchFor, false, std::nullopt, std::nullopt});
-        return true;
-    case WindowEvent::Shown:
-    case WindowEvent::Renamed:
-        if (it == entries_.end()) return false;
-        it->watchUntil = std::max(it->watchUntil, now + kWatchFor);
-        it->lastNotice = now;
-        it->shown = true;
-        return true;
-    case WindowEvent::Foreground:
-        break;
-    }
-    return false;
-}
-
-std::vector<HWND> NewWindowTracker::Due(Clock::time_point now,
-                                        const std::function<WindowLook(HWND)>& look) {
-    std::vector<HWND> due;
-    for (auto it = entries_.begin(); it != entries_.end();) {
-        if (now > it->watchUntil) {
-            ++it;
-            continue;
-        }
-        WindowLook current = look(it->hwnd);
-        if (!current.exists || !current.topLevel) {
-            // Gone, or somebody made it a child: no new top-level window.
-            it = entries_.erase(it);
-            continue;
-        }
-        const bool built = it->shown || now >= it->born + kSettle || (it->lastSeen && it->lastSeen->Same(current));
-        it->lastSeen = current;
-        // Hidden or owned windows wait: the shell, too, reports a window
-        // only once it shows, and never an owned one.
-        if (built && current.visible && !current.owned &&
-            !(it->lastChecked && it->lastChecked->SameForRecognition(current))) {
-            it->lastChecked = std::move(current);
-            due.push_back(it->hwnd);
-        }
-        ++it;
-    }
-    return due;
-}
-
-bool NewWindowTracker::Watching(Clock::time_point now) const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [now](const Entry& e) { return e.watchUntil >= now; });
-}
-
-bool NewWindowTracker::Quick(Clock::time_point now) const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [now](const Entry& e) { return now - e.lastNotice < kQuickFor && e.watchUntil >= now; });
-}
-
-void NewWindowTracker::Forget(HWND hwnd) {
-    entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                  [hwnd](const Entry& e) { return e.hwnd == hwnd; }),
-                   entries_.end());
-}
-
-bool NewWindowTracker::IsPending(HWND hwnd) const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [hwnd](const Entry& e) { return e.hwnd == hwnd; });
-}
-
 static BOOL CALLBACK CountDescendant(HWND, LPARAM counter) noexcept {
     int& n = *reinterpret_cast<int*>(counter);
     return ++n < 32;
@@ -284,7 +203,7 @@ void FallbackWatch::SetPoll(UINT intervalMs) {
 
 bool FallbackWatch::Note(const FallbackNotice& notice) {
     if (!running_ || notice.event == WindowEvent::Foreground) return false;
-    if (!tracker_.OnEvent(notice.hwnd, notice.event, NewWindowTracker::Clock::now())) return false;
+    if (!tracker_.OnEvent(reinterpret_cast<WindowId>(notice.hwnd), notice.event, NewWindowTracker::Clock::now())) return false;
     SetPoll(kQuickPollIntervalMs);
     return true;
 }
@@ -292,9 +211,12 @@ bool FallbackWatch::Note(const FallbackNotice& notice) {
 std::vector<HWND> FallbackWatch::Poll() {
     if (!running_) return {};
     const auto now = NewWindowTracker::Clock::now();
-    std::vector<HWND> due = tracker_.Due(now, &ReadWindowLook);
+    const std::vector<WindowId> due =
+        tracker_.Due(now, [](WindowId window) { return ReadWindowLook(reinterpret_cast<HWND>(window)); });
     SetPoll(!tracker_.Watching(now) ? 0 : tracker_.Quick(now) ? kQuickPollIntervalMs : kPollIntervalMs);
-    return due;
+    std::vector<HWND> windows;
+    for (WindowId window : due) windows.push_back(reinterpret_cast<HWND>(window));
+    return windows;
 }
 
 }  // namespace varnu

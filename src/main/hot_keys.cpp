@@ -26,9 +26,8 @@ void frmMain::UnregisterTabKeys() {
 
 void frmMain::KeyFunctions(WPARAM id) {
     try {
-        const AppState& app = App();
         const KeyDecision d = DecideKeyFunction(static_cast<std::uint32_t>(id), btnTab.Selected(),
-                                                btnTab.Count(), app.MainActive, app.ShowState);
+                                                btnTab.Count(), state_.MainActive, state_.ShowState);
         switch (d.action) {
         case KeyAction::ToggleTray:
             ShowInTaskBar(d.showInTaskBar);

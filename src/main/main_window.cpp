@@ -13,6 +13,7 @@
 #include "main/core/layout.h"
 #include "main/core/new_message.h"
 #include "main/core/tab_actions.h"
+#include "main/core/tray_rules.h"
 #include "main/peer.h"
 #include "main/release_guard.h"
 #include "main/notice_windows.h"
@@ -88,35 +89,16 @@ bool RegisterHelperClasses() {
            win32::RegisterPlainClass(kTrayOwnerClass, ::DefWindowProcW, nullptr, false);
 }
 
-// The record shown by tab `tab`, or none when no record stands there. The
-// list head is never handed out: it carries no window.
-LinkPtr RecordAtTab(const LinkPtr& list, int tab) {
-    if (!list || tab < 0 || tab >= list->Count) return nullptr;
-    LinkPtr node = list->getNode(tab + 1);
-    return node == list ? nullptr : node;
-}
-
 // How long leaving waits for a messenger to take its windows back: long
 // at a close request (our window is hidden meanwhile), short when the
 // session ends and the system will not wait.
 constexpr DWORD kExitWaitMs = 60000;
 constexpr DWORD kEndSessionWaitMs = 5000;
 constexpr int kOffScreen = -32000;
-
-UINT KillTipInterval(std::int32_t seconds) {
-    // A zero or negative time (a hand-edited or unreadable key) would make the
-    // balloon timer fire at once or never; the default keeps balloons readable.
-    if (seconds <= 0) return 3000;
-    const long long ms = static_cast<long long>(seconds) * 1000;
-    return static_cast<UINT>(std::min<long long>(ms, 65535));
-}
+// Focus into the input box after a return from the tray waits this long.
+constexpr UINT kSetFocusDelayMs = 1500;
 
 }  // namespace
-
-AppState& App() {
-    static AppState state;
-    return state;
-}
 
 frmMain::~frmMain() {
     if (hwnd()) {
@@ -194,8 +176,7 @@ bool frmMain::Start(int nCmdShow) {
             !::RegisterHotKey(hwnd(), kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key)))
             ::MessageBoxW(hwnd(), L"热键冲突，您的热键将不会生效。", L"Varnu", MB_OK | MB_ICONERROR);
     });
-    tmrKillTipInterval = KillTipInterval(s.tray_TipTime);
-    WinList = MakeWinList();
+    tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
     step([&] {
         WindowsXPC1.InitSubClassing(hwnd());
         // The engine paints the whole strip; the plain per-tab drawing would cover it.
@@ -239,7 +220,7 @@ bool frmMain::Start(int nCmdShow) {
     });
     step([&] { AddTrayIcon(); });
     step([&] {
-        LaunchQQ(hwnd(), [] { ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
+        LaunchQQ(hwnd(), [this] { tray_.ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
     });
     // The new-message poll starts last, when every tab it looks at exists.
     ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);
@@ -295,7 +276,7 @@ bool frmMain::CreateChildren() {
         if (index >= 0) CloseTab(index);
     };
     ev.LButtonDBLClicked = [this] {
-        if (CurIndex >= 1) CloseTab(CurIndex - 1);
+        if (chats_.CurIndex() >= 1) CloseTab(chats_.CurIndex() - 1);
     };
     ev.RButtonClickedWindow = [this] {
         POINT pt{};
@@ -348,7 +329,7 @@ void frmMain::CreateMenus() {
 void frmMain::Form_Resize() {
     if (LayoutBusy || !hwnd()) return;
     try {
-        AppState& app = App();
+        MainState& app = state_;
         if (::IsZoomed(hwnd())) {
             app.ShowState = kShownMaximized;
         } else if (::IsIconic(hwnd())) {
@@ -387,7 +368,7 @@ void frmMain::LayoutChildren() {
     // A minimised window has no client area: nothing sensible to place.
     if (area.width < 0 || area.height < 0) return;
     ::MoveWindow(picWin, area.left, area.top, area.width, area.height, TRUE);
-    if (LinkPtr node = CurNode) {
+    if (LinkPtr node = chats_.CurNode()) {
         const PixelRect fit = ChatWindowFit(area.width, area.height, node->version);
         node->W = fit.width;
         node->H = fit.height;
@@ -404,18 +385,16 @@ bool frmMain::ShowMsg() {
         // The start-up scan ends here too. The window is not shown yet: the
         // notice stays at its design place over the strip (where start-up shows it),
         // and an empty start must not send the window to the tray.
-        CurNode.reset();
-        CurIndex = -1;
+        chats_.ClearSelection();
         return true;
     }
     try {
-        CurNode.reset();
-        CurIndex = -1;
+        chats_.ClearSelection();
         if (HWND host = btnTab.hWndHost()) ::ShowWindow(host, SW_HIDE);
         ::ShowWindow(picWin, SW_HIDE);
         CentreNotice();
         SetCaption(BaseCaption);
-        if (AppSettings().tray_AutoMin == 1 && App().ShowState != kHiddenInTray) ShowInTaskBar(false);
+        if (AppSettings().tray_AutoMin == 1 && state_.ShowState != kHiddenInTray) ShowInTaskBar(false);
         return true;
     } catch (...) {
         Sh(L"ShowMsg");
@@ -424,21 +403,16 @@ bool frmMain::ShowMsg() {
 }
 
 void frmMain::SetQQFocus() {
-    if (LinkPtr node = CurNode) win32::SetFocusBounded(ToHwnd(node->sayHwnd));
+    if (LinkPtr node = chats_.CurNode()) win32::SetFocusBounded(ToHwnd(node->sayHwnd));
 }
 
 void frmMain::btnTab_Changed(int index) {
     try {
-        CurNode.reset();
-        LinkPtr node = releasingAll_ ? nullptr : RecordAtTab(WinList, index);
-        if (!node) {
-            // A tab without a record (or index -1) has nothing to show; the
-            // list head must never pass for a conversation.
-            CurIndex = -1;
-            return;
-        }
-        CurIndex = index + 1;
-        CurNode = node;
+        // A tab without a record (or index -1) has nothing to show; the
+        // list head must never pass for a conversation.
+        if (releasingAll_) chats_.ClearSelection();
+        LinkPtr node = releasingAll_ ? nullptr : chats_.Select(index);
+        if (!node) return;
         if (AppSettings().org_AutoSize == 1)
             AdjustTabWindow();
         else
@@ -449,7 +423,7 @@ void frmMain::btnTab_Changed(int index) {
             ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
                            SWP_SHOWWINDOW | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
         SetCaption(node->Title + L" - Varnu");
-        if (App().MainActive) SetTabRead();
+        if (state_.MainActive) SetTabRead();
     } catch (const std::exception& e) {
         Sh(L"btnTab_Changed\r\n" + ErrorText(e));
     } catch (...) {
@@ -508,7 +482,7 @@ void frmMain::OpenTabMenu(int tab) {
 
 void frmMain::PrepareTabMenu(int tab) {
     MenuTab = tab;
-    const LinkPtr node = RecordAtTab(WinList, tab);
+    const LinkPtr node = chats_.AtTab(tab);
     menuNode_ = node;
     menuOpened_ = true;
     const bool locked = node && node->Locked;
@@ -521,21 +495,16 @@ bool frmMain::FindMenuTab() {
     // others along: the command is for the conversation the menu was opened
     // on, wherever it stands now, or for nobody once it has gone.
     if (!menuOpened_) return true;
-    const LinkPtr node = menuNode_.lock();
-    for (int t = 0; node && WinList && t < WinList->Count; ++t) {
-        if (WinList->getNode(t + 1) == node) {
-            MenuTab = t;
-            return true;
-        }
-    }
-    return false;
+    const std::optional<int> tab = chats_.TabOf(menuNode_.lock());
+    if (tab) MenuTab = *tab;
+    return tab.has_value();
 }
 
 void frmMain::CloseSeveral(bool keepMenuTab) {
     const int n = btnTab.Count();
     std::vector<bool> locked(static_cast<size_t>(std::max(n, 0)));
     for (int t = 0; t < n; ++t) {
-        const LinkPtr node = RecordAtTab(WinList, t);
+        const LinkPtr node = chats_.AtTab(t);
         locked[static_cast<size_t>(t)] = node && node->Locked;
     }
     const auto kept = keepMenuTab ? std::optional<int>(MenuTab) : std::nullopt;
@@ -543,14 +512,18 @@ void frmMain::CloseSeveral(bool keepMenuTab) {
 }
 
 void frmMain::SetTabRead() {
-    if (!CurNode) return;
+    if (!chats_.CurNode()) return;
     try {
-        LinkPtr node = CurNode;
-        btnTab.SetItemText(CurIndex - 1, node->Title);
-        btnTab.HilightItem(CurIndex - 1, false);
+        LinkPtr node = chats_.CurNode();
+        const int tab = chats_.CurIndex() - 1;
+        btnTab.SetItemText(tab, node->Title);
+        btnTab.HilightItem(tab, false);
         wchar_t caption[512] = {};
         ::GetWindowTextW(hwnd(), caption, static_cast<int>(std::size(caption)));
-        SetTrayTip(caption);
+        try {
+            tray_.SetTrayTip(caption);
+        } catch (...) {
+        }
         win32::SetMaximizeBox(hwnd(), MaximizeBoxWanted(AppSettings().org_AutoSize));
         node->MsgNum = 0;
         win32::SetFocusBounded(ToHwnd(node->sayHwnd));
@@ -570,7 +543,7 @@ void frmMain::SetCaption(const std::wstring& text) {
 void frmMain::ShowInTaskBar(bool show) {
     try {
         LONG_PTR exStyle = ::GetWindowLongPtrW(hwnd(), GWL_EXSTYLE);
-        AppState& app = App();
+        MainState& app = state_;
         if (show) {
             exStyle |= WS_EX_APPWINDOW;
             ApplyTaskbarVisibility(exStyle, true);
@@ -611,7 +584,7 @@ void frmMain::Form_QueryUnload() {
     if (unloaded_ || closing_) return;
     const Settings& s = AppSettings();
     if (!ExitRequested && s.tray_CloseTray != 0) {
-        if (App().ShowState != kHiddenInTray) ShowInTaskBar(false);
+        if (state_.ShowState != kHiddenInTray) ShowInTaskBar(false);
         return;
     }
     if (s.org_ExitMsg != 0) {
@@ -633,7 +606,7 @@ void frmMain::Form_QueryUnload() {
 
 bool frmMain::ExitSequence(DWORD waitMs) {
     try {
-        if (!::IsWindowVisible(hwnd())) ShowInTaskBar(App().ShowState == kHiddenInTray);
+        if (!::IsWindowVisible(hwnd())) ShowInTaskBar(state_.ShowState == kHiddenInTray);
     } catch (...) {
     }
     try {
@@ -650,7 +623,7 @@ bool frmMain::ExitSequence(DWORD waitMs) {
     // window inside it, which waits for that window's program; moving it
     // off the screen involves nobody else.
     for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg}) ::KillTimer(hwnd(), id);
-    CurNode.reset();
+    chats_.LetGoOfAny();
     ::SetWindowPos(hwnd(), nullptr, kOffScreen, kOffScreen, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     try {
         RemoveTrayIcon();
@@ -663,16 +636,14 @@ bool frmMain::ExitSequence(DWORD waitMs) {
 void frmMain::GiveBackAll(DWORD waitMs) {
     deferred_.clear();
     releasingAll_ = true;
-    if (WinList) {
-        // A PopWin that cannot remove its record must not keep us here.
-        for (int guard = WinList->Count + 1; WinList->Count > 0 && guard > 0; --guard) {
-            const int before = WinList->Count;
-            try {
-                PopWin(0);
-            } catch (...) {
-            }
-            if (WinList->Count >= before) break;
+    // A PopWin that cannot remove its record must not keep us here.
+    for (int guard = chats_.Count() + 1; chats_.Count() > 0 && guard > 0; --guard) {
+        const int before = chats_.Count();
+        try {
+            PopWin(0);
+        } catch (...) {
         }
+        if (chats_.Count() >= before) break;
     }
     releasingAll_ = false;
     // Give-backs that the messenger has not carried out yet keep their
@@ -694,8 +665,8 @@ void frmMain::OpenSettingsDialog() {
     host.applyAtOnce = [this](const Settings& s) {
         btnTab.SetBottom(s.tab_Bottom);
         btnTab.SetRoll(s.tab_Roll);
-        tmrKillTipInterval = KillTipInterval(s.tray_TipTime);
-        AppTray().SetKillTipInterval(tmrKillTipInterval);
+        tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
+        tray_.SetKillTipInterval(tmrKillTipInterval_);
     };
     host.resize = [this] {
         Form_Resize();
@@ -733,7 +704,7 @@ void frmMain::OnCommand(UINT id) {
     case mnuLock: {
         const bool checked = !(::GetMenuState(mnuContext, mnuLock, MF_BYCOMMAND) & MF_CHECKED);
         ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-        if (LinkPtr node = RecordAtTab(WinList, MenuTab)) node->Locked = checked;
+        if (LinkPtr node = chats_.AtTab(MenuTab)) node->Locked = checked;
         break;
     }
     case mnuClose:
@@ -747,7 +718,7 @@ void frmMain::OnCommand(UINT id) {
         CloseSeveral(true);
         break;
     case mnuShow:
-        ShowInTaskBar(App().ShowState == kHiddenInTray);
+        ShowInTaskBar(state_.ShowState == kHiddenInTray);
         break;
     case mnuExit:
         ExitRequested = true;
@@ -773,7 +744,7 @@ void frmMain::OnCommand(UINT id) {
 void frmMain::OnTimer(UINT_PTR id) {
     switch (id) {
     case kTmrChkWin:
-        if (WinList) tmrChkWin_Timer();  // also ticks inside start-up's message boxes
+        tmrChkWin_Timer();  // also ticks inside start-up's message boxes
         ShowUnreadTotal();
         break;
     case kTmrChkMsg:
@@ -793,8 +764,27 @@ void frmMain::OnTimer(UINT_PTR id) {
     }
 }
 
+void frmMain::tmrChkMsg_Timer() {
+    try {
+        const Settings& s = AppSettings();
+        MessageCheckTarget target;
+        target.list = chats_.WinList();
+        target.curIndex = &chats_.CurIndexRef();
+        target.mainActive = &state_.MainActive;
+        target.settings.tray_MsgTip = s.tray_MsgTip;
+        target.settings.tray_AlwaysShowTip = s.tray_AlwaysShowTip;
+        target.settings.org_AutoSwitch = s.org_AutoSwitch;
+        target.settings.org_AutoSize = s.org_AutoSize;
+        target.tabs = &btnTab;
+        target.main = hwnd();
+        target.tray = &tray_;
+        messageCheck_.Tick(std::move(target));
+    } catch (...) {
+    }
+}
+
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    if (WatchMessage(*this, msg, wParam, lParam)) return 0;
+    if (LRESULT result = 0; watch_.Handle(msg, wParam, lParam, result)) return result;
     try {
         switch (msg) {
         case WM_SIZE:
@@ -837,9 +827,9 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             return 0;
         default:
             // A restarted shell forgets every tray icon.
-            if (IsTaskbarCreatedMessage(msg)) AppTray().ReAddTrayIcon();
+            if (IsTaskbarCreatedMessage(msg)) tray_.ReAddTrayIcon();
             if (IsTaskbarButtonCreatedMessage(msg)) {
-                AppTaskbarBadge().ButtonCreated(hwnd());
+                badge_.ButtonCreated(hwnd());
                 ShowUnreadTotal();
             }
             break;
@@ -848,6 +838,45 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
         // Nothing may leave a window procedure.
     }
     return DefaultProc(msg, wParam, lParam);
+}
+
+// --- what the window watch hears ----------------------------------------------------
+
+void frmMain::StartShellWatch() { watch_.Start(); }
+void frmMain::StopShellWatch() { watch_.Stop(); }
+
+void frmMain::HookMessengersAtStartup() { watch_.HookMessengersAtStartup(chats_.WinList()); }
+
+bool frmMain::OnWindowCreated(HWND window) {
+    if (!CheckNewWindow(window)) return false;
+    if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
+    if (::IsWindowEnabled(hwnd())) win32::SetFocusBounded(hwnd());
+    SetQQFocus();
+    return true;
+}
+
+void frmMain::OnActivated(HWND window) {
+    const bool mainActive = window == hwnd();
+    state_.MainActive = mainActive;
+    if (mainActive) {
+        RegisterTabKeys();
+        if (state_.ShowState == kHiddenInTray)
+            ::SetTimer(hwnd(), kTmrSetFocus, kSetFocusDelayMs, nullptr);
+        else
+            SetTabRead();
+    } else {
+        UnregisterTabKeys();
+    }
+}
+
+void frmMain::OnHookNotice(HookNotice notice) {
+    switch (notice) {
+    case HookNotice::ShowNumbers: ShowNumer(); break;
+    case HookNotice::HideNumbers: HideNumer(); break;
+    case HookNotice::StepNext:
+    case HookNotice::StepPrevious: StepSelection(notice == HookNotice::StepNext); break;
+    case HookNotice::None: break;
+    }
 }
 
 

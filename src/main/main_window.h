@@ -11,26 +11,30 @@
 
 #include "controls/tabcontrol/tab_control.h"
 #include "controls/xpstyle/xp_engine.h"
+#include "main/conversations.h"
+#include "main/core/layout.h"
 #include "main/core/show_state.h"
 #include "main/core/win_list.h"
+#include "main/new_message.h"
+#include "main/taskbar.h"
+#include "main/tray.h"
+#include "main/watch.h"
+#include "main/window_id.h"
 #include "win32/handles.h"
 #include "win32/window.h"
 
 namespace varnu {
 
-// Program-wide values that live on the user-interface thread.
-struct AppState {
+// What the main window knows of its own situation; every part it owns reads
+// it from here.
+struct MainState {
     WindowShow ShowState = kShownNormal;
     bool MainActive = false;      // the main window is the active top-level window
     bool CaptureSuspended = false;  // a tab is being released; new windows are not taken in
     bool FrameTracking = false;   // the mouse is on the main window's frame
 };
-AppState& App();
 
-inline HWND ToHwnd(WindowId id) noexcept { return reinterpret_cast<HWND>(id); }
-inline WindowId ToId(HWND hwnd) noexcept { return reinterpret_cast<WindowId>(hwnd); }
-
-class frmMain : public win32::Window {
+class frmMain : public win32::Window, private WatchHost {
 public:
     static constexpr wchar_t kClassName[] = L"VarnuMainWindow";
 
@@ -58,14 +62,15 @@ public:
     // (the caller then ends silently) or the window could not be made.
     bool Start(int nCmdShow);
 
+    // --- owned parts ---------------------------------------------------------
+    // The captured-window list WinList and the selection (CurNode, CurIndex).
+    Conversations& Chats() noexcept { return chats_; }
+    MainState& State() noexcept { return state_; }
+    const TrayIcon& Tray() const noexcept { return tray_; }
+
     // --- window fields --------------------------------------------------
-    LinkPtr WinList;        // head of the captured-window list
-    LinkPtr CurNode;        // record of the selected tab, or none
-    int CurIndex = -1;      // its list position (1-based), -1 when none
-    int MenuTab = 0;        // tab index the tab menu was last opened on
-    bool ExitRequested = false;
-    std::wstring BaseCaption;
-    bool LayoutBusy = false;
+    bool ExitRequested = false;  // "退出" was chosen: the close request leaves rather than hides
+    bool LayoutBusy = false;     // the layout procedures run: a resize leaves everything alone
 
     // --- child controls ---------------------------------------------------
     TabControl btnTab;
@@ -79,10 +84,6 @@ public:
     HMENU mnuContext = nullptr;
     HMENU mnuTray = nullptr;
     HMENU mnuBar = nullptr;  // never attached: holds the three pop-ups under their captions
-
-    // tmrKillTip is started by the tray code with this interval (ms); the
-    // tick stops it and calls KillTrayBalloon.
-    UINT tmrKillTipInterval = 3000;
 
     // --- main window (lifecycle, tabs and menus) --------------------------
     void Form_Resize();             // layout of the children, also fits the selected chat window
@@ -98,17 +99,11 @@ public:
     // corner, screen pixels) when given, and is not taken in again.
     void PopOut(int index, std::optional<POINT> at = std::nullopt);
     // The unread total on the taskbar button and, in the tray, in the tooltip.
-    void ShowUnreadTotal();
     void ShowInTaskBar(bool show);
     // Remembers the tab (and its conversation) the tab menu is opened on and
     // sets the menu's states; the commands then act on that conversation.
     void PrepareTabMenu(int tab);
     void SetTabRead();
-    void SetCaption(const std::wstring& text);
-    // The close request (WM_CLOSE): tray, confirmation, exit sequence, unload.
-    void Form_QueryUnload();
-    // The settings dialog (menu item "程序设置"); a second call brings it to the front.
-    void OpenSettingsDialog();
 
     // --- capture and release ----------------------------------------------
     // True when the window was taken in; a failure has been reported and undone.
@@ -136,27 +131,47 @@ public:
     void StartShellWatch();
     void StopShellWatch();
     void tmrChkWin_Timer();
-    void HookMessengersAtStartup();
 
     // --- chat window layout -------------------------------------------------
     void AdjustQQWindow();
-    void AdjustTabWindow();
 
-    // --- new messages, hot keys, tray, messenger launch ----------------------
-    void tmrChkMsg_Timer();
+    // --- hot keys -------------------------------------------------------------
     void KeyFunctions(WPARAM id);
     void RegisterTabKeys();
     void UnregisterTabKeys();
-    void AddTrayIcon();
-    void RemoveTrayIcon();
-    void TrayAction(LPARAM notice);
-    void SetTrayTip(const std::wstring& text);
-    void KillTrayBalloon();
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
 
 private:
+    // What the window watch hears, acted on here.
+    HWND WatchedWindow() const noexcept override { return hwnd(); }
+    bool OnWindowCreated(HWND window) override;
+    void OnActivated(HWND window) override;
+    void OnHotKey(WPARAM id) override { KeyFunctions(id); }
+    void OnTrayNotice(LPARAM notice) override { TrayAction(notice); }
+    void OnHookNotice(HookNotice notice) override;
+    void OnFrameTracking(bool tracking) override { state_.FrameTracking = tracking; }
+    int TabCount() const override { return btnTab.Count(); }
+
+    void SetCaption(const std::wstring& text);
+    // The close request (WM_CLOSE): tray, confirmation, exit sequence, unload.
+    void Form_QueryUnload();
+    // The settings dialog (menu item "程序设置"); a second call brings it to the front.
+    void OpenSettingsDialog();
+    void AdjustTabWindow();
+    // Shared by both layout procedures once the chat window's size is known.
+    void ApplyLayout(const LayoutChange& change, const RECT& picRect) noexcept;
+    LayoutInput ReadLayoutInput(int chatWidth, int chatHeight, std::int32_t kind, RECT& picRect) noexcept;
+    void HookMessengersAtStartup();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void TrayAction(LPARAM notice);
+    void KillTrayBalloon();
+    void tmrChkMsg_Timer();
+    // The unread total on the taskbar button and, in the tray, in the tooltip.
+    void ShowUnreadTotal();
+
     bool CreateChildren();
     void CreateMenus();
     void LayoutChildren();
@@ -175,6 +190,17 @@ private:
     // (a worker that is still moving the window posts its own).
     void DeferCapture(const DeferredCapture& capture, bool watch = true);
 
+    Conversations chats_;
+    MainState state_;
+    ShellWatch watch_{*this};
+    TrayIcon tray_;
+    TaskbarBadge badge_;
+    NewMessageCheck messageCheck_;
+    // tmrKillTip is started by the tray with this interval (ms); the tick
+    // stops it and calls KillTrayBalloon.
+    UINT tmrKillTipInterval_ = 3000;
+    int MenuTab = 0;        // tab index the tab menu was last opened on
+    std::wstring BaseCaption;
     win32::UniqueHandle instanceMutex_;
     win32::UniqueWindow trayOwner_;  // hidden owner: an owned window has no taskbar button
     win32::UniqueFont msgFont_;

@@ -5,9 +5,8 @@
 #include <vector>
 
 #include "controls/tabcontrol/tab_control.h"
-#include "main/main_window.h"
 #include "main/tray.h"
-#include "settings/settings.h"
+#include "main/window_id.h"
 #include "win32/peer_call.h"
 #include "win32/winapi.h"
 
@@ -146,31 +145,15 @@ void CheckMessages(const MessageCheckTarget& t) {
     }
 }
 
-void frmMain::tmrChkMsg_Timer() {
-    // A step that pumps messages (a selection's layout, the error box) must
-    // not start a second check inside this one.
-    static bool busy = false;
-    if (busy) return;
-    busy = true;
+void NewMessageCheck::Tick(MessageCheckTarget target) noexcept {
+    if (busy_) return;
+    busy_ = true;
     try {
-        const Settings& s = AppSettings();
-        MessageCheckTarget target;
-        target.list = WinList;
-        target.curIndex = &CurIndex;
-        target.mainActive = &App().MainActive;
-        target.settings.tray_MsgTip = s.tray_MsgTip;
-        target.settings.tray_AlwaysShowTip = s.tray_AlwaysShowTip;
-        target.settings.org_AutoSwitch = s.org_AutoSwitch;
-        target.settings.org_AutoSize = s.org_AutoSize;
-        target.tabs = &btnTab;
-        target.main = hwnd();
-        target.tray = &AppTray();
-        static SilentPeers silent;
-        target.silent = &silent;
+        target.silent = &silent_;
         CheckMessages(target);
     } catch (...) {
     }
-    busy = false;
+    busy_ = false;
 }
 
 }  // namespace varnu

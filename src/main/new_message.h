@@ -57,4 +57,16 @@ struct MessageCheckTarget {
 // fails is skipped, the rest go on. Nothing is reported.
 void CheckMessages(const MessageCheckTarget& target);
 
+// The main window's poll: keeps the peers that did not answer lately across
+// ticks, and never starts a tick inside another (a step that pumps messages,
+// such as a selection's layout or the error box, would otherwise do so).
+class NewMessageCheck {
+public:
+    void Tick(MessageCheckTarget target) noexcept;
+
+private:
+    SilentPeers silent_;
+    bool busy_ = false;
+};
+
 }  // namespace varnu

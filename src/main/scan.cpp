@@ -34,7 +34,7 @@ WindowFacts ReadFacts(HWND hwnd, bool wantFlashChild) {
 }  // namespace
 
 bool frmMain::CheckNewWindow(HWND hwnd) {
-    if (App().CaptureSuspended) return false;
+    if (state_.CaptureSuspended) return false;
     // Captured windows, dialogs of a conversation and anything owned are
     // never conversations of their own.
     if (::GetParent(hwnd)) return false;

@@ -3,7 +3,6 @@
 // and the unread total follows whatever happened to the tabs.
 #include <windows.h>
 
-#include "controls/tabcontrol/core/tab_drag.h"
 #include "main/core/unread.h"
 #include "main/main_window.h"
 #include "main/taskbar.h"
@@ -12,8 +11,7 @@
 namespace varnu {
 
 void frmMain::btnTab_ItemMoved(int from, int to) {
-    if (!WinList || !WinList->moveNode(from + 1, to + 1)) return;
-    if (CurNode && CurIndex >= 1) CurIndex = tabs::IndexAfterMove(CurIndex - 1, from, to) + 1;
+    if (!chats_.Move(from, to)) return;
     if (!picNum.empty()) {
         // Ctrl is held: the numbers follow the new row.
         HideNumer();
@@ -24,8 +22,8 @@ void frmMain::btnTab_ItemMoved(int from, int to) {
 void frmMain::PopOut(int index, std::optional<POINT> at) {
     // Given back where it was dropped rather than where it was before the
     // capture; its size stays the one from before.
-    if (at && WinList && index >= 0 && index < WinList->Count) {
-        LinkPtr node = WinList->getNode(index + 1);
+    LinkPtr node = at ? chats_.AtTab(index) : nullptr;
+    if (node) {
         node->x = at->x;
         node->Y = at->y;
     }
@@ -38,10 +36,10 @@ void frmMain::PopOut(int index, std::optional<POINT> at) {
 
 void frmMain::ShowUnreadTotal() {
     try {
-        const int total = WinList ? UnreadTotal(*WinList) : 0;
-        const bool inTray = App().ShowState == kHiddenInTray;
-        AppTaskbarBadge().Show(total, !inTray);
-        AppTray().SetUnreadTotal(inTray ? total : 0);
+        const int total = UnreadTotal(*chats_.WinList());
+        const bool inTray = state_.ShowState == kHiddenInTray;
+        badge_.Show(total, !inTray);
+        tray_.SetUnreadTotal(inTray ? total : 0);
     } catch (...) {
     }
 }

@@ -125,11 +125,6 @@ void TaskbarBadge::Apply() {
     icon_ = std::move(icon);
 }
 
-TaskbarBadge& AppTaskbarBadge() {
-    static TaskbarBadge badge;
-    return badge;
-}
-
 bool IsTaskbarButtonCreatedMessage(UINT msg) {
     static const UINT created = ::RegisterWindowMessageW(L"TaskbarButtonCreated");
     return created != 0 && msg == created;

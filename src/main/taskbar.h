@@ -50,9 +50,6 @@ private:
     win32::UniqueIcon icon_;  // kept while the button may still show it
 };
 
-// The main window's badge.
-TaskbarBadge& AppTaskbarBadge();
-
 // The shell sends this registered message once a window's button exists.
 bool IsTaskbarButtonCreatedMessage(UINT msg);
 

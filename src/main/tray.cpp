@@ -3,11 +3,15 @@
 #include <exception>
 
 #include "dialogs/msgbox.h"
+#include "main/core/tray_rules.h"
 #include "main/core/unread.h"
 #include "main/main_window.h"
 #include "win32/focus.h"
 
 namespace varnu {
+
+static_assert(kTrayNoticeLeftUp == WM_LBUTTONUP && kTrayNoticeRightUp == WM_RBUTTONUP &&
+              kTrayNoticeBalloonClick == NIN_BALLOONUSERCLICK);
 
 namespace {
 
@@ -123,32 +127,9 @@ void TrayIcon::ReAddTrayIcon() {
     shell_->Notify(NIM_ADD, data_);
 }
 
-TrayIcon& AppTray() {
-    static TrayIcon tray;
-    return tray;
-}
-
-void ShowTray(std::wstring_view title, std::wstring_view text, DWORD kind) { AppTray().ShowTray(title, text, kind); }
-
-void SetTrayTip(std::wstring_view text) {
-    try {
-        AppTray().SetTrayTip(text);
-    } catch (...) {
-    }
-}
-
 bool IsTaskbarCreatedMessage(UINT msg) {
     static const UINT taskbarCreated = ::RegisterWindowMessageW(L"TaskbarCreated");
     return taskbarCreated != 0 && msg == taskbarCreated;
-}
-
-TrayCommand DecideTrayCommand(LPARAM notice) noexcept {
-    switch (static_cast<UINT>(notice)) {
-    case WM_LBUTTONUP: return TrayCommand::ToggleWindow;
-    case WM_RBUTTONUP: return TrayCommand::PopupMenu;
-    case NIN_BALLOONUSERCLICK: return TrayCommand::BalloonClicked;
-    default: return TrayCommand::None;
-    }
 }
 
 void ShowTrayMenu(HWND owner, HMENU menu, UINT defaultItem) {
@@ -180,25 +161,22 @@ HICON MainIcon(HWND main) {
 
 void frmMain::AddTrayIcon() {
     try {
-        TrayIcon& tray = AppTray();
-        tray.Attach(hwnd(), MainIcon(hwnd()), kTmrKillTip, tmrKillTipInterval);
-        tray.AddTrayIcon();
+        tray_.Attach(hwnd(), MainIcon(hwnd()), kTmrKillTip, tmrKillTipInterval_);
+        tray_.AddTrayIcon();
     } catch (...) {
     }
 }
 
-void frmMain::SetTrayTip(const std::wstring& text) { ::varnu::SetTrayTip(text); }
-
 void frmMain::KillTrayBalloon() {
     try {
-        AppTray().KillTrayBalloon();
+        tray_.KillTrayBalloon();
     } catch (...) {
     }
 }
 
 void frmMain::RemoveTrayIcon() {
     try {
-        AppTray().RemoveTrayIcon();
+        tray_.RemoveTrayIcon();
     } catch (...) {
     }
 }
@@ -207,13 +185,13 @@ void frmMain::TrayAction(LPARAM notice) {
     try {
         switch (DecideTrayCommand(notice)) {
         case TrayCommand::ToggleWindow:
-            ShowInTaskBar(App().ShowState == kHiddenInTray);
+            ShowInTaskBar(state_.ShowState == kHiddenInTray);
             break;
         case TrayCommand::PopupMenu:
             ShowTrayMenu(hwnd(), mnuTray, mnuShow);
             break;
         case TrayCommand::BalloonClicked:
-            if (App().ShowState == kHiddenInTray) ShowInTaskBar(true);
+            if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
             ::SetForegroundWindow(hwnd());
             win32::SetFocusBounded(hwnd());
             break;

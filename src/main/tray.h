@@ -1,5 +1,5 @@
 #pragma once
-// The notification-area icon: one program-wide record, the balloons shown on
+// The notification-area icon: its record, the balloons shown on
 // it and the timer that takes a balloon down again. The shell call sits behind
 // TrayShell so the record each operation hands over can be looked at.
 #include <windows.h>
@@ -79,19 +79,8 @@ private:
     int unread_ = 0;
 };
 
-// The program's one tray icon.
-TrayIcon& AppTray();
-
-// Free forms for the other parts (the messenger launch shows its notice here).
-void ShowTray(std::wstring_view title, std::wstring_view text, DWORD kind = kBalloonInfo);
-void SetTrayTip(std::wstring_view text);
-
 // The shell broadcasts this registered message when the taskbar is (re)made.
 bool IsTaskbarCreatedMessage(UINT msg);
-
-// What a notice on the callback message asks for.
-enum class TrayCommand { None, ToggleWindow, PopupMenu, BalloonClicked };
-TrayCommand DecideTrayCommand(LPARAM notice) noexcept;
 
 // Shows `menu` at the mouse position with `defaultItem` in bold; returns once
 // the menu has closed. The chosen command arrives as WM_COMMAND at `owner`.

@@ -1,10 +1,8 @@
 // The window event watch: what the main window hears while the watch runs
 // (shell notices, hot keys, tray, frame tracking and the hook library's
-// notices), its WinEvent stand-in where the shell sends nothing, the check of
-// the captured windows, and the installation of the hook library.
+// notices), its WinEvent stand-in where the shell sends nothing, and the
+// installation of the hook library.
 #include "main/watch.h"
-
-#include <commctrl.h>
 
 #include <exception>
 #include <string>
@@ -12,46 +10,16 @@
 
 #include "dialogs/msgbox.h"
 #include "hooklib/hook_messages.h"
-#include "main/core/hot_keys.h"
-#include "main/core/tab_actions.h"
-#include "main/fallback_watch.h"
 #include "main/tray.h"
-#include "main/hook_messengers.h"
-#include "main/main_window.h"
-#include "main/release_guard.h"
+#include "main/window_id.h"
 #include "win32/strconv.h"
-#include "win32/focus.h"
 
 namespace varnu {
 
-namespace {
-
-constexpr UINT kSetFocusDelayMs = 1500;
-
-struct WatchState {
-    HWND main = nullptr;
-    UINT shellHookMsg = 0;
-    bool running = false;
-    bool shellRegistered = false;
-    FallbackWatch fallback;
-    // The fallback hears of one activation from several sources (its own
-    // foreground event, WM_ACTIVATE); each change is acted on once.
-    bool haveLastActivated = false;
-    HWND lastActivated = nullptr;
-    // A missing hook library is told once per run, whenever it is first needed.
-    bool hookLibraryReported = false;
-};
-
-WatchState& State() {
-    static WatchState state;
-    return state;
-}
-
-
 // Without the library only the Ctrl and wheel gestures inside chat windows
 // are lost; say so once and run on.
-void ReportHookLibrary(HookLibraryState library) {
-    if (State().hookLibraryReported) return;
+void ShellWatch::ReportHookLibrary(HookLibraryState library) {
+    if (hookLibraryReported_) return;
     const wchar_t* text = nullptr;
     if (library == HookLibraryState::LibraryMissing)
         text = L"HookMessengers\r\n无法加载 Varnu.dll，聊天窗口中的 Ctrl 键和滚轮切换将不可用。";
@@ -59,179 +27,150 @@ void ReportHookLibrary(HookLibraryState library) {
         text = L"HookMessengers\r\nVarnu.dll 中没有 InitHook，聊天窗口中的 Ctrl 键和滚轮切换将不可用。";
     if (!text) return;
     // Set first: the box's own message loop may see the next messenger window.
-    State().hookLibraryReported = true;
+    hookLibraryReported_ = true;
     Sh(text);
 }
 
 // The messenger may start after us, or start again: every messenger window
 // that shows up brings its thread to the one place that decides on hooks.
-void HookThreadOf(frmMain& form, HWND window) {
-    ReportHookLibrary(HookThreads(form.hwnd(), {::GetWindowThreadProcessId(window, nullptr)}).library);
+void ShellWatch::HookThreadOf(HWND window) {
+    ReportHookLibrary(HookThreads(host_.WatchedWindow(), {::GetWindowThreadProcessId(window, nullptr)}).library);
 }
 
 // Shell code 1: a new top-level window.
-void OnWindowCreated(frmMain& form, HWND window) {
-    if (!form.CheckNewWindow(window)) {
-        if (IsMessengerPanel(window)) HookThreadOf(form, window);
+void ShellWatch::WindowCreated(HWND window) {
+    if (!host_.OnWindowCreated(window)) {
+        if (IsMessengerPanel(window)) HookThreadOf(window);
         return;
     }
-    State().fallback.Forget(window);
-    if (App().ShowState == kHiddenInTray) form.ShowInTaskBar(true);
-    if (::IsWindowEnabled(form.hwnd())) win32::SetFocusBounded(form.hwnd());
-    form.SetQQFocus();
+    fallback_.Forget(window);
     // A conversation runs on the messenger's user-interface thread.
-    HookThreadOf(form, window);
-}
-
-// Shell codes 4 and 0x8004: another window became the active one.
-void OnWindowActivated(frmMain& form, HWND window) {
-    const bool mainActive = window == form.hwnd();
-    App().MainActive = mainActive;
-    if (mainActive) {
-        form.RegisterTabKeys();
-        if (App().ShowState == kHiddenInTray)
-            ::SetTimer(form.hwnd(), frmMain::kTmrSetFocus, kSetFocusDelayMs, nullptr);
-        else
-            form.SetTabRead();
-    } else {
-        form.UnregisterTabKeys();
-    }
+    HookThreadOf(window);
 }
 
 // Activation as the fallback sees it. A captured chat window is not a
 // WS_CHILD and may itself be activated by a click; it is still inside our
 // main window, which therefore counts as the active one.
-void ReportActivation(frmMain& form, HWND window) {
-    WatchState& state = State();
-    if (window && ::GetAncestor(window, GA_ROOT) == form.hwnd()) window = form.hwnd();
-    if (state.haveLastActivated && state.lastActivated == window) return;
-    state.haveLastActivated = true;
-    state.lastActivated = window;
-    OnWindowActivated(form, window);
+void ShellWatch::ReportActivation(HWND window) {
+    HWND main = host_.WatchedWindow();
+    if (window && ::GetAncestor(window, GA_ROOT) == main) window = main;
+    if (haveLastActivated_ && lastActivated_ == window) return;
+    haveLastActivated_ = true;
+    lastActivated_ = window;
+    host_.OnActivated(window);
 }
 
-void OnFallbackPoll(frmMain& form);
-
-void OnFallbackNotice(frmMain& form, const FallbackNotice& notice) {
+void ShellWatch::FallbackNoticed(const FallbackNotice& notice) {
     if (notice.event == WindowEvent::Foreground)
-        ReportActivation(form, notice.hwnd);
-    else if (State().fallback.Note(notice))
-        OnFallbackPoll(form);
+        ReportActivation(notice.hwnd);
+    else if (fallback_.Note(notice))
+        FallbackPoll();
 }
 
-void OnFallbackPoll(frmMain& form) {
-    for (HWND window : State().fallback.Poll()) {
+void ShellWatch::FallbackPoll() {
+    for (HWND window : fallback_.Poll()) {
         // A check may take a window in, pop up a report or stop the watch.
-        if (!State().running) break;
-        OnWindowCreated(form, window);
+        if (!running_) break;
+        WindowCreated(window);
     }
 }
 
-void OnHookNotify(frmMain& form, WPARAM wParam, LPARAM lParam) {
-    const HookNotice notice = DecodeHookNotify(wParam, lParam);
-    switch (notice) {
-    case HookNotice::ShowNumbers: form.ShowNumer(); break;
-    case HookNotice::HideNumbers: form.HideNumer(); break;
-    case HookNotice::StepNext:
-    case HookNotice::StepPrevious:
-        // Without tabs, stepping would select index -1 (or 0 of nothing)
-        // and could make a stale record current.
-        if (form.btnTab.Count() > 0) form.StepSelection(notice == HookNotice::StepNext);
-        break;
-    case HookNotice::None: break;
-    }
-}
-
-void Dispatch(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) {
-    WatchState& state = State();
-    if (state.shellHookMsg != 0 && msg == state.shellHookMsg) {
+void ShellWatch::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (shellHookMsg_ != 0 && msg == shellHookMsg_) {
         HWND window = reinterpret_cast<HWND>(lParam);
         if (wParam == HSHELL_WINDOWCREATED)
-            OnWindowCreated(form, window);
+            WindowCreated(window);
         else if (wParam == HSHELL_WINDOWACTIVATED || wParam == HSHELL_RUDEAPPACTIVATED)
-            OnWindowActivated(form, window);
+            host_.OnActivated(window);
         return;
     }
-    if (const auto notice = state.fallback.Decode(msg, wParam, lParam)) {
-        OnFallbackNotice(form, *notice);
+    if (const auto notice = fallback_.Decode(msg, wParam, lParam)) {
+        FallbackNoticed(*notice);
         return;
     }
     switch (msg) {
-    case WM_HOTKEY: form.KeyFunctions(wParam); break;
-    case WM_TRAYNOTIFY: form.TrayAction(lParam); break;
+    case WM_HOTKEY: host_.OnHotKey(wParam); break;
+    case WM_TRAYNOTIFY: host_.OnTrayNotice(lParam); break;
     case WM_NCMOUSEMOVE:
     case WM_NCLBUTTONDOWN: {
-        App().FrameTracking = true;
+        host_.OnFrameTracking(true);
         // Without a leave request the system never sends WM_NCMOUSELEAVE, and
         // a pointer that merely crossed the frame would stop the layout for good.
-        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE | TME_NONCLIENT, form.hwnd(), 0};
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE | TME_NONCLIENT, host_.WatchedWindow(), 0};
         ::TrackMouseEvent(&track);
         break;
     }
     case WM_LBUTTONUP:
     case WM_NCMOUSELEAVE:
-    case WM_EXITSIZEMOVE: App().FrameTracking = false; break;
-    case WM_HOOKNOTIFY: OnHookNotify(form, wParam, lParam); break;
+    case WM_EXITSIZEMOVE: host_.OnFrameTracking(false); break;
+    case WM_HOOKNOTIFY: {
+        const HookNotice notice = DecodeHookNotify(wParam, lParam);
+        // Without tabs, stepping would select index -1 (or 0 of nothing)
+        // and could make a stale record current.
+        const bool step = notice == HookNotice::StepNext || notice == HookNotice::StepPrevious;
+        if (notice != HookNotice::None && (!step || host_.TabCount() > 0)) host_.OnHookNotice(notice);
+        break;
+    }
     case WM_TIMER:
-        if (wParam == FallbackWatch::kPollTimerId) OnFallbackPoll(form);
+        if (wParam == FallbackWatch::kPollTimerId) FallbackPoll();
         break;
     case WM_ACTIVATE:
         // The fallback's foreground event skips nothing, but it comes later
         // and not at all on some systems; the window's own activation is
         // certain. Deactivation names the window being activated, if known.
-        if (state.fallback.Running())
-            ReportActivation(form, LOWORD(wParam) != WA_INACTIVE ? form.hwnd()
-                                                                 : reinterpret_cast<HWND>(lParam));
+        if (fallback_.Running())
+            ReportActivation(LOWORD(wParam) != WA_INACTIVE ? host_.WatchedWindow() : reinterpret_cast<HWND>(lParam));
         break;
     default: break;
     }
 }
 
-}  // namespace
-
-bool WatchMessage(frmMain& form, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    WatchState& state = State();
-    if (!state.running || form.hwnd() != state.main) return false;
+bool ShellWatch::Handle(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept {
+    if (!running_ || host_.WatchedWindow() != main_) return false;
     try {
-        Dispatch(form, msg, wParam, lParam);
+        Dispatch(msg, wParam, lParam);
+        return false;
     } catch (const std::exception& error) {
         Sh(L"WndProc\r\n" + ErrorText(error));
-        return true;
     } catch (...) {
         Sh(L"WndProc\r\n未知错误");
-        return true;
     }
-    return false;
+    result = 0;
+    return true;
 }
 
-UINT ShellHookMsg() noexcept { return State().shellHookMsg; }
-bool ShellWatchRunning() noexcept { return State().running; }
-bool ShellHookRegistered() noexcept { return State().running && State().shellRegistered; }
-bool FallbackWatchRunning() noexcept { return State().fallback.Running(); }
-
-// ---------------------------------------------------------------------------
-
-void frmMain::StartShellWatch() {
-    WatchState& state = State();
-    HWND main = hwnd();
-    if (state.running || !main) return;
-
-    state.shellHookMsg = ::RegisterWindowMessageW(L"SHELLHOOK");
-    state.shellRegistered = ::RegisterShellHookWindow(main) != FALSE;
-    state.main = main;
-    state.running = true;
-    state.haveLastActivated = false;
+void ShellWatch::Start() {
+    HWND main = host_.WatchedWindow();
+    if (running_ || !main) return;
+    shellHookMsg_ = ::RegisterWindowMessageW(L"SHELLHOOK");
+    shellRegistered_ = ::RegisterShellHookWindow(main) != FALSE;
+    main_ = main;
+    running_ = true;
+    haveLastActivated_ = false;
     // Where the shell stays silent, new windows must still be noticed. The
     // fallback runs only then, so a window is never reported twice.
-    if (!state.shellRegistered) state.fallback.Start(main);
+    if (!shellRegistered_) fallback_.Start(main);
 }
 
-void frmMain::StopShellWatch() {
-    WatchState& state = State();
-    if (!state.running) return;
-    state.running = false;
-    state.fallback.Stop();
-    ::DeregisterShellHookWindow(state.main);
+void ShellWatch::Stop() {
+    if (!running_) return;
+    running_ = false;
+    fallback_.Stop();
+    ::DeregisterShellHookWindow(main_);
+}
+
+void ShellWatch::HookMessengersAtStartup(const LinkPtr& list) {
+    HWND main = host_.WatchedWindow();
+    try {
+        ReportHookLibrary(HookMessengers(main).library);
+        // The conversations the scan took in run on messenger threads too,
+        // main panel open or not.
+        std::vector<DWORD> threads;
+        for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
+            threads.push_back(::GetWindowThreadProcessId(ToHwnd(node->hWnd), nullptr));
+        ReportHookLibrary(HookThreads(main, threads).library);
+    } catch (...) {
+    }
 }
 
 std::vector<bool> RecordWindowsAlive(const LinkPtr& list) {
@@ -239,63 +178,6 @@ std::vector<bool> RecordWindowsAlive(const LinkPtr& list) {
     for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
         alive.push_back(::IsWindow(ToHwnd(node->hWnd)) != FALSE);
     return alive;
-}
-
-void frmMain::tmrChkWin_Timer() {
-    try {
-        // Every record's window is looked at, selected or not: a conversation
-        // its messenger closed must not keep a tab. IsWindow is answered from
-        // the window table; nothing is sent to the messenger.
-        const VanishedTabs gone = FindVanishedTabs(RecordWindowsAlive(WinList), CurNode ? CurIndex - 1 : -1);
-        for (int tab : gone.others) {
-            ReleaseGuardRemove(ToHwnd(WinList->getNode(tab + 1)->hWnd));
-            WinList->delNode(tab + 1);
-            // DelItem would select by index, which is another conversation
-            // once a tab before the selected one is gone; the tab window's
-            // own removal keeps its selection on the same tab.
-            ::SendMessageW(btnTab.hWnd(), TCM_DELETEITEM, static_cast<WPARAM>(tab), 0);
-        }
-        if (!gone.others.empty() && gone.selected >= 0) {
-            CurIndex = gone.selected + 1;
-            ::SendMessageW(btnTab.hWnd(), TCM_SETCURSEL, static_cast<WPARAM>(gone.selected), 0);
-        }
-        if (gone.selectedGone) {
-            // There is nothing left to give back; the tab that takes its
-            // place is selected as after any closed tab.
-            const int index = CurIndex;
-            HWND window = ToHwnd(CurNode->hWnd);
-            WinList->delNode(index);
-            ReleaseGuardRemove(window);
-            btnTab.DelItem(index - 1);
-        } else if (CurNode) {
-            if (App().ShowState == kShownNormal)
-                AdjustQQWindow();
-            else if (App().ShowState == kShownMaximized)
-                Form_Resize();
-        }
-        if (!gone.any()) return;
-        if (!picNum.empty()) {
-            // Ctrl is held: the numbers follow the new row.
-            HideNumer();
-            ShowNumer();
-        }
-        ShowMsg();
-    } catch (...) {
-        Sh(L"tmrChkWin_Timer");
-    }
-}
-
-void frmMain::HookMessengersAtStartup() {
-    try {
-        ReportHookLibrary(HookMessengers(hwnd()).library);
-        // The conversations the scan took in run on messenger threads too,
-        // main panel open or not.
-        std::vector<DWORD> threads;
-        for (LinkPtr node = WinList ? WinList->theNext : nullptr; node; node = node->theNext)
-            threads.push_back(::GetWindowThreadProcessId(ToHwnd(node->hWnd), nullptr));
-        ReportHookLibrary(HookThreads(hwnd(), threads).library);
-    } catch (...) {
-    }
 }
 
 }  // namespace varnu

@@ -252,16 +252,15 @@ protected:
         main_.fraMsg = ::CreateWindowExW(0, L"Static", L"notice", WS_CHILD | WS_VISIBLE, 10, 10, 100, 40, host_,
                                          nullptr, instance, nullptr);
         ASSERT_TRUE(main_.btnTab.CreateHost(host_, 0, 0, 700, 500));
-        main_.WinList = MakeWinList();
         main_.btnTab.events.Changed = [this](int& index) { main_.btnTab_Changed(index); };
         SetReleaseGuardContainer(main_.picWin);
-        App().CaptureSuspended = false;
+        main_.State().CaptureSuspended = false;
     }
     void TearDown() override {
-        while (main_.WinList && main_.WinList->Count > 0) {
-            const int before = main_.WinList->Count;
+        while (main_.Chats().WinList() && main_.Chats().Count() > 0) {
+            const int before = main_.Chats().Count();
             main_.PopWin(0);
-            if (main_.WinList->Count == before) break;
+            if (main_.Chats().Count() == before) break;
         }
         ReleaseGuardClear();
         SetReleaseGuardContainer(nullptr);
@@ -271,7 +270,7 @@ protected:
     bool Take(const PeerThread::Chat& chat, int code, const std::wstring& tab = L"张三") {
         return main_.TakeWin(chat.top, tab, L"caption of " + tab, false, code);
     }
-    LinkPtr Last() { return main_.WinList->getNode(main_.WinList->Count); }
+    LinkPtr Last() { return main_.Chats().WinList()->getNode(main_.Chats().Count()); }
 
     PeerThread peer_;
     frmMain main_;
@@ -315,10 +314,10 @@ TEST_F(CaptureTest, FindsTheHistoryAndInputBoxForEveryKind) {
         EXPECT_EQ(node->Title, L"张三");
         EXPECT_EQ(node->Caption, L"caption of 张三");
     }
-    EXPECT_EQ(main_.WinList->Count, 8);
+    EXPECT_EQ(main_.Chats().Count(), 8);
     EXPECT_EQ(main_.btnTab.Count(), 8);
     EXPECT_EQ(main_.btnTab.Selected(), 7);
-    EXPECT_EQ(main_.CurIndex, 8);
+    EXPECT_EQ(main_.Chats().CurIndex(), 8);
 }
 
 TEST_F(CaptureTest, NoHistoryGivesAnEmptyBaselineAndTheCodeIsSettledInPlace) {
@@ -371,7 +370,7 @@ TEST_F(CaptureTest, StyleArithmeticRestoreAndGivingBack) {
     // Out of range (a click off every tab gives -1): nothing is released.
     main_.PopWin(-1);
     main_.PopWin(3);
-    EXPECT_EQ(main_.WinList->Count, 3);
+    EXPECT_EQ(main_.Chats().Count(), 3);
 
     main_.PopWin(1);  // B
     EXPECT_EQ(::GetAncestor(b.top, GA_PARENT), ::GetDesktopWindow());
@@ -379,7 +378,7 @@ TEST_F(CaptureTest, StyleArithmeticRestoreAndGivingBack) {
     EXPECT_EQ(Style(b.top), styleB);
     EXPECT_EQ(ExStyle(b.top), exB);
     EXPECT_TRUE(SameRect(Rect(b.top), RECT{60, 70, 560, 470}));
-    EXPECT_EQ(main_.WinList->Count, 2);
+    EXPECT_EQ(main_.Chats().Count(), 2);
     EXPECT_EQ(main_.btnTab.Count(), 2);
     EXPECT_EQ(main_.btnTab.GetItemText(1), L"C");
     EXPECT_EQ(ReleaseGuardCount(), 2);
@@ -393,9 +392,9 @@ TEST_F(CaptureTest, StyleArithmeticRestoreAndGivingBack) {
     EXPECT_EQ(Style(c.top), styleC);
     EXPECT_FALSE(::IsZoomed(c.top));
     EXPECT_TRUE(SameRect(Rect(c.top), RECT{80, 90, 480, 390}));
-    EXPECT_EQ(main_.WinList->Count, 0);
+    EXPECT_EQ(main_.Chats().Count(), 0);
     EXPECT_EQ(main_.btnTab.Count(), 0);
-    EXPECT_EQ(main_.CurIndex, -1);
+    EXPECT_EQ(main_.Chats().CurIndex(), -1);
     EXPECT_EQ(ReleaseGuardCount(), 0);
 }
 
@@ -414,7 +413,7 @@ TEST_F(CaptureTest, AFailedCaptureIsUndoneAndReported) {
     int code = 2;
     EXPECT_FALSE(main_.TakeWin(chat.top, L"李四", L"与 李四 交谈中", false, code));
 
-    EXPECT_EQ(main_.WinList->Count, 0);
+    EXPECT_EQ(main_.Chats().Count(), 0);
     EXPECT_EQ(main_.btnTab.Count(), 0);
     EXPECT_EQ(ReleaseGuardCount(), 0);
     EXPECT_EQ(::GetAncestor(chat.top, GA_PARENT), ::GetDesktopWindow());
@@ -440,12 +439,12 @@ TEST_F(CaptureTest, CloseTabReleasesClosesAndRespectsTheLock) {
     ASSERT_TRUE(Take(first, 4, L"一"));
     ASSERT_TRUE(Take(second, 4, L"二"));
 
-    main_.WinList->getNode(1)->Locked = true;
+    main_.Chats().WinList()->getNode(1)->Locked = true;
     main_.CloseTab(0);
     EXPECT_EQ(RecordCount(first.top, WM_CLOSE), 0);
     EXPECT_EQ(::GetAncestor(first.top, GA_PARENT), main_.picWin);
     EXPECT_EQ(main_.btnTab.Count(), 2);
-    EXPECT_FALSE(App().CaptureSuspended);
+    EXPECT_FALSE(main_.State().CaptureSuspended);
 
     main_.CloseTab(-1);  // a middle click off every tab
     EXPECT_EQ(main_.btnTab.Count(), 2);
@@ -456,8 +455,8 @@ TEST_F(CaptureTest, CloseTabReleasesClosesAndRespectsTheLock) {
     EXPECT_EQ(Style(second.top), style);
     EXPECT_TRUE(SameRect(Rect(second.top), RECT{30, 40, 430, 340}));
     EXPECT_EQ(main_.btnTab.Count(), 1);
-    EXPECT_EQ(main_.WinList->Count, 1);
-    EXPECT_FALSE(App().CaptureSuspended);
+    EXPECT_EQ(main_.Chats().Count(), 1);
+    EXPECT_FALSE(main_.State().CaptureSuspended);
     EXPECT_TRUE(::IsWindowVisible(main_.picWin) || !::IsWindowVisible(host_));
 }
 
@@ -472,8 +471,8 @@ TEST_F(CaptureTest, CloseTabDoesNotWaitForAHungMessengerAndClearsTheFlag) {
     main_.CloseTab(0);
     const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_LT(took, 4500ms);
-    EXPECT_FALSE(App().CaptureSuspended);
-    EXPECT_EQ(main_.WinList->Count, 0);
+    EXPECT_FALSE(main_.State().CaptureSuspended);
+    EXPECT_EQ(main_.Chats().Count(), 0);
     EXPECT_EQ(main_.btnTab.Count(), 0);
 }
 
@@ -492,19 +491,19 @@ TEST_F(CaptureTest, CheckNewWindowTakesOnlyFreeWindowsWhileNotSuspended) {
     });
     EXPECT_FALSE(main_.CheckNewWindow(owned));
 
-    App().CaptureSuspended = true;
+    main_.State().CaptureSuspended = true;
     EXPECT_FALSE(main_.CheckNewWindow(free));
-    App().CaptureSuspended = false;
+    main_.State().CaptureSuspended = false;
     ASSERT_TRUE(main_.CheckNewWindow(free));
     EXPECT_EQ(Last()->Title, L"赵六");
     EXPECT_EQ(Last()->Caption, L"与 赵六 交谈中");
     EXPECT_EQ(Last()->version, kKindClassic);  // code 2 settled without a dialog child
     // Already inside: a second notice finds a parent and does nothing.
     EXPECT_FALSE(main_.CheckNewWindow(free));
-    EXPECT_EQ(main_.WinList->Count, 1);
+    EXPECT_EQ(main_.Chats().Count(), 1);
 
     EXPECT_FALSE(main_.CheckNewWindow(broken));
-    EXPECT_EQ(main_.WinList->Count, 1);
+    EXPECT_EQ(main_.Chats().Count(), 1);
     ASSERT_NE(MsgBoxWindow(), nullptr);
     wchar_t text[256] = L"";
     std::wstring shown;
@@ -544,7 +543,7 @@ TEST_F(CaptureTest, ScanTriesAWindowThatCannotBeTakenOnlyOnce) {
     }
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 1);
-    EXPECT_EQ(main_.WinList->Count, 0);
+    EXPECT_EQ(main_.Chats().Count(), 0);
     EXPECT_EQ(main_.btnTab.Count(), 0);
     peer_.Run([&] {
         for (HWND d : dialogs) ::DestroyWindow(d);
@@ -561,7 +560,7 @@ TEST_F(CaptureTest, AFaultsGiveBackIsNotUndoneByTheLayoutCheck) {
     spec.rect = {200, 150, 660, 510};
     const auto chat = peer_.Open(spec);
     ASSERT_TRUE(Take(chat, 4));
-    ASSERT_EQ(main_.CurNode, Last());
+    ASSERT_EQ(main_.Chats().CurNode(), Last());
     g_moveDelayMs = 60;
     std::atomic<bool> done{false};
     std::thread fault([&] {

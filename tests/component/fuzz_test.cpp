@@ -141,7 +141,6 @@ struct CaptureHost {
                                         instance, nullptr);
         main.fraMsg = ::CreateWindowExW(0, L"Static", L"", WS_CHILD, 0, 0, 10, 10, top, nullptr, instance, nullptr);
         EXPECT_TRUE(main.btnTab.CreateHost(top, 0, 0, 700, 500));
-        main.WinList = MakeWinList();
         main.btnTab.events.Changed = [this](int& index) { main.btnTab_Changed(index); };
         SetReleaseGuardContainer(main.picWin);
     }
@@ -155,10 +154,10 @@ struct CaptureHost {
     // A window that no longer exists has no record and no tab; the list and
     // the tab row agree.
     bool Consistent(HWND chat) {
-        if (main.WinList->Count != main.btnTab.Count()) return false;
+        if (main.Chats().Count() != main.btnTab.Count()) return false;
         if (::IsWindow(chat)) return true;
-        for (int i = 1; i <= main.WinList->Count; ++i)
-            if (ToHwnd(main.WinList->getNode(i)->hWnd) == chat) return false;
+        for (int i = 1; i <= main.Chats().Count(); ++i)
+            if (ToHwnd(main.Chats().WinList()->getNode(i)->hWnd) == chat) return false;
         return true;
     }
 };
@@ -211,18 +210,18 @@ TEST(Fuzz, TitlesAndVanishingWindowsLeaveNothingStranded) {
         const int step = round % 3;
         if (step == 1) ::DestroyWindow(chat);  // closed by its program while inside
         main.tmrChkWin_Timer();
-        if (step != 2 && main.WinList->Count > 0) main.PopWin(0);
+        if (step != 2 && main.Chats().Count() > 0) main.PopWin(0);
         if (::IsWindow(chat)) {
-            const bool inside = ::GetParent(chat) == main.picWin && main.btnTab.Count() == main.WinList->Count;
+            const bool inside = ::GetParent(chat) == main.picWin && main.btnTab.Count() == main.Chats().Count();
             const bool free = !::GetParent(chat) && static_cast<DWORD>(::GetWindowLongW(chat, GWL_STYLE)) == style;
             if (!inside && !free) ++g_stranded;
             EXPECT_TRUE(inside || free) << "round " << round << (taken ? " (taken)" : "");
-            if (inside) main.PopWin(main.WinList->Count - 1);
+            if (inside) main.PopWin(main.Chats().Count() - 1);
             ::DestroyWindow(chat);
         }
         ++g_inputs;
     }
-    EXPECT_EQ(main.WinList->Count, 0);
+    EXPECT_EQ(main.Chats().Count(), 0);
 }
 
 // A conversation window that its program closes at the n-th message it is
@@ -263,14 +262,14 @@ TEST(Fuzz, WindowVanishingAtEachStepOfACapture) {
         if (!consistent) ++g_stranded;
         EXPECT_TRUE(consistent) << "vanished at message " << at;
         if (::IsWindow(chat)) {
-            if (host.main.WinList->Count > 0) host.main.PopWin(0);
+            if (host.main.Chats().Count() > 0) host.main.PopWin(0);
             ::DestroyWindow(chat);
         }
         ++g_inputs;
     }
     EXPECT_GT(steps, 3);
     std::printf("the window vanished at each of the %d messages a capture sends it\n", steps);
-    EXPECT_EQ(host.main.WinList->Count, 0);
+    EXPECT_EQ(host.main.Chats().Count(), 0);
     EXPECT_EQ(watch.reports, 0) << "a window closed by its program is no error";
 }
 
@@ -318,9 +317,9 @@ TEST(Fuzz, MessengerKilledDuringCaptureOrGiveBack) {
         main.tmrChkWin_Timer();
         const bool consistent = host.Consistent(chat.top) && main.DeferredCount() == 0;
         if (!consistent) ++g_stranded;
-        EXPECT_TRUE(consistent) << "round " << round << ": " << main.WinList->Count << " records, "
+        EXPECT_TRUE(consistent) << "round " << round << ": " << main.Chats().Count() << " records, "
                                 << main.btnTab.Count() << " tabs, " << main.DeferredCount() << " put off";
-        EXPECT_EQ(main.WinList->Count, 0) << "round " << round;
+        EXPECT_EQ(main.Chats().Count(), 0) << "round " << round;
         ++g_inputs;
     }
     EXPECT_EQ(watch.reports, 0);

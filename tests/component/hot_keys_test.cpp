@@ -62,7 +62,6 @@ protected:
         iniPath_ = win32::ModuleFolder() + L"\\set.ini";
         hadIni_ = ::GetFileAttributesW(iniPath_.c_str()) != INVALID_FILE_ATTRIBUTES;
         if (hadIni_) savedIni_ = ReadAll(iniPath_);
-        App() = AppState{};
     }
     void TearDown() override {
         if (window_) Exit();
@@ -85,8 +84,7 @@ protected:
     void Exit() {
         frmMain& w = *window_;
         if (w.hwnd()) {
-            w.CurNode.reset();
-            w.WinList = MakeWinList();
+            w.Chats().Clear();
             w.btnTab.Clear();
             ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuExit, 0);
         }
@@ -101,14 +99,14 @@ protected:
             node->sayHwnd = ToId(chat);
             node->Title = L"chat";
             node->version = 4;
-            window_->WinList->insertNode(node);
+            window_->Chats().Append(node);
             window_->btnTab.AddItem(L"chat");
         }
     }
 
     // KeyFunctions as the main window runs it while in front.
     int Press(std::uint32_t id, bool mainActive = true) {
-        App().MainActive = mainActive;
+        window_->State().MainActive = mainActive;
         window_->KeyFunctions(id);
         return window_->btnTab.Selected();
     }
@@ -185,15 +183,15 @@ TEST_F(HotKeysTest, TabKeysSelectOnlyWhileTheWindowIsActiveAndTabsExist) {
     frmMain& w = Start("");
     // Without tabs every tab key does nothing.
     for (std::uint32_t id = 2; id <= 13; ++id) EXPECT_EQ(Press(id), -1) << "id " << id;
-    EXPECT_EQ(w.CurIndex, -1);
+    EXPECT_EQ(w.Chats().CurIndex(), -1);
 
     PlainWindow a, b, c;
     AddTabs({a.hwnd, b.hwnd, c.hwnd});
     w.btnTab.SetSelected(2);
-    ASSERT_EQ(w.CurIndex, 3);
+    ASSERT_EQ(w.Chats().CurIndex(), 3);
 
     EXPECT_EQ(Press(kHotKeyNextTab), 0) << "Ctrl+Tab from the last wraps to the first";
-    EXPECT_EQ(w.CurIndex, 1);
+    EXPECT_EQ(w.Chats().CurIndex(), 1);
     EXPECT_EQ(Press(kHotKeyPrevTab), 2) << "Ctrl+Shift+Tab from the first wraps to the last";
     EXPECT_EQ(Press(kHotKeyPrevTab), 1);
     EXPECT_EQ(Press(kHotKeyNextTab), 2);
@@ -214,7 +212,7 @@ TEST_F(HotKeysTest, TabKeysSelectOnlyWhileTheWindowIsActiveAndTabsExist) {
     EXPECT_EQ(Press(11), 2) << "Ctrl+7 with three tabs";
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(reported, 2);
-    EXPECT_EQ(w.CurIndex, 3);
+    EXPECT_EQ(w.Chats().CurIndex(), 3);
 
     // Behind another window, and for ids that are not ours, nothing happens.
     changed = 0;
@@ -228,17 +226,17 @@ TEST_F(HotKeysTest, TabKeysSelectOnlyWhileTheWindowIsActiveAndTabsExist) {
 TEST_F(HotKeysTest, GlobalKeyHidesIntoTheTrayAndBringsBack) {
     frmMain& w = Start("tray_Enabled=1\r\n");
     HWND h = w.hwnd();
-    ASSERT_EQ(App().ShowState, 0);
+    ASSERT_EQ(w.State().ShowState, 0);
 
     Press(kHotKeyShowHide, false);  // works from any program
     Pump(50ms);
-    EXPECT_EQ(App().ShowState, 1);
+    EXPECT_EQ(w.State().ShowState, 1);
     EXPECT_TRUE(::IsIconic(h));
     EXPECT_FALSE(::GetWindowLongW(h, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 
     Press(0x0100 | kHotKeyShowHide, false);
     Pump(50ms);
-    EXPECT_EQ(App().ShowState, 0);
+    EXPECT_EQ(w.State().ShowState, 0);
     EXPECT_FALSE(::IsIconic(h));
     EXPECT_TRUE(::IsWindowVisible(h));
     EXPECT_EQ(MsgBoxWindow(), nullptr);

@@ -123,7 +123,6 @@ protected:
         iniPath_ = win32::ModuleFolder() + L"\\set.ini";
         hadIni_ = ::GetFileAttributesW(iniPath_.c_str()) != INVALID_FILE_ATTRIBUTES;
         if (hadIni_) savedIni_ = ReadAll(iniPath_);
-        App() = AppState{};
     }
     void TearDown() override {
         if (window_) Exit();
@@ -149,8 +148,7 @@ protected:
     void Exit() {
         frmMain& w = *window_;
         if (w.hwnd()) {
-            w.CurNode.reset();
-            w.WinList = MakeWinList();
+            w.Chats().Clear();
             w.btnTab.Clear();
             ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuExit, 0);
         }
@@ -179,7 +177,7 @@ protected:
         node->sayHwnd = ToId(chat);
         node->Title = title;
         node->version = version;
-        window_->WinList->insertNode(node);
+        window_->Chats().Append(node);
         window_->btnTab.AddItem(title);
         return node;
     }
@@ -195,10 +193,9 @@ protected:
 TEST_F(MainWindowTest, StartsWithTheNoticeOverAnEmptyStrip) {
     frmMain& w = Start("");
     EXPECT_EQ(Caption(), L"Varnu Ver 1.5");
-    EXPECT_EQ(w.BaseCaption, L"Varnu Ver 1.5");
     EXPECT_TRUE(::IsWindowVisible(w.hwnd()));
     EXPECT_EQ(w.btnTab.Count(), 0);
-    EXPECT_EQ(w.CurIndex, -1);
+    EXPECT_EQ(w.Chats().CurIndex(), -1);
 
     EXPECT_FALSE(::IsWindowVisible(w.picWin));
     ASSERT_TRUE(::IsWindowVisible(w.fraMsg));
@@ -280,7 +277,7 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsIdsAndStates) {
     FakeChat a, b;
     AddRecord(a.hwnd, L"A");
     LinkPtr second = AddRecord(b.hwnd, L"B");
-    w.MenuTab = 1;
+    w.PrepareTabMenu(1);
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
     EXPECT_TRUE(::GetMenuState(w.mnuContext, frmMain::mnuLock, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_TRUE(second->Locked);
@@ -288,7 +285,7 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsIdsAndStates) {
     EXPECT_FALSE(::GetMenuState(w.mnuContext, frmMain::mnuLock, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(second->Locked);
     // A tab with no record behind it changes nothing but the mark.
-    w.MenuTab = 7;
+    w.PrepareTabMenu(7);
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
     EXPECT_FALSE(second->Locked);
 }
@@ -327,8 +324,8 @@ TEST_F(MainWindowTest, LayoutPlacesTheAreaAndFitsTheSelectedChat) {
         MakeChild(classic.hwnd, w.picWin);
         w.btnTab.SetSelected(0);
         Pump(20ms);
-        EXPECT_EQ(w.CurIndex, 1);
-        EXPECT_EQ(w.CurNode, n5);
+        EXPECT_EQ(w.Chats().CurIndex(), 1);
+        EXPECT_EQ(w.Chats().CurNode(), n5);
         EXPECT_EQ(Caption(), L"QQ2009 - Varnu");
         RECT r = RectInParent(qq2009.hwnd);
         EXPECT_EQ(r.left, -8);
@@ -341,7 +338,7 @@ TEST_F(MainWindowTest, LayoutPlacesTheAreaAndFitsTheSelectedChat) {
 
         w.btnTab.SetSelected(1);
         Pump(20ms);
-        EXPECT_EQ(w.CurNode, n4);
+        EXPECT_EQ(w.Chats().CurNode(), n4);
         EXPECT_EQ(Caption(), L"Classic - Varnu");
         r = RectInParent(classic.hwnd);
         EXPECT_EQ(r.left, -8);
@@ -369,19 +366,19 @@ TEST_F(MainWindowTest, SelectionIgnoresTabsWithoutARecordAndOffTabClicks) {
     FakeChat a;
     AddRecord(a.hwnd, L"A");
     w.btnTab_Changed(0);
-    EXPECT_EQ(w.CurIndex, 1);
+    EXPECT_EQ(w.Chats().CurIndex(), 1);
     // An index naming no record (or -1) must never select the list head.
     for (int bad : {-1, 1, 5}) {
         w.btnTab_Changed(bad);
-        EXPECT_EQ(w.CurIndex, -1);
-        EXPECT_EQ(w.CurNode, nullptr);
+        EXPECT_EQ(w.Chats().CurIndex(), -1);
+        EXPECT_EQ(w.Chats().CurNode(), nullptr);
     }
     // Clicks inside the strip but off every tab report -1: nothing happens.
     int off = -1;
     w.btnTab.events.MButtonClicked(off);
     w.btnTab.events.RButtonClicked(off);
     EXPECT_EQ(w.btnTab.Count(), 1);
-    EXPECT_EQ(w.WinList->Count, 1);
+    EXPECT_EQ(w.Chats().Count(), 1);
     EXPECT_EQ(MsgBoxWindow(), nullptr);
 }
 
@@ -405,19 +402,19 @@ TEST_F(MainWindowTest, DraggedTabsTakeRecordsAlongAndOneDraggedOutPopsOut) {
         Pump(50ms);
     };
     drag(at(0, 0), at(1, 3), at(2, 3));
-    EXPECT_EQ(w.WinList->getNode(1), nb);
-    EXPECT_EQ(w.WinList->getNode(3), na);
-    EXPECT_EQ(w.CurNode, na);
-    EXPECT_EQ(w.CurIndex, 3);
+    EXPECT_EQ(w.Chats().WinList()->getNode(1), nb);
+    EXPECT_EQ(w.Chats().WinList()->getNode(3), na);
+    EXPECT_EQ(w.Chats().CurNode(), na);
+    EXPECT_EQ(w.Chats().CurIndex(), 3);
 
     // In the tray the tooltip counts B's unread messages, until they are read.
-    App().ShowState = kHiddenInTray;
+    w.State().ShowState = kHiddenInTray;
     Pump(250ms);
-    EXPECT_TRUE(std::wstring(AppTray().Data().szTip).ends_with(L"（2条未读）"));
+    EXPECT_TRUE(std::wstring(w.Tray().Data().szTip).ends_with(L"（2条未读）"));
     nb->MsgNum = 0;
     Pump(250ms);
-    EXPECT_FALSE(std::wstring(AppTray().Data().szTip).ends_with(L"条未读）"));
-    App().ShowState = kShownNormal;
+    EXPECT_FALSE(std::wstring(w.Tray().Data().szTip).ends_with(L"条未读）"));
+    w.State().ShowState = kShownNormal;
 
     // C, now second, dragged far below the row: back on the desktop at the
     // drop point with its size from before the capture.
@@ -432,7 +429,7 @@ TEST_F(MainWindowTest, DraggedTabsTakeRecordsAlongAndOneDraggedOutPopsOut) {
     EXPECT_EQ(placed.left, screen.x);
     EXPECT_EQ(placed.top, screen.y);
     EXPECT_EQ(placed.right - placed.left, 300);
-    EXPECT_EQ(w.WinList->Count, 2);
+    EXPECT_EQ(w.Chats().Count(), 2);
     EXPECT_EQ(w.btnTab.GetItemText(1), L"A");
 }
 
@@ -441,7 +438,7 @@ TEST_F(MainWindowTest, SteppingWrapsAroundAndNeedsTabs) {
     w.StepSelection(true);
     w.StepSelection(false);
     EXPECT_EQ(w.btnTab.Count(), 0);
-    EXPECT_EQ(w.CurIndex, -1);
+    EXPECT_EQ(w.Chats().CurIndex(), -1);
 
     FakeChat a, b, c;
     AddRecord(a.hwnd, L"A");
@@ -456,7 +453,7 @@ TEST_F(MainWindowTest, SteppingWrapsAroundAndNeedsTabs) {
     w.btnTab.SetSelected(2);
     w.StepSelection(true);
     EXPECT_EQ(w.btnTab.Selected(), 0);
-    EXPECT_EQ(w.CurIndex, 1);
+    EXPECT_EQ(w.Chats().CurIndex(), 1);
     EXPECT_EQ(Caption(), L"A - Varnu");
     w.StepSelection(false);
     EXPECT_EQ(w.btnTab.Selected(), 2);
@@ -514,14 +511,14 @@ TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {
     AddRecord(a.hwnd, L"A");
     w.btnTab.SetSelected(0);
     EXPECT_FALSE(w.ShowMsg());  // a tab is left
-    EXPECT_EQ(w.CurIndex, 1);
+    EXPECT_EQ(w.Chats().CurIndex(), 1);
 
     w.btnTab.Clear();
-    w.WinList = MakeWinList();
+    w.Chats().Clear();
     SetClientSize(800, 600);
     EXPECT_TRUE(w.ShowMsg());
-    EXPECT_EQ(w.CurIndex, -1);
-    EXPECT_EQ(w.CurNode, nullptr);
+    EXPECT_EQ(w.Chats().CurIndex(), -1);
+    EXPECT_EQ(w.Chats().CurNode(), nullptr);
     EXPECT_EQ(Caption(), L"Varnu Ver 1.5");
     EXPECT_FALSE(::IsWindowVisible(w.btnTab.hWndHost()));
     EXPECT_FALSE(::IsWindowVisible(w.picWin));
@@ -530,7 +527,7 @@ TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {
     EXPECT_EQ(frame.top, 300 - 169 / 2);
 
     // tray_AutoMin 1: into the tray, with no taskbar button.
-    EXPECT_EQ(App().ShowState, 1);
+    EXPECT_EQ(w.State().ShowState, 1);
     EXPECT_TRUE(::IsIconic(w.hwnd()));
     EXPECT_TRUE(::IsWindowVisible(w.hwnd()));
     EXPECT_FALSE(::GetWindowLongW(w.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
@@ -538,7 +535,7 @@ TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {
 
     // "显示/隐藏窗口" brings it back with its button.
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuShow, 0);
-    EXPECT_EQ(App().ShowState, 0);
+    EXPECT_EQ(w.State().ShowState, 0);
     EXPECT_FALSE(::IsIconic(w.hwnd()));
     EXPECT_TRUE(::GetWindowLongW(w.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_EQ(::GetWindow(w.hwnd(), GW_OWNER), nullptr);
@@ -565,13 +562,13 @@ TEST_F(MainWindowTest, TabMenuActsOnItsConversationWhereverItHasMoved) {
     const LinkPtr nodeC = AddRecord(c.hwnd, L"C");
     w.PrepareTabMenu(1);  // opened on B
     // Meanwhile the window check drops A: B is now tab 0, C tab 1.
-    w.WinList->delNode(1);
+    w.Chats().RemoveAtTab(0);
     w.btnTab.DelItem(0);
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
     EXPECT_TRUE(nodeB->Locked);
     EXPECT_FALSE(nodeC->Locked);
     // Once its conversation has gone, the menu's commands do nothing.
-    w.WinList->delNode(1);
+    w.Chats().RemoveAtTab(0);
     w.btnTab.DelItem(0);
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
     EXPECT_FALSE(nodeC->Locked);
@@ -582,18 +579,17 @@ TEST_F(MainWindowTest, MinimisingGoesToTheTrayOnlyWhenEnabled) {
         frmMain& w = Start("tray_Enabled=0\r\n");
         ::ShowWindow(w.hwnd(), SW_MINIMIZE);
         Pump(20ms);
-        EXPECT_EQ(App().ShowState, 0);
+        EXPECT_EQ(w.State().ShowState, 0);
         EXPECT_EQ(::GetWindow(w.hwnd(), GW_OWNER), nullptr);
         ::ShowWindow(w.hwnd(), SW_MAXIMIZE);
         Pump(20ms);
-        EXPECT_EQ(App().ShowState, 2);
+        EXPECT_EQ(w.State().ShowState, 2);
         Exit();
     }
-    App() = AppState{};
     frmMain& w = Start("tray_Enabled=1\r\n");
     ::ShowWindow(w.hwnd(), SW_MINIMIZE);
     Pump(20ms);
-    EXPECT_EQ(App().ShowState, 1);
+    EXPECT_EQ(w.State().ShowState, 1);
     EXPECT_NE(::GetWindow(w.hwnd(), GW_OWNER), nullptr);
 }
 
@@ -602,7 +598,7 @@ TEST_F(MainWindowTest, CloseBoxWithCloseTrayOnlyHides) {
     ::SendMessageW(w.hwnd(), WM_CLOSE, 0, 0);
     Pump(50ms);
     ASSERT_NE(w.hwnd(), nullptr);
-    EXPECT_EQ(App().ShowState, 1);
+    EXPECT_EQ(w.State().ShowState, 1);
     EXPECT_TRUE(::IsIconic(w.hwnd()));
     EXPECT_NE(::GetWindow(w.hwnd(), GW_OWNER), nullptr);
     EXPECT_FALSE(::GetWindowLongW(w.hwnd(), GWL_EXSTYLE) & WS_EX_APPWINDOW);

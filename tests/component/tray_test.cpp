@@ -256,14 +256,6 @@ TEST(TrayText, CutToTheFieldWithoutSplittingACharacter) {
     EXPECT_EQ(Text(d.szInfoTitle), title.substr(0, 63));
 }
 
-TEST(TrayNotice, MouseAndBalloonNotices) {
-    EXPECT_EQ(DecideTrayCommand(514), TrayCommand::ToggleWindow);
-    EXPECT_EQ(DecideTrayCommand(517), TrayCommand::PopupMenu);
-    EXPECT_EQ(DecideTrayCommand(1029), TrayCommand::BalloonClicked);
-    for (LPARAM other : {0x200, 513, 516, 515, 1026, 1028, 1027})
-        EXPECT_EQ(DecideTrayCommand(other), TrayCommand::None) << other;
-}
-
 // The menu opens at the mouse with its default item in bold, and returns
 // once it is closed.
 TEST(TrayMenu, OpensWithTheDefaultItemAndCloses) {
