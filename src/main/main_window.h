@@ -38,15 +38,8 @@ class frmMain : public win32::Window, private WatchHost {
 public:
     static constexpr wchar_t kClassName[] = L"VarnuMainWindow";
 
-    // Posted by a worker or watch when a messenger that did not answer in
-    // time answers again; wParam is its window (see TakeWin).
-    static constexpr UINT kMsgRetryCapture = WM_APP + 0x101;
-
-    // Timer ids.
+    // The window check's timer (tmrChkWin).
     static constexpr UINT_PTR kTmrChkWin = 1;
-    static constexpr UINT_PTR kTmrChkMsg = 2;
-    static constexpr UINT_PTR kTmrKillTip = 3;
-    static constexpr UINT_PTR kTmrSetFocus = 4;
 
     // Menu command ids.
     enum MenuId : UINT {
@@ -88,38 +81,23 @@ public:
     // --- main window (lifecycle, tabs and menus) --------------------------
     void Form_Resize();             // layout of the children, also fits the selected chat window
     bool ShowMsg();                 // back to the empty notice when no tab is left
-    void SetQQFocus();
     void ShowNumer();
     void HideNumer();
     void btnTab_Changed(int index);
     void StepSelection(bool forward);  // next / previous tab with wrap-around
-    // A tab was dragged to another place: its record follows it in the list.
-    void btnTab_ItemMoved(int from, int to);
-    // "分离": the conversation goes back to the desktop, at `at` (its top-left
-    // corner, screen pixels) when given, and is not taken in again.
-    void PopOut(int index, std::optional<POINT> at = std::nullopt);
-    // The unread total on the taskbar button and, in the tray, in the tooltip.
-    void ShowInTaskBar(bool show);
     // Remembers the tab (and its conversation) the tab menu is opened on and
     // sets the menu's states; the commands then act on that conversation.
     void PrepareTabMenu(int tab);
-    void SetTabRead();
 
     // --- capture and release ----------------------------------------------
     // True when the window was taken in; a failure has been reported and undone.
     bool TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code);
     void PopWin(int index);
     void CloseTab(int index);
-    // A capture put off because the window's program did not answer in time.
-    struct DeferredCapture {
-        HWND hwnd = nullptr;
-        std::wstring tabText, caption;
-        bool isGroup = false;
-        int code = 0;
-    };
-    // Takes again every window put off on the thread of `answered`.
-    void RetryDeferredCaptures(HWND answered);
+    // Captures put off because the window's program did not answer in time;
+    // each is taken again once a window of its thread answers.
     size_t DeferredCount() const { return deferred_.size(); }
+    void RetryDeferredCaptures(HWND answered);
 
     // --- recognition ------------------------------------------------------
     // True when the window was taken in. A title that matches but cannot be
@@ -127,9 +105,7 @@ public:
     bool CheckNewWindow(HWND hwnd);
     void ScanWindows();
 
-    // --- window watch -----------------------------------------------------
-    void StartShellWatch();
-    void StopShellWatch();
+    // --- window check -----------------------------------------------------
     void tmrChkWin_Timer();
 
     // --- chat window layout -------------------------------------------------
@@ -144,6 +120,34 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
 
 private:
+    // Posted by a worker or watch when a messenger that did not answer in
+    // time answers again; wParam is its window (see TakeWin).
+    static constexpr UINT kMsgRetryCapture = WM_APP + 0x101;
+
+    // The other timers: tmrChkMsg, tmrKillTip, tmrSetFocus.
+    static constexpr UINT_PTR kTmrChkMsg = 2;
+    static constexpr UINT_PTR kTmrKillTip = 3;
+    static constexpr UINT_PTR kTmrSetFocus = 4;
+
+    // A capture put off because the window's program did not answer in time.
+    struct DeferredCapture {
+        HWND hwnd = nullptr;
+        std::wstring tabText, caption;
+        bool isGroup = false;
+        int code = 0;
+    };
+
+    void StartShellWatch();
+    void StopShellWatch();
+    void SetQQFocus();
+    void SetTabRead();
+    void ShowInTaskBar(bool show);
+    // A tab was dragged to another place: its record follows it in the list.
+    void btnTab_ItemMoved(int from, int to);
+    // "分离": the conversation goes back to the desktop, at `at` (its top-left
+    // corner, screen pixels) when given, and is not taken in again.
+    void PopOut(int index, std::optional<POINT> at = std::nullopt);
+
     // What the window watch hears, acted on here.
     HWND WatchedWindow() const noexcept override { return hwnd(); }
     bool OnWindowCreated(HWND window) override;
