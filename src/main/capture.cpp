@@ -1,6 +1,8 @@
 // Taking a messenger's chat window into the main window and giving it back.
 // The window stays the messenger's: we only change its parent, style, place
 // and size, and remember enough in its clsLink record to undo all of it.
+#include "main/capture.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -10,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "controls/tabcontrol/tab_control.h"
 #include "dialogs/msgbox.h"
 #include "main/core/recognition.h"
-#include "main/main_window.h"
 #include "main/new_message.h"
 #include "main/peer.h"
 #include "main/release_guard.h"
+#include "main/window_id.h"
 #include "win32/winapi.h"
 
 namespace varnu {
@@ -79,7 +82,7 @@ struct CaptureFailed : std::exception {
 
 }  // namespace
 
-bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstring& caption, bool isGroup,
+bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstring& caption, bool isGroup,
                       int& code) {
     // Nothing to take: the window closed between the notice and now.
     if (!::IsWindow(target)) return false;
@@ -147,7 +150,7 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         enum : int { kRunning, kFinished, kAbandoned };
         auto state = std::make_shared<std::atomic<int>>(kRunning);
         auto parented = std::make_shared<std::atomic<bool>>(false);
-        const HWND area = picWin, notify = hwnd();
+        const HWND area = host_.ConversationArea(), notify = host_.MainWindow();
         const bool inTime = RunBounded(
             [=] {
                 WriteStyle(target, newStyle);
@@ -171,19 +174,19 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         listed = true;
         listTab = chats_.Count() - 1;
 
-        const int tabsBefore = btnTab.Count();
+        const int tabsBefore = tabs_.Count();
         try {
-            btnTab.AddItem(tabText);
+            tabs_.AddItem(tabText);
         } catch (...) {
-            tabbed = btnTab.Count() > tabsBefore;
+            tabbed = tabs_.Count() > tabsBefore;
             throw;
         }
-        tabbed = btnTab.Count() > tabsBefore;
+        tabbed = tabs_.Count() > tabsBefore;
         if (!tabbed) throw CaptureFailed();  // the list and the tab row must stay in step
     } catch (...) {
         // Undo in reverse order. A failure here must not hide the report.
         try {
-            if (tabbed) btnTab.DelItem(btnTab.Count() - 1);
+            if (tabbed) tabs_.DelItem(tabs_.Count() - 1);
         } catch (...) {
         }
         if (listed && chats_.AtTab(listTab) == node) chats_.RemoveAtTab(listTab);
@@ -193,29 +196,27 @@ bool frmMain::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         }
         // A window its program closed on the way in was the user's doing:
         // there is nothing to report, only the half-made record to forget.
-        if (::IsWindow(target)) ReportCaptureFailure(this->hwnd(), node ? node->Caption : caption);
+        if (::IsWindow(target)) ReportCaptureFailure(host_.MainWindow(), node ? node->Caption : caption);
         return false;
     }
 
     // The window is in, listed and has its tab; what follows only shows it.
     try {
-        btnTab.SetSelected(btnTab.Count() - 1);
+        tabs_.SetSelected(tabs_.Count() - 1);
     } catch (...) {
     }
-    ::ShowWindow(btnTab.hWndHost(), SW_SHOW);
-    ::ShowWindow(picWin, SW_SHOW);
-    ::ShowWindow(fraMsg, SW_HIDE);
+    host_.ShowConversations();
     return true;
 }
 
-bool frmMain::IsDeferredThread(HWND window) const {
+bool Capture::IsDeferredThread(HWND window) const {
     const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
     for (const DeferredCapture& d : deferred_)
         if (d.hwnd != window && ::GetWindowThreadProcessId(d.hwnd, nullptr) == thread) return true;
     return false;
 }
 
-void frmMain::DeferCapture(const DeferredCapture& capture, bool watch) {
+void Capture::DeferCapture(const DeferredCapture& capture, bool watch) {
     // A program that ended does not answer either; its window has nothing
     // left to wait for.
     if (!::IsWindow(capture.hwnd)) return;
@@ -223,10 +224,11 @@ void frmMain::DeferCapture(const DeferredCapture& capture, bool watch) {
         if (d.hwnd == capture.hwnd) return;
     const bool threadWatched = IsDeferredThread(capture.hwnd);
     deferred_.push_back(capture);
-    if (watch && !threadWatched && hwnd()) NotifyWhenAnswering(capture.hwnd, hwnd(), kMsgRetryCapture);
+    HWND main = host_.MainWindow();
+    if (watch && !threadWatched && main) NotifyWhenAnswering(capture.hwnd, main, kMsgRetryCapture);
 }
 
-void frmMain::RetryDeferredCaptures(HWND answered) {
+void Capture::RetryDeferredCaptures(HWND answered) {
     // Every window of the thread that answered is tried again; one whose
     // capture is deferred once more comes back into the list.
     const DWORD thread = ::GetWindowThreadProcessId(answered, nullptr);
@@ -242,24 +244,25 @@ void frmMain::RetryDeferredCaptures(HWND answered) {
     }
     // The watched window itself may be what vanished; the others of its
     // thread would then wait for good without a watch of their own.
-    if (!::IsWindow(answered) && hwnd()) {
+    HWND main = host_.MainWindow();
+    if (!::IsWindow(answered) && main) {
         std::vector<DWORD> watched;
         for (const DeferredCapture& d : deferred_) {
             const DWORD t = ::GetWindowThreadProcessId(d.hwnd, nullptr);
             if (std::find(watched.begin(), watched.end(), t) != watched.end()) continue;
             watched.push_back(t);
-            NotifyWhenAnswering(d.hwnd, hwnd(), kMsgRetryCapture);
+            NotifyWhenAnswering(d.hwnd, main, kMsgRetryCapture);
         }
     }
     for (DeferredCapture& d : due) {
         // Meanwhile the window may have been closed, taken or released, or
         // we may be leaving.
-        if (closing_ || unloaded_ || state_.CaptureSuspended || ::GetParent(d.hwnd)) continue;
+        if (host_.Leaving() || suspended_ || ::GetParent(d.hwnd)) continue;
         TakeWin(d.hwnd, d.tabText, d.caption, d.isGroup, d.code);
     }
 }
 
-void frmMain::PopWin(int index) {
+void Capture::PopWin(int index) {
     try {
         // getNode stops at the tail, so an index past the end would release
         // (and delNode would drop) some other window. -1 comes from a click
@@ -271,14 +274,14 @@ void frmMain::PopWin(int index) {
         chats_.LetGo(node);
         GiveBackBounded(FormerStateOf(*node));
         chats_.RemoveAtTab(index);
-        btnTab.DelItem(index);
-        ShowMsg();
+        tabs_.DelItem(index);
+        host_.ShowMsg();
     } catch (...) {
         Sh(L"PopWin");
     }
 }
 
-void frmMain::CloseTab(int index) {
+void Capture::CloseTab(int index) {
     LinkPtr node = chats_.AtTab(index);  // as in PopWin
     if (!node || node->Locked) return;
 
@@ -289,21 +292,22 @@ void frmMain::CloseTab(int index) {
         explicit SuspendCapture(bool& flag) : flag_(flag) { flag_ = true; }
         ~SuspendCapture() { flag_ = false; }
         bool& flag_;
-    } suspend(state_.CaptureSuspended);
+    } suspend(suspended_);
 
     try {
         HWND hwnd = ToHwnd(node->hWnd);
         chats_.LetGo(node);  // as in PopWin
-        ::ShowWindow(picWin, SW_HIDE);
+        HWND area = host_.ConversationArea();
+        ::ShowWindow(area, SW_HIDE);
         GiveBackBounded(FormerStateOf(*node));
         // A request that times out is still carried out, after the give-back.
         SendToPeer(hwnd, WM_CLOSE, 0, 0, kPeerCommandTimeoutMs);
-        ::ShowWindow(picWin, SW_SHOW);
+        ::ShowWindow(area, SW_SHOW);
         chats_.RemoveAtTab(index);
-        btnTab.DelItem(index);
-        ShowMsg();
+        tabs_.DelItem(index);
+        host_.ShowMsg();
     } catch (...) {
-        ::ShowWindow(picWin, SW_SHOW);
+        ::ShowWindow(host_.ConversationArea(), SW_SHOW);
         Sh(L"CloseTab");
     }
 }

@@ -634,7 +634,7 @@ bool frmMain::ExitSequence(DWORD waitMs) {
 }
 
 void frmMain::GiveBackAll(DWORD waitMs) {
-    deferred_.clear();
+    capture_.DropDeferred();
     releasingAll_ = true;
     // A PopWin that cannot remove its record must not keep us here.
     for (int guard = chats_.Count() + 1; chats_.Count() > 0 && guard > 0; --guard) {
@@ -803,7 +803,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
         case WM_TIMER:
             OnTimer(wParam);
             return 0;
-        case kMsgRetryCapture:
+        case Capture::kMsgRetryCapture:
             RetryDeferredCaptures(reinterpret_cast<HWND>(wParam));
             return 0;
         case WM_ENDSESSION:
@@ -838,6 +838,12 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
         // Nothing may leave a window procedure.
     }
     return DefaultProc(msg, wParam, lParam);
+}
+
+void frmMain::ShowConversations() {
+    ::ShowWindow(btnTab.hWndHost(), SW_SHOW);
+    ::ShowWindow(picWin, SW_SHOW);
+    ::ShowWindow(fraMsg, SW_HIDE);
 }
 
 // --- what the window watch hears ----------------------------------------------------

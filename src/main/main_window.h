@@ -11,6 +11,7 @@
 
 #include "controls/tabcontrol/tab_control.h"
 #include "controls/xpstyle/xp_engine.h"
+#include "main/capture.h"
 #include "main/conversations.h"
 #include "main/core/layout.h"
 #include "main/core/show_state.h"
@@ -34,7 +35,7 @@ struct MainState {
     bool FrameTracking = false;   // the mouse is on the main window's frame
 };
 
-class frmMain : public win32::Window, private WatchHost {
+class frmMain : public win32::Window, private WatchHost, private CaptureHost {
 public:
     static constexpr wchar_t kClassName[] = L"VarnuMainWindow";
 
@@ -80,7 +81,7 @@ public:
 
     // --- main window (lifecycle, tabs and menus) --------------------------
     void Form_Resize();             // layout of the children, also fits the selected chat window
-    bool ShowMsg();                 // back to the empty notice when no tab is left
+    bool ShowMsg() override;        // back to the empty notice when no tab is left
     void ShowNumer();
     void HideNumer();
     void btnTab_Changed(int index);
@@ -90,20 +91,18 @@ public:
     void PrepareTabMenu(int tab);
 
     // --- capture and release ----------------------------------------------
-    // True when the window was taken in; a failure has been reported and undone.
-    bool TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code);
-    void PopWin(int index);
-    void CloseTab(int index);
-    // Captures put off because the window's program did not answer in time;
-    // each is taken again once a window of its thread answers.
-    size_t DeferredCount() const { return deferred_.size(); }
-    void RetryDeferredCaptures(HWND answered);
+    // Carried out by the capture part (main/capture.h).
+    bool TakeWin(HWND hwnd, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code) {
+        return capture_.TakeWin(hwnd, tabText, caption, isGroup, code);
+    }
+    void PopWin(int index) { capture_.PopWin(index); }
+    void CloseTab(int index) { capture_.CloseTab(index); }
+    size_t DeferredCount() const noexcept { return capture_.DeferredCount(); }
+    void RetryDeferredCaptures(HWND answered) { capture_.RetryDeferredCaptures(answered); }
 
     // --- recognition ------------------------------------------------------
-    // True when the window was taken in. A title that matches but cannot be
-    // cut is reported here ("WndProc", CR LF, description) and not taken.
-    bool CheckNewWindow(HWND hwnd);
-    void ScanWindows();
+    bool CheckNewWindow(HWND hwnd) { return capture_.CheckNewWindow(hwnd); }
+    void ScanWindows() { capture_.ScanWindows(); }
 
     // --- window check -----------------------------------------------------
     void tmrChkWin_Timer();
@@ -120,22 +119,10 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
 
 private:
-    // Posted by a worker or watch when a messenger that did not answer in
-    // time answers again; wParam is its window (see TakeWin).
-    static constexpr UINT kMsgRetryCapture = WM_APP + 0x101;
-
     // The other timers: tmrChkMsg, tmrKillTip, tmrSetFocus.
     static constexpr UINT_PTR kTmrChkMsg = 2;
     static constexpr UINT_PTR kTmrKillTip = 3;
     static constexpr UINT_PTR kTmrSetFocus = 4;
-
-    // A capture put off because the window's program did not answer in time.
-    struct DeferredCapture {
-        HWND hwnd = nullptr;
-        std::wstring tabText, caption;
-        bool isGroup = false;
-        int code = 0;
-    };
 
     void StartShellWatch();
     void StopShellWatch();
@@ -147,6 +134,12 @@ private:
     // "分离": the conversation goes back to the desktop, at `at` (its top-left
     // corner, screen pixels) when given, and is not taken in again.
     void PopOut(int index, std::optional<POINT> at = std::nullopt);
+
+    // What capture asks of the window it takes conversations into.
+    HWND MainWindow() const noexcept override { return hwnd(); }
+    HWND ConversationArea() const noexcept override { return picWin; }
+    void ShowConversations() override;
+    bool Leaving() const noexcept override { return closing_ || unloaded_; }
 
     // What the window watch hears, acted on here.
     HWND WatchedWindow() const noexcept override { return hwnd(); }
@@ -189,14 +182,11 @@ private:
     bool ExitSequence(DWORD waitMs);
     void Unload();
     void GiveBackAll(DWORD waitMs);
-    bool IsDeferredThread(HWND window) const;
-    // `watch`: ask for a kMsgRetryCapture once the window's thread answers
-    // (a worker that is still moving the window posts its own).
-    void DeferCapture(const DeferredCapture& capture, bool watch = true);
 
     Conversations chats_;
     MainState state_;
     ShellWatch watch_{*this};
+    Capture capture_{*this, chats_, btnTab, state_.CaptureSuspended};
     TrayIcon tray_;
     TaskbarBadge badge_;
     NewMessageCheck messageCheck_;
@@ -217,7 +207,6 @@ private:
     std::weak_ptr<clsLink> menuNode_;  // the conversation the tab menu was opened on
     bool menuOpened_ = false;
     bool releasingAll_ = false;  // every window is being given back: select and lay out nothing
-    std::vector<DeferredCapture> deferred_;
 };
 
 }  // namespace varnu

@@ -7,9 +7,10 @@
 #include <set>
 #include <string>
 
+#include "controls/tabcontrol/tab_control.h"
 #include "dialogs/msgbox.h"
 #include "main/core/recognition.h"
-#include "main/main_window.h"
+#include "main/capture.h"
 #include "win32/strconv.h"
 #include "win32/winapi.h"
 
@@ -33,8 +34,8 @@ WindowFacts ReadFacts(HWND hwnd, bool wantFlashChild) {
 
 }  // namespace
 
-bool frmMain::CheckNewWindow(HWND hwnd) {
-    if (state_.CaptureSuspended) return false;
+bool Capture::CheckNewWindow(HWND hwnd) {
+    if (suspended_) return false;
     // Captured windows, dialogs of a conversation and anything owned are
     // never conversations of their own.
     if (::GetParent(hwnd)) return false;
@@ -58,7 +59,7 @@ bool frmMain::CheckNewWindow(HWND hwnd) {
     }
 }
 
-void frmMain::ScanWindows() {
+void Capture::ScanWindows() {
     struct Pass {
         const wchar_t* className;
         Recognition (*match)(const WindowFacts& facts);
@@ -106,10 +107,10 @@ void frmMain::ScanWindows() {
     }
 
     try {
-        if (btnTab.Count() > 0) btnTab.SetSelected(btnTab.Count() - 1);
+        if (tabs_.Count() > 0) tabs_.SetSelected(tabs_.Count() - 1);
     } catch (...) {
     }
-    ShowMsg();
+    host_.ShowMsg();
 }
 
 }  // namespace varnu
