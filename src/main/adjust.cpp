@@ -148,7 +148,7 @@ void frmMain::tmrChkWin_Timer() {
                 Form_Resize();
         }
         if (!gone.any()) return;
-        if (!picNum.empty()) {
+        if (numbers_.Shown()) {
             // Ctrl is held: the numbers follow the new row.
             HideNumer();
             ShowNumer();

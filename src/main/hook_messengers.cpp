@@ -47,6 +47,9 @@ bool HasEnded(const win32::UniqueHandle& thread) noexcept {
     return thread && ::WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
 }
 
+// One record for the process, beside the library binding: a hook put into a
+// messenger thread stays there until that thread ends or the library is
+// unloaded, whichever window asked for it.
 HookedThreads<win32::UniqueHandle>& ProgramHookedThreads() {
     static HookedThreads<win32::UniqueHandle> threads;
     return threads;

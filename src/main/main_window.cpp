@@ -253,14 +253,12 @@ bool frmMain::CreateChildren() {
     lblMsg = ::CreateWindowExW(0, L"Static", LblMsgText(), WS_CHILD | WS_VISIBLE | SS_LEFT,
                                kLblMsgRect.left, kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
                                kLblMsgRect.bottom - kLblMsgRect.top, fraMsg, nullptr, instance, nullptr);
-    picNumTemplate = TabNumber::Create(hwnd(), RECT{0, 0, kOverlayWidth, kOverlayHeight});
 
     msgFont_.reset(MakeFont(L"宋体", 9, FW_NORMAL, GB2312_CHARSET, true));
     numFont_.reset(MakeFont(L"Arial Black", 9, 900, DEFAULT_CHARSET));
     ::SendMessageW(fraMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
     if (lblMsg) ::SendMessageW(lblMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
-    if (picNumTemplate)
-        ::SendMessageW(picNumTemplate, WM_SETFONT, reinterpret_cast<WPARAM>(numFont_.get()), FALSE);
+    numbers_.Create(hwnd(), numFont_.get());
 
     const UINT zFlags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
     ::SetWindowPos(picWin, HWND_TOP, 0, 0, 0, 0, zFlags);
@@ -436,42 +434,9 @@ void frmMain::StepSelection(bool forward) {
         btnTab.SetSelected(*next);
 }
 
-void frmMain::ShowNumer() {
-    std::vector<TabBox> tabs;
-    const int n = std::min(btnTab.Count(), kMaxOverlayNumbers);
-    for (int t = 0; t < n; ++t) {
-        const TabRect r = btnTab.GetItemRect(t);
-        tabs.push_back({r.left, r.top, r.right, r.bottom});
-    }
-    // Item rectangles are in the tab window's coordinates; the numbers are
-    // children of the main window.
-    POINT origin{0, 0};
-    if (HWND tab = btnTab.hWnd()) ::MapWindowPoints(tab, hwnd(), &origin, 1);
+void frmMain::ShowNumer() { numbers_.Show(btnTab); }
 
-    for (const OverlayPos& pos : NumberOverlayPositions(tabs)) {
-        try {
-            if (picNum.size() < static_cast<size_t>(pos.number)) picNum.resize(static_cast<size_t>(pos.number), nullptr);
-            HWND& copy = picNum[static_cast<size_t>(pos.number - 1)];
-            if (!copy || !::IsWindow(copy)) {
-                copy = TabNumber::Create(hwnd(), RECT{0, 0, kOverlayWidth, kOverlayHeight});
-                if (!copy) continue;
-                ::SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(numFont_.get()), FALSE);
-            }
-            ::SetWindowTextW(copy, (L" " + std::to_wstring(pos.number)).c_str());
-            ::SetWindowPos(copy, HWND_TOP, origin.x + pos.x, origin.y + pos.y, kOverlayWidth, kOverlayHeight,
-                           SWP_SHOWWINDOW | SWP_NOACTIVATE);
-            ::InvalidateRect(copy, nullptr, TRUE);
-        } catch (...) {
-        }
-    }
-}
-
-void frmMain::HideNumer() {
-    for (HWND copy : picNum) {
-        if (copy && ::IsWindow(copy)) ::DestroyWindow(copy);
-    }
-    picNum.clear();
-}
+void frmMain::HideNumer() { numbers_.Hide(); }
 
 void frmMain::OpenTabMenu(int tab) {
     PrepareTabMenu(tab);

@@ -17,6 +17,7 @@
 #include "main/core/show_state.h"
 #include "main/core/win_list.h"
 #include "main/new_message.h"
+#include "main/number_overlay.h"
 #include "main/taskbar.h"
 #include "main/tray.h"
 #include "main/watch.h"
@@ -61,6 +62,7 @@ public:
     Conversations& Chats() noexcept { return chats_; }
     MainState& State() noexcept { return state_; }
     const TrayIcon& Tray() const noexcept { return tray_; }
+    const NumberOverlay& Numbers() const noexcept { return numbers_; }
 
     // --- window fields --------------------------------------------------
     bool ExitRequested = false;  // "退出" was chosen: the close request leaves rather than hides
@@ -72,8 +74,6 @@ public:
     HWND picWin = nullptr;  // the conversation area; captured windows are its children
     HWND fraMsg = nullptr;  // the notice shown while no tab exists
     HWND lblMsg = nullptr;
-    HWND picNumTemplate = nullptr;   // element 0 of the number overlay, hidden
-    std::vector<HWND> picNum;        // loaded copies 1..9 (index k-1)
     HMENU mnuTabContext = nullptr;
     HMENU mnuContext = nullptr;
     HMENU mnuTray = nullptr;
@@ -199,6 +199,7 @@ private:
     win32::UniqueWindow trayOwner_;  // hidden owner: an owned window has no taskbar button
     win32::UniqueFont msgFont_;
     win32::UniqueFont numFont_;
+    NumberOverlay numbers_;
     bool loaded_ = false;     // start-up finished; resizes lay out from now on
     bool unloaded_ = false;
     bool closing_ = false;    // a close request is being answered or carried out

@@ -8,6 +8,9 @@
 namespace varnu {
 namespace {
 
+// Shared by every thread: the workers that carry out moves and give-backs
+// for a messenger outlive the call that started them, and leaving waits
+// until none is left.
 std::atomic<int> g_inFlight{0};
 
 // How long one wait of the answer watch lasts before it looks whether the

@@ -12,7 +12,7 @@ namespace varnu {
 
 void frmMain::btnTab_ItemMoved(int from, int to) {
     if (!chats_.Move(from, to)) return;
-    if (!picNum.empty()) {
+    if (numbers_.Shown()) {
         // Ctrl is held: the numbers follow the new row.
         HideNumer();
         ShowNumer();

@@ -12,7 +12,9 @@
 
 namespace varnu {
 
-// The program's one set of values.
+// The program's one set of values: "set.ini" is one file for the process, and
+// the main window, the settings dialog and the tab strip's painter all read
+// (and the dialog writes) the same values.
 Settings& AppSettings();
 
 inline constexpr wchar_t kSettingsSection[] = L"Settings";

@@ -222,8 +222,8 @@ TEST_F(MainWindowTest, StartsWithTheNoticeOverAnEmptyStrip) {
     EXPECT_LT(zIndex(w.fraMsg), zIndex(w.btnTab.hWndHost()));
     EXPECT_LT(zIndex(w.picWin), zIndex(w.btnTab.hWndHost()));
 
-    EXPECT_FALSE(::IsWindowVisible(w.picNumTemplate));
-    const RECT num = RectInParent(w.picNumTemplate);
+    EXPECT_FALSE(::IsWindowVisible(w.Numbers().Template()));
+    const RECT num = RectInParent(w.Numbers().Template());
     EXPECT_EQ(num.right - num.left, 15);
     EXPECT_EQ(num.bottom - num.top, 16);
     EXPECT_EQ(MsgBoxWindow(), nullptr);
@@ -475,11 +475,11 @@ TEST_F(MainWindowTest, NumberOverlayFollowsTheFirstNineTabs) {
     }
     ::ShowWindow(w.btnTab.hWndHost(), SW_SHOW);
     w.ShowNumer();
-    ASSERT_EQ(w.picNum.size(), 9u);
+    ASSERT_EQ(w.Numbers().Copies().size(), 9u);
     int widths = 0;
     for (int k = 1; k <= 9; ++k) {
         SCOPED_TRACE(k);
-        HWND copy = w.picNum[static_cast<size_t>(k - 1)];
+        HWND copy = w.Numbers().Copies()[static_cast<size_t>(k - 1)];
         ASSERT_TRUE(::IsWindowVisible(copy));
         EXPECT_EQ(win32::WindowText(copy), L" " + std::to_wstring(k));
         const TabRect tab = w.btnTab.GetItemRect(k - 1);
@@ -492,17 +492,17 @@ TEST_F(MainWindowTest, NumberOverlayFollowsTheFirstNineTabs) {
         EXPECT_EQ(r.bottom - r.top, 16);
         widths += tab.right - tab.left;
     }
-    EXPECT_EQ(::GetWindow(w.hwnd(), GW_CHILD), w.picNum[8]);  // brought to the very top
+    EXPECT_EQ(::GetWindow(w.hwnd(), GW_CHILD), w.Numbers().Copies()[8]);  // brought to the very top
 
     // Shown again: the same copies are reused.
-    const std::vector<HWND> first = w.picNum;
+    const std::vector<HWND> first = w.Numbers().Copies();
     w.ShowNumer();
-    EXPECT_EQ(w.picNum, first);
+    EXPECT_EQ(w.Numbers().Copies(), first);
 
     w.HideNumer();
-    EXPECT_TRUE(w.picNum.empty());
+    EXPECT_TRUE(w.Numbers().Copies().empty());
     for (HWND copy : first) EXPECT_FALSE(::IsWindow(copy));
-    EXPECT_TRUE(::IsWindow(w.picNumTemplate));
+    EXPECT_TRUE(::IsWindow(w.Numbers().Template()));
 }
 
 TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {

@@ -1,0 +1,56 @@
+#include "main/number_overlay.h"
+
+#include <algorithm>
+#include <string>
+
+#include "controls/tabcontrol/tab_control.h"
+#include "main/core/tab_actions.h"
+#include "main/notice_windows.h"
+
+namespace varnu {
+
+void NumberOverlay::Create(HWND parent, HFONT font) {
+    parent_ = parent;
+    font_ = font;
+    template_ = TabNumber::Create(parent, RECT{0, 0, kOverlayWidth, kOverlayHeight});
+    if (template_) ::SendMessageW(template_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+}
+
+void NumberOverlay::Show(const TabControl& tabs) {
+    std::vector<TabBox> boxes;
+    const int n = std::min(tabs.Count(), kMaxOverlayNumbers);
+    for (int t = 0; t < n; ++t) {
+        const TabRect r = tabs.GetItemRect(t);
+        boxes.push_back({r.left, r.top, r.right, r.bottom});
+    }
+    // Item rectangles are in the tab window's coordinates; the numbers are
+    // children of the main window.
+    POINT origin{0, 0};
+    if (HWND tab = tabs.hWnd()) ::MapWindowPoints(tab, parent_, &origin, 1);
+
+    for (const OverlayPos& pos : NumberOverlayPositions(boxes)) {
+        try {
+            if (copies_.size() < static_cast<size_t>(pos.number)) copies_.resize(static_cast<size_t>(pos.number), nullptr);
+            HWND& copy = copies_[static_cast<size_t>(pos.number - 1)];
+            if (!copy || !::IsWindow(copy)) {
+                copy = TabNumber::Create(parent_, RECT{0, 0, kOverlayWidth, kOverlayHeight});
+                if (!copy) continue;
+                ::SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+            }
+            ::SetWindowTextW(copy, (L" " + std::to_wstring(pos.number)).c_str());
+            ::SetWindowPos(copy, HWND_TOP, origin.x + pos.x, origin.y + pos.y, kOverlayWidth, kOverlayHeight,
+                           SWP_SHOWWINDOW | SWP_NOACTIVATE);
+            ::InvalidateRect(copy, nullptr, TRUE);
+        } catch (...) {
+        }
+    }
+}
+
+void NumberOverlay::Hide() {
+    for (HWND copy : copies_) {
+        if (copy && ::IsWindow(copy)) ::DestroyWindow(copy);
+    }
+    copies_.clear();
+}
+
+}  // namespace varnu
