@@ -310,9 +310,13 @@ TEST(Fuzz, MessengerKilledDuringCaptureOrGiveBack) {
         sim.Proc().WaitForExit();
         for (const auto until = Clock::now() + std::chrono::seconds(3); main.DeferredCount() > 0 && Clock::now() < until;) {
             MSG msg;
-            if (::PeekMessageW(&msg, host.top, kAnswered, kAnswered, PM_REMOVE))
-                main.RetryDeferredCaptures(reinterpret_cast<HWND>(msg.wParam));
-            PumpFor(std::chrono::milliseconds(20));
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == kAnswered)
+                    main.RetryDeferredCaptures(reinterpret_cast<HWND>(msg.wParam));
+                else
+                    ::DispatchMessageW(&msg);
+            }
+            ::Sleep(10);
         }
         main.tmrChkWin_Timer();
         const bool consistent = host.Consistent(chat.top) && main.DeferredCount() == 0;
