@@ -1,5 +1,6 @@
 #include "win32/peer_call.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -20,11 +21,7 @@ struct Job {
     std::wstring wideBuffer;  // WM_GETTEXT's buffer, when there is one
     bool answered = false;
     LRESULT result = 0;
-    HANDLE done = nullptr;
-
-    ~Job() {
-        if (done) ::CloseHandle(done);
-    }
+    std::atomic<bool> finished{false};
 };
 
 class PeerWorker {
@@ -38,14 +35,21 @@ public:
     bool Submit(const std::shared_ptr<Job>& job) {
         std::lock_guard lock(mutex_);
         if (!thread_ || current_) return false;
+        // The end of a job whose caller stopped waiting may still be signalled.
+        ::ResetEvent(done_);
         current_ = job;
         ::SetEvent(wake_);
         return true;
     }
 
+    // Waits for the job submitted last. One event serves every call: a job
+    // ends (and signals) before the next can be submitted.
+    bool WaitDone(DWORD timeoutMs) { return ::WaitForSingleObject(done_, timeoutMs) == WAIT_OBJECT_0; }
+
 private:
-    PeerWorker() : wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-        if (wake_) thread_ = ::CreateThread(nullptr, 0, &PeerWorker::Main, this, 0, nullptr);
+    PeerWorker()
+        : wake_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)), done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        if (wake_ && done_) thread_ = ::CreateThread(nullptr, 0, &PeerWorker::Main, this, 0, nullptr);
     }
 
     static DWORD WINAPI Main(void* param) noexcept {
@@ -59,11 +63,10 @@ private:
             }
             if (!job) continue;
             Run(*job);
-            {
-                std::lock_guard lock(self->mutex_);
-                self->current_.reset();
-            }
-            ::SetEvent(job->done);
+            job->finished.store(true);
+            std::lock_guard lock(self->mutex_);
+            self->current_.reset();
+            ::SetEvent(self->done_);
         }
     }
 
@@ -82,6 +85,7 @@ public:
 private:
     std::mutex mutex_;
     HANDLE wake_;
+    HANDLE done_;
     HANDLE thread_ = nullptr;
     std::shared_ptr<Job> current_;
 };
@@ -92,11 +96,13 @@ std::shared_ptr<Job> Call(std::shared_ptr<Job> job) {
         PeerWorker::Run(*job);
         return job->answered ? job : nullptr;
     }
-    job->done = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!job->done || !PeerWorker::Get().Submit(job)) return nullptr;
+    PeerWorker& worker = PeerWorker::Get();
+    if (!worker.Submit(job)) return nullptr;
     // The job stays alive with the worker if we stop waiting for it.
-    if (::WaitForSingleObject(job->done, job->timeoutMs + kHandOverMs) != WAIT_OBJECT_0) return nullptr;
-    return job->answered ? job : nullptr;
+    // (A caller on another thread may have reset the event meanwhile: the
+    // job's own flag has the last word.)
+    if (!worker.WaitDone(job->timeoutMs + kHandOverMs) && !job->finished.load()) return nullptr;
+    return job->finished.load() && job->answered ? job : nullptr;
 }
 
 }  // namespace
