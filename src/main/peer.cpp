@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 namespace varnu {
@@ -16,6 +20,64 @@ std::atomic<int> g_inFlight{0};
 // How long one wait of the answer watch lasts before it looks whether the
 // windows still exist.
 constexpr UINT kAnswerPollMs = 1000;
+
+// The workers of RunBounded. Starting a thread costs more than many a call
+// it carries, so a worker that has finished waits a while for the next job.
+// One still held by a hung messenger is simply not idle: the next job gets
+// another worker, never a place in a queue behind it.
+class Workers {
+public:
+    static Workers& Get() {
+        static Workers* workers = new Workers;  // waiting workers may outlive any exit code
+        return *workers;
+    }
+
+    // False when no worker could be started; the job is not taken then.
+    bool Run(std::function<void()> job) {
+        bool start = false;
+        {
+            std::lock_guard lock(mutex_);
+            jobs_.push_back(std::move(job));
+            start = jobs_.size() > idle_;
+        }
+        wake_.notify_one();
+        if (!start) return true;
+        try {
+            std::thread([this] { Loop(); }).detach();
+            return true;
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            // Another worker may have taken the job meanwhile; then it runs.
+            if (jobs_.size() <= idle_) return true;
+            jobs_.pop_back();
+            return false;
+        }
+    }
+
+private:
+    static constexpr std::chrono::seconds kIdleFor{30};
+
+    void Loop() {
+        for (;;) {
+            std::function<void()> job;
+            {
+                std::unique_lock lock(mutex_);
+                ++idle_;
+                const bool got = wake_.wait_for(lock, kIdleFor, [this] { return !jobs_.empty(); });
+                --idle_;
+                if (!got) return;
+                job = std::move(jobs_.front());
+                jobs_.pop_front();
+            }
+            job();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::function<void()>> jobs_;
+    size_t idle_ = 0;
+};
 
 }  // namespace
 
@@ -33,7 +95,7 @@ bool RunBounded(std::function<void()> work, DWORD timeoutMs) {
         return true;
     }
     g_inFlight.fetch_add(1);
-    std::thread worker([work = std::move(work), done] {
+    const bool started = Workers::Get().Run([work, done] {
         try {
             work();
         } catch (...) {
@@ -41,6 +103,11 @@ bool RunBounded(std::function<void()> work, DWORD timeoutMs) {
         g_inFlight.fetch_sub(1);
         ::SetEvent(done.get());
     });
+    if (!started) {
+        g_inFlight.fetch_sub(1);
+        work();
+        return true;
+    }
     HANDLE event = done.get();
     const ULONGLONG start = ::GetTickCount64();
     for (;;) {
@@ -48,15 +115,11 @@ bool RunBounded(std::function<void()> work, DWORD timeoutMs) {
         if (elapsed >= timeoutMs) break;
         const DWORD result =
             ::MsgWaitForMultipleObjectsEx(1, &event, static_cast<DWORD>(timeoutMs - elapsed), QS_SENDMESSAGE, 0);
-        if (result == WAIT_OBJECT_0) {
-            worker.join();
-            return true;
-        }
+        if (result == WAIT_OBJECT_0) return true;
         if (result != WAIT_OBJECT_0 + 1) break;
         MSG msg;
         ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    worker.detach();
     return false;
 }
 
