@@ -201,6 +201,8 @@ bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
     }
 
     // The window is in, listed and has its tab; what follows only shows it.
+    // In the visible window every layout step costs a repaint.
+    if (startupScan_) return true;
     try {
         tabs_.SetSelected(tabs_.Count() - 1);
     } catch (...) {

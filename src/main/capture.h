@@ -5,7 +5,9 @@
 // not answer. Recognition of new and existing windows hands its finds here.
 #include <windows.h>
 
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "main/conversations.h"
@@ -53,6 +55,19 @@ public:
     bool CheckNewWindow(HWND hwnd);
     void ScanWindows();
 
+    // Start-up, once its window shows: ScanWindows takes in only `openAtShow`
+    // (what opens later is new, the watch's to judge), and TakeWin neither
+    // selects nor shows each one; the scan's last selection does that once.
+    void BeginStartupScan(std::set<HWND> openAtShow) {
+        openAtShow_ = std::move(openAtShow);
+        startupScan_ = true;
+    }
+    void EndStartupScan() noexcept {
+        startupScan_ = false;
+        openAtShow_.clear();
+    }
+    bool StartupScan() const noexcept { return startupScan_; }
+
     size_t DeferredCount() const noexcept { return deferred_.size(); }
     // Takes again every window put off on the thread of `answered`.
     void RetryDeferredCaptures(HWND answered);
@@ -76,6 +91,8 @@ private:
     TabControl& tabs_;
     bool& suspended_;
     std::vector<DeferredCapture> deferred_;
+    bool startupScan_ = false;
+    std::set<HWND> openAtShow_;
 };
 
 }  // namespace varnu

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "dialogs/about_box.h"
@@ -12,6 +13,7 @@
 #include "main/core/hot_keys.h"
 #include "main/core/layout.h"
 #include "main/core/new_message.h"
+#include "main/core/recognition.h"
 #include "main/core/tab_actions.h"
 #include "main/core/tray_rules.h"
 #include "main/peer.h"
@@ -190,12 +192,9 @@ bool frmMain::Start(int nCmdShow) {
     BaseCaption = L"Varnu Ver " + std::to_wstring(VARNU_VERSION_MAJOR) + L"." +
                   std::to_wstring(VARNU_VERSION_MINOR);
     SetCaption(BaseCaption);
-    // Conversations already open are taken in before the window is shown.
-    step([&] { ScanWindows(); });
-    if (btnTab.Count() == 0) {
-        ::ShowWindow(picWin, SW_HIDE);
-        ::ShowWindow(fraMsg, SW_SHOW);
-    }
+    // The conversations already open are taken in once the window shows (a
+    // user would rather see it at once); see below.
+    ::ShowWindow(picWin, SW_HIDE);
     // The hook library goes into the messenger threads seen so far; the
     // notices that arrive meanwhile are handled before the watch starts.
     step([&] {
@@ -225,10 +224,33 @@ bool frmMain::Start(int nCmdShow) {
     // The new-message poll starts last, when every tab it looks at exists.
     ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);
 
+    // What is open now is what the start-up scan may take; whatever opens
+    // once the window shows is new, and the watch (running already) judges
+    // it. Without a window of a messenger's kind the notice shows at once.
+    std::set<HWND> openAtShow;
+    step([&] {
+        for (const wchar_t* kind : {kClassClassic, kClassBaiduHi, kClassQQ2009})
+            for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kind, nullptr)) != nullptr;)
+                openAtShow.insert(w);
+    });
+    if (openAtShow.empty()) ::ShowWindow(fraMsg, SW_SHOW);
     loaded_ = true;
+    capture_.BeginStartupScan(std::move(openAtShow));
     ::ShowWindow(hwnd(), showCommand);
-    ::UpdateWindow(hwnd());
+    // Painted whole before the scan holds the thread.
+    ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (::GetForegroundWindow() == hwnd()) step([&] { RegisterTabKeys(); });
+    step([&] { ScanWindows(); });
+    capture_.EndStartupScan();
+    if (btnTab.Count() > 0) {
+        ShowConversations();
+        // Their messenger threads get the hook library too.
+        step([&] { HookMessengersAtStartup(); });
+    } else {
+        ::ShowWindow(fraMsg, SW_SHOW);
+    }
+    // Marking read waited for the scan's last selection (it moves the focus).
+    if (state_.MainActive) SetTabRead();
     // A close request that came while loading (start-up dispatches messages
     // while it takes windows in and installs the hooks) is answered now.
     if (closeWhenLoaded_) ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
@@ -379,10 +401,10 @@ void frmMain::LayoutChildren() {
 
 bool frmMain::ShowMsg() {
     if (btnTab.Count() != 0) return false;
-    if (!loaded_ || releasingAll_) {
-        // The start-up scan ends here too. The window is not shown yet: the
-        // notice stays at its design place over the strip (where start-up shows it),
-        // and an empty start must not send the window to the tray.
+    if (!loaded_ || capture_.StartupScan() || releasingAll_) {
+        // The start-up scan ends here too: the notice stays at its design
+        // place over the strip (where start-up shows it), and an empty start
+        // must not send the window to the tray.
         chats_.ClearSelection();
         return true;
     }
@@ -421,7 +443,7 @@ void frmMain::btnTab_Changed(int index) {
             ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
                            SWP_SHOWWINDOW | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
         SetCaption(node->Title + L" - Varnu");
-        if (state_.MainActive) SetTabRead();
+        if (state_.MainActive && !capture_.StartupScan()) SetTabRead();
     } catch (const std::exception& e) {
         Sh(L"btnTab_Changed\r\n" + ErrorText(e));
     } catch (...) {
@@ -757,7 +779,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             if (loaded_) Form_Resize();
             return 0;
         case WM_CLOSE:
-            if (loaded_)
+            if (loaded_ && !capture_.StartupScan())
                 Form_QueryUnload();
             else
                 closeWhenLoaded_ = true;

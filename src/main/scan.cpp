@@ -85,6 +85,7 @@ void Capture::ScanWindows() {
             if (!window) break;
             after = window;
             if (tried.count(window)) continue;
+            if (startupScan_ && !openAtShow_.count(window)) continue;
             Recognition found;
             WindowFacts facts;
             try {
