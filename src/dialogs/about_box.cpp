@@ -103,16 +103,15 @@ win32::SingleInstance<frmAbout>& Instance() {
 }
 
 HWND frmAbout::Make(const wchar_t* text, DWORD style, int x, int y, int cx, int cy, int id, HFONT font) {
-    HWND child = ::CreateWindowExW(0, L"Static", text, WS_CHILD | WS_VISIBLE | SS_NOPREFIX | style, x, y, cx, cy,
-                                   hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   ::GetModuleHandleW(nullptr), nullptr);
+    HWND child =
+        ::CreateWindowExW(0, L"Static", text, WS_CHILD | WS_VISIBLE | SS_NOPREFIX | style, x, y, cx, cy, hwnd(),
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (child) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : font_.get()), FALSE);
     return child;
 }
 
 bool frmAbout::Load() {
-    if (!CreateModeless(kClassName, L"关于 Varnu", kStyle, kExStyle, Px(8250), Px(3975), main_, nullptr))
-        return false;
+    if (!CreateModeless(kClassName, L"关于 Varnu", kStyle, kExStyle, Px(8250), Px(3975), main_, nullptr)) return false;
     ::SetFocus(btnOK.hwnd());
     return true;
 }
@@ -144,8 +143,8 @@ void frmAbout::CreateChildren() {
          Px(8250) - X(3450) - 4, 14);
     lblURL_ = Make(L"由 Varnu 项目制作\r\nhttps://varnu.example/", SS_LEFT | SS_NOTIFY, X(3450), Y(1560), 160, 28,
                    idAboutURL);
-    lblMail_ = Make(L"感谢所有测试者 (testers@varnu.example)", SS_LEFT | SS_NOTIFY, X(3450), Y(2160), 300, 14,
-                    idAboutMail);
+    lblMail_ =
+        Make(L"感谢所有测试者 (testers@varnu.example)", SS_LEFT | SS_NOTIFY, X(3450), Y(2160), 300, 14, idAboutMail);
     Make(L"警告: 本软件仅供个人学习交流之用途,请在使用后24小时内删除,谢谢.", SS_LEFT, X(3450), Y(2820), Px(4980), 28);
 
     btnUpdate.events.Click = [this] { btnUpdate_Click(); };
@@ -220,13 +219,9 @@ void frmAbout::Finish(const update::FetchResult& fetch) {
 LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (msg) {
-        case WM_CREATE:
-            CreateChildren();
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(font_.get());
-        case WM_ERASEBKGND:
-            return 1;
+        case WM_CREATE: CreateChildren(); return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
+        case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(hwnd(), &ps);
@@ -253,15 +248,17 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
             }
             break;
         }
-        case WM_MOUSEMOVE:
-            SetLinkHot(nullptr);
-            return 0;
+        case WM_MOUSEMOVE: SetLinkHot(nullptr); return 0;
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
-            if (id == idAboutOK || id == IDCANCEL) btnOK.PerformClick();
-            else if (id == idAboutUpdate) btnUpdate.PerformClick();
-            else if (id == idAboutURL && HIWORD(wParam) == STN_CLICKED) OpenAddress(hwnd(), kSiteAddress);
-            else if (id == idAboutMail && HIWORD(wParam) == STN_CLICKED) OpenAddress(hwnd(), kMailAddress);
+            if (id == idAboutOK || id == IDCANCEL)
+                btnOK.PerformClick();
+            else if (id == idAboutUpdate)
+                btnUpdate.PerformClick();
+            else if (id == idAboutURL && HIWORD(wParam) == STN_CLICKED)
+                OpenAddress(hwnd(), kSiteAddress);
+            else if (id == idAboutMail && HIWORD(wParam) == STN_CLICKED)
+                OpenAddress(hwnd(), kMailAddress);
             return 0;
         }
         case WM_FETCHDONE: {
@@ -281,16 +278,13 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
                 Finish(timedOut);
             }
             return 0;
-        case WM_CLOSE:
-            Unload();
-            return 0;
+        case WM_CLOSE: Unload(); return 0;
         case WM_DESTROY:
             ::KillTimer(hwnd(), kTimerBackstop);
             slot_.reset();
             LeaveModeless();
             return 0;
-        default:
-            break;
+        default: break;
         }
     } catch (...) {
         // Nothing may leave a window procedure.

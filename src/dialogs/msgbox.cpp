@@ -41,9 +41,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override {
         try {
             switch (msg) {
-            case WM_CREATE:
-                CreateChildren();
-                return 0;
+            case WM_CREATE: CreateChildren(); return 0;
             case WM_COMMAND:
                 if (LOWORD(wParam) == kIdOk || LOWORD(wParam) == IDCANCEL) {
                     ::DestroyWindow(hwnd());
@@ -58,11 +56,8 @@ protected:
                 label_ = nullptr;
                 ok_ = nullptr;
                 return 0;
-            case WM_NCDESTROY:
-                font_.reset();
-                break;
-            default:
-                break;
+            case WM_NCDESTROY: font_.reset(); break;
+            default: break;
             }
         } catch (...) {
             // The box reports nothing itself; it only must not take the caller down.
@@ -93,11 +88,11 @@ private:
             font_.reset(::CreateFontIndirectW(&metrics.lfMessageFont));
         HFONT font = font_ ? font_.get() : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 
-        label_ = ::CreateWindowExW(0, L"Static", text_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX,
-                                   Px(660), Px(270), Px(3255), Px(765), hwnd(),
+        label_ = ::CreateWindowExW(0, L"Static", text_.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, Px(660),
+                                   Px(270), Px(3255), Px(765), hwnd(),
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLabel)), instance, nullptr);
-        ok_ = ::CreateWindowExW(0, L"Button", L"确定", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                                Px(1440), Px(1200), Px(1785), Px(525), hwnd(),
+        ok_ = ::CreateWindowExW(0, L"Button", L"确定", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, Px(1440),
+                                Px(1200), Px(1785), Px(525), hwnd(),
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdOk)), instance, nullptr);
         for (HWND child : {label_, ok_})
             if (child) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);

@@ -25,8 +25,8 @@ struct InternetHandle {
 
 update::FetchResult Failure() {
     update::FetchResult result;
-    result.status = ::GetLastError() == ERROR_WINHTTP_TIMEOUT ? update::FetchStatus::Timeout
-                                                                : update::FetchStatus::NoConnection;
+    result.status =
+        ::GetLastError() == ERROR_WINHTTP_TIMEOUT ? update::FetchStatus::Timeout : update::FetchStatus::NoConnection;
     return result;
 }
 

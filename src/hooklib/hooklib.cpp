@@ -31,8 +31,8 @@ HWND hWndNotify VARNU_SHARED = NULL;
 #endif
 
 // Per process.
-static HHOOK hHook = NULL;          // last hook installed from this process
-static bool bRButtonDown = false;   // as seen in the hooked thread's messages
+static HHOOK hHook = NULL;         // last hook installed from this process
+static bool bRButtonDown = false;  // as seen in the hooked thread's messages
 static bool bWheelWithRButton = false;
 static bool bCtrlDown = false;
 
@@ -41,22 +41,19 @@ static bool bCtrlDown = false;
 // handle of the library in the calling process, never the shared one.
 static HINSTANCE hInstSelf = NULL;
 
-static void Notify(WPARAM what, LPARAM how)
-{
+static void Notify(WPARAM what, LPARAM how) {
     HWND target = hWndNotify;
     // A null window would make PostMessage post to the messenger's own
     // thread queue.
     if (target != NULL) PostMessageW(target, WM_HOOKNOTIFY, what, how);
 }
 
-static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam)
-{
+static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam) {
     // Only messages that really leave the queue count. A PeekMessage with
     // PM_NOREMOVE shows the same message again later, which would post every
     // notice twice and could swallow a button release that is then delivered
     // anyway.
-    if (code < 0 || !(wParam & PM_REMOVE) || lParam == 0)
-        return CallNextHookEx(hHook, code, wParam, lParam);
+    if (code < 0 || !(wParam & PM_REMOVE) || lParam == 0) return CallNextHookEx(hHook, code, wParam, lParam);
 
     MSG* msg = (MSG*)lParam;
 
@@ -71,9 +68,7 @@ static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam)
     }
 
     switch (msg->message) {
-    case WM_RBUTTONDOWN:
-        bRButtonDown = true;
-        break;
+    case WM_RBUTTONDOWN: bRButtonDown = true; break;
 
     case WM_RBUTTONUP:
         bRButtonDown = false;
@@ -95,21 +90,19 @@ static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam)
             break;  // an ordinary wheel turn is none of our business
         // The delta is the signed high word of the low 32 bits; on x64 the
         // 64-bit wParam itself is never negative.
-        Notify(HOOKNOTIFY_WHEEL, (short)HIWORD((DWORD)msg->wParam) > 0 ? HOOKNOTIFY_WHEEL_AWAY
-                                                                     : HOOKNOTIFY_WHEEL_TOWARDS);
+        Notify(HOOKNOTIFY_WHEEL,
+               (short)HIWORD((DWORD)msg->wParam) > 0 ? HOOKNOTIFY_WHEEL_AWAY : HOOKNOTIFY_WHEEL_TOWARDS);
         // The wheel message itself goes on unchanged to the window under the
         // pointer.
         return 1;
 
-    default:
-        break;
+    default: break;
     }
 
     return CallNextHookEx(hHook, code, wParam, lParam);
 }
 
-extern "C" BOOL WINAPI InitHook(BOOL install, HWND notify, DWORD threadId)
-{
+extern "C" BOOL WINAPI InitHook(BOOL install, HWND notify, DWORD threadId) {
     if (install) {
         hWndNotify = notify;
         // Thread 0 would hook every thread on the desktop.
@@ -125,8 +118,7 @@ extern "C" BOOL WINAPI InitHook(BOOL install, HWND notify, DWORD threadId)
     return TRUE;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
-{
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     hInstDll = instance;
     hInstSelf = instance;
     // At process end (reserved non-null) the system drops the hooks itself;

@@ -159,5 +159,4 @@ void frmMain::tmrChkWin_Timer() {
     }
 }
 
-
 }  // namespace varnu

@@ -24,9 +24,9 @@
 namespace varnu {
 namespace {
 
-constexpr DWORD kKeepForQQ2009 = 0x3DBFFFFF;   // drops WS_POPUP and WS_CLIPCHILDREN
-constexpr DWORD kAddForQQ2009 = 0x40400000;    // WS_CHILD | WS_DLGFRAME
-constexpr DWORD kKeepForOthers = 0x3FFFFFFF;   // drops WS_POPUP
+constexpr DWORD kKeepForQQ2009 = 0x3DBFFFFF;  // drops WS_POPUP and WS_CLIPCHILDREN
+constexpr DWORD kAddForQQ2009 = 0x40400000;   // WS_CHILD | WS_DLGFRAME
+constexpr DWORD kKeepForOthers = 0x3FFFFFFF;  // drops WS_POPUP
 constexpr DWORD kExLayered = 0x00080000;
 
 // Bounds of what may wait for the messenger. A program that does not answer
@@ -82,8 +82,7 @@ struct CaptureFailed : std::exception {
 
 }  // namespace
 
-bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstring& caption, bool isGroup,
-                      int& code) {
+bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code) {
     // Nothing to take: the window closed between the notice and now.
     if (!::IsWindow(target)) return false;
     const DeferredCapture later{target, tabText, caption, isGroup, code};
@@ -137,8 +136,8 @@ bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         node->Msg = static_cast<std::int32_t>(historyText.size());
 
         const DWORD style = node->winLong;
-        const DWORD newStyle = code == kKindQQ2009 ? ((style & kKeepForQQ2009) | kAddForQQ2009)
-                                                   : ((style & kKeepForOthers) | WS_CHILD);
+        const DWORD newStyle =
+            code == kKindQQ2009 ? ((style & kKeepForQQ2009) | kAddForQQ2009) : ((style & kKeepForOthers) | WS_CHILD);
         was = FormerStateOf(*node);
         was.exStyle = win32::WindowExStyle(target);
         was.owner = ::GetWindow(target, GW_OWNER);
@@ -154,7 +153,8 @@ bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstri
         const bool inTime = RunBounded(
             [=] {
                 WriteStyle(target, newStyle);
-                ::SetWindowLongPtrW(target, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle & ~kExLayered)));
+                ::SetWindowLongPtrW(target, GWL_EXSTYLE,
+                                    static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle & ~kExLayered)));
                 parented->store(::SetParent(target, area) != nullptr);
                 if (state->exchange(kFinished) != kAbandoned) return;
                 GiveBack(was, true);

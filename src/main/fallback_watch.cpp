@@ -40,8 +40,8 @@ std::optional<HookRoute> FindRoute(HWINEVENTHOOK hook) noexcept {
     return found;
 }
 
-void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild,
-                         DWORD, DWORD) noexcept {
+void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObject, LONG idChild, DWORD,
+                         DWORD) noexcept {
     if (!hwnd) return;
     WindowEvent kind;
     switch (event) {
@@ -65,10 +65,8 @@ void CALLBACK OnWinEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG idObje
         ::GetWindowThreadProcessId(hwnd, &process);
         if (process == ::GetCurrentProcessId()) return;
     }
-    const WPARAM tag = (static_cast<WPARAM>(route->generation) << kEventBits) |
-                       static_cast<WPARAM>(kind);
-    ::PostMessageW(route->target, FallbackWatch::NoticeMessage(), tag,
-                   reinterpret_cast<LPARAM>(hwnd));
+    const WPARAM tag = (static_cast<WPARAM>(route->generation) << kEventBits) | static_cast<WPARAM>(kind);
+    ::PostMessageW(route->target, FallbackWatch::NoticeMessage(), tag, reinterpret_cast<LPARAM>(hwnd));
 }
 
 }  // namespace
@@ -107,8 +105,7 @@ bool FallbackWatch::Start(HWND target, bool includeOwnProcess) {
     Stop();
     if (!target || NoticeMessage() == 0) return false;
 
-    const DWORD windowFlags =
-        WINEVENT_OUTOFCONTEXT | (includeOwnProcess ? 0 : WINEVENT_SKIPOWNPROCESS);
+    const DWORD windowFlags = WINEVENT_OUTOFCONTEXT | (includeOwnProcess ? 0 : WINEVENT_SKIPOWNPROCESS);
     struct Range {
         DWORD first, last, flags;
     };
@@ -130,8 +127,7 @@ bool FallbackWatch::Start(HWND target, bool includeOwnProcess) {
         // The route must exist before the first callback can run; callbacks
         // are delivered on this thread, so none runs before we return to the
         // message loop.
-        HWINEVENTHOOK hook = ::SetWinEventHook(range.first, range.last, nullptr, &OnWinEvent, 0, 0,
-                                               range.flags);
+        HWINEVENTHOOK hook = ::SetWinEventHook(range.first, range.last, nullptr, &OnWinEvent, 0, 0, range.flags);
         if (!hook) continue;
         ::AcquireSRWLockExclusive(&g_routesLock);
         try {
@@ -175,13 +171,11 @@ void FallbackWatch::Stop() noexcept {
     SetPoll(0);
 }
 
-std::optional<FallbackNotice> FallbackWatch::Decode(UINT msg, WPARAM wParam,
-                                                    LPARAM lParam) const noexcept {
+std::optional<FallbackNotice> FallbackWatch::Decode(UINT msg, WPARAM wParam, LPARAM lParam) const noexcept {
     if (!running_ || msg != NoticeMessage() || msg == 0) return std::nullopt;
     if ((wParam >> kEventBits) != generation_) return std::nullopt;
     const auto code = static_cast<unsigned>(wParam & kEventMask);
-    if (code < static_cast<unsigned>(WindowEvent::Created) ||
-        code > static_cast<unsigned>(WindowEvent::Foreground))
+    if (code < static_cast<unsigned>(WindowEvent::Created) || code > static_cast<unsigned>(WindowEvent::Foreground))
         return std::nullopt;
     return FallbackNotice{static_cast<WindowEvent>(code), reinterpret_cast<HWND>(lParam)};
 }
@@ -203,7 +197,8 @@ void FallbackWatch::SetPoll(UINT intervalMs) {
 
 bool FallbackWatch::Note(const FallbackNotice& notice) {
     if (!running_ || notice.event == WindowEvent::Foreground) return false;
-    if (!tracker_.OnEvent(reinterpret_cast<WindowId>(notice.hwnd), notice.event, NewWindowTracker::Clock::now())) return false;
+    if (!tracker_.OnEvent(reinterpret_cast<WindowId>(notice.hwnd), notice.event, NewWindowTracker::Clock::now()))
+        return false;
     SetPoll(kQuickPollIntervalMs);
     return true;
 }

@@ -32,8 +32,7 @@ BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam) noexcept {
 void AddThread(std::vector<DWORD>& threads, HWND hwnd) {
     // A window that vanished gives thread 0, which would mean every thread.
     DWORD thread = ::GetWindowThreadProcessId(hwnd, nullptr);
-    if (thread != 0 && std::find(threads.begin(), threads.end(), thread) == threads.end())
-        threads.push_back(thread);
+    if (thread != 0 && std::find(threads.begin(), threads.end(), thread) == threads.end()) threads.push_back(thread);
 }
 
 // The held handle keeps the thread's id from going to a new thread while the
@@ -76,8 +75,7 @@ HookLibraryState HookLibrary::Bind() noexcept {
     for (const std::wstring& candidate : candidates_) {
         win32::UniqueModule module(::LoadLibraryW(candidate.c_str()));
         if (!module) continue;
-        auto proc = reinterpret_cast<InitHookFn>(
-            reinterpret_cast<void*>(::GetProcAddress(module.get(), "InitHook")));
+        auto proc = reinterpret_cast<InitHookFn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), "InitHook")));
         if (!proc) {
             // Something of that name, but not ours; a later candidate may be.
             state_ = HookLibraryState::ExportMissing;

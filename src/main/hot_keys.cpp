@@ -14,8 +14,7 @@ namespace varnu {
 void frmMain::RegisterTabKeys() {
     HWND window = hwnd();
     if (!window) return;
-    for (const HotKeyDef& key : TabHotKeys())
-        ::RegisterHotKey(window, key.id, key.modifiers, key.virtualKey);
+    for (const HotKeyDef& key : TabHotKeys()) ::RegisterHotKey(window, key.id, key.modifiers, key.virtualKey);
 }
 
 void frmMain::UnregisterTabKeys() {
@@ -26,17 +25,12 @@ void frmMain::UnregisterTabKeys() {
 
 void frmMain::KeyFunctions(WPARAM id) {
     try {
-        const KeyDecision d = DecideKeyFunction(static_cast<std::uint32_t>(id), btnTab.Selected(),
-                                                btnTab.Count(), state_.MainActive, state_.ShowState);
+        const KeyDecision d = DecideKeyFunction(static_cast<std::uint32_t>(id), btnTab.Selected(), btnTab.Count(),
+                                                state_.MainActive, state_.ShowState);
         switch (d.action) {
-        case KeyAction::ToggleTray:
-            ShowInTaskBar(d.showInTaskBar);
-            break;
-        case KeyAction::SelectTab:
-            btnTab.SetSelected(d.index);
-            break;
-        case KeyAction::None:
-            break;
+        case KeyAction::ToggleTray: ShowInTaskBar(d.showInTaskBar); break;
+        case KeyAction::SelectTab: btnTab.SetSelected(d.index); break;
+        case KeyAction::None: break;
         }
     } catch (...) {
         Sh(L"KeyFunctions");

@@ -130,12 +130,12 @@ bool frmMain::Start(int nCmdShow) {
     }
 
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    auto icon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNU), IMAGE_ICON,
-                                                ::GetSystemMetrics(SM_CXICON),
-                                                ::GetSystemMetrics(SM_CYICON), LR_SHARED));
-    auto smallIcon = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNU), IMAGE_ICON,
-                                                     ::GetSystemMetrics(SM_CXSMICON),
-                                                     ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    auto icon =
+        static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNU), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON), LR_SHARED));
+    auto smallIcon =
+        static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_VARNU), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (!RegisterWindowClass(kClassName, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), icon, smallIcon) ||
         !RegisterHelperClasses())
         return false;
@@ -143,14 +143,14 @@ bool frmMain::Start(int nCmdShow) {
     const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT outer{0, 0, kInitialClientWidth, kInitialClientHeight};
     ::AdjustWindowRectEx(&outer, style, FALSE, 0);
-    if (!CreateWindowFor(kClassName, L"", style, 0, CW_USEDEFAULT, CW_USEDEFAULT,
-                         outer.right - outer.left, outer.bottom - outer.top, nullptr))
+    if (!CreateWindowFor(kClassName, L"", style, 0, CW_USEDEFAULT, CW_USEDEFAULT, outer.right - outer.left,
+                         outer.bottom - outer.top, nullptr))
         return false;
     if (icon) ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     if (smallIcon) ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 
-    trayOwner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kTrayOwnerClass, L"", WS_POPUP, 0, 0, 0, 0,
-                                       nullptr, nullptr, instance, nullptr));
+    trayOwner_.reset(::CreateWindowExW(WS_EX_TOOLWINDOW, kTrayOwnerClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                       instance, nullptr));
 
     if (!CreateChildren()) {
         ::DestroyWindow(hwnd());
@@ -189,8 +189,7 @@ bool frmMain::Start(int nCmdShow) {
         btnTab.SetRoll(s.tab_Roll);
         LayoutChildren();
     });
-    BaseCaption = L"Varnu Ver " + std::to_wstring(VARNU_VERSION_MAJOR) + L"." +
-                  std::to_wstring(VARNU_VERSION_MINOR);
+    BaseCaption = L"Varnu Ver " + std::to_wstring(VARNU_VERSION_MAJOR) + L"." + std::to_wstring(VARNU_VERSION_MINOR);
     SetCaption(BaseCaption);
     // The conversations already open are taken in once the window shows (a
     // user would rather see it at once); see below.
@@ -218,9 +217,8 @@ bool frmMain::Start(int nCmdShow) {
         if (::GetForegroundWindow() == hwnd()) RegisterTabKeys();
     });
     step([&] { AddTrayIcon(); });
-    step([&] {
-        LaunchQQ(hwnd(), [this] { tray_.ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
-    });
+    step(
+        [&] { LaunchQQ(hwnd(), [this] { tray_.ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); }); });
     // The new-message poll starts last, when every tab it looks at exists.
     ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);
 
@@ -230,8 +228,7 @@ bool frmMain::Start(int nCmdShow) {
     std::set<HWND> openAtShow;
     step([&] {
         for (const wchar_t* kind : {kClassClassic, kClassBaiduHi, kClassQQ2009})
-            for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kind, nullptr)) != nullptr;)
-                openAtShow.insert(w);
+            for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kind, nullptr)) != nullptr;) openAtShow.insert(w);
     });
     if (openAtShow.empty()) ::ShowWindow(fraMsg, SW_SHOW);
     loaded_ = true;
@@ -267,13 +264,13 @@ bool frmMain::CreateChildren() {
         ::SetWindowLongPtrW(host, GWL_STYLE, ::GetWindowLongPtrW(host, GWL_STYLE) | WS_CLIPSIBLINGS);
     }
 
-    picWin = ::CreateWindowExW(0, kPicWinClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
-                               2, 2, std::max(0L, rc.right - 4), std::max(0L, rc.bottom - 4), hwnd(),
-                               nullptr, instance, nullptr);
+    picWin =
+        ::CreateWindowExW(0, kPicWinClass, L"", WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 2, 2,
+                          std::max(0L, rc.right - 4), std::max(0L, rc.bottom - 4), hwnd(), nullptr, instance, nullptr);
     fraMsg = NoticeFrame::Create(hwnd(), FraMsgCaption().c_str(), kFraMsgRect);
     if (!picWin || !fraMsg) return false;
-    lblMsg = ::CreateWindowExW(0, L"Static", LblMsgText(), WS_CHILD | WS_VISIBLE | SS_LEFT,
-                               kLblMsgRect.left, kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
+    lblMsg = ::CreateWindowExW(0, L"Static", LblMsgText(), WS_CHILD | WS_VISIBLE | SS_LEFT, kLblMsgRect.left,
+                               kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
                                kLblMsgRect.bottom - kLblMsgRect.top, fraMsg, nullptr, instance, nullptr);
 
     msgFont_.reset(MakeFont(L"宋体", 9, FW_NORMAL, GB2312_CHARSET, true));
@@ -310,9 +307,7 @@ bool frmMain::CreateChildren() {
 }
 
 void frmMain::CreateMenus() {
-    auto item = [](HMENU menu, UINT id, const wchar_t* caption) {
-        ::AppendMenuW(menu, MF_STRING, id, caption);
-    };
+    auto item = [](HMENU menu, UINT id, const wchar_t* caption) { ::AppendMenuW(menu, MF_STRING, id, caption); };
     auto separator = [](HMENU menu) { ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); };
 
     mnuBar = ::CreateMenu();
@@ -452,8 +447,7 @@ void frmMain::btnTab_Changed(int index) {
 }
 
 void frmMain::StepSelection(bool forward) {
-    if (auto next = ::varnu::StepSelection(btnTab.Selected(), btnTab.Count(), forward))
-        btnTab.SetSelected(*next);
+    if (auto next = ::varnu::StepSelection(btnTab.Selected(), btnTab.Count(), forward)) btnTab.SetSelected(*next);
 }
 
 void frmMain::ShowNumer() { numbers_.Show(btnTab); }
@@ -577,8 +571,8 @@ void frmMain::Form_QueryUnload() {
     if (s.org_ExitMsg != 0) {
         closing_ = true;  // a second close while the question is open is ignored
         StopShellWatch();
-        const int answer = ::MessageBoxW(hwnd(), L"确定要退出么?所有聊天窗口都会还原到原来的大小与位置。",
-                                         L"确认？", MB_YESNO | MB_ICONQUESTION);
+        const int answer = ::MessageBoxW(hwnd(), L"确定要退出么?所有聊天窗口都会还原到原来的大小与位置。", L"确认？",
+                                         MB_YESNO | MB_ICONQUESTION);
         closing_ = false;
         if (answer != IDYES) {
             ExitRequested = false;
@@ -638,7 +632,8 @@ void frmMain::GiveBackAll(DWORD waitMs) {
     if (!WaitForPeerWork(waitMs)) {
         ::OutputDebugStringW((L"Varnu: " + std::to_wstring(PeerWorkInFlight()) +
                               L" conversation window(s) not given back yet at exit: their program does not "
-                              L"answer; they are left to it.\n").c_str());
+                              L"answer; they are left to it.\n")
+                                 .c_str());
         return;
     }
     // Whatever is still inside picWin goes back to the desktop before our
@@ -685,36 +680,24 @@ void frmMain::OnCommand(UINT id) {
     const bool forMenuTab = id == mnuPop || id == mnuLock || id == mnuClose || id == mnuCloseOther;
     if (forMenuTab && !FindMenuTab()) return;
     switch (id) {
-    case mnuPop:
-        PopOut(MenuTab);
-        break;
+    case mnuPop: PopOut(MenuTab); break;
     case mnuLock: {
         const bool checked = !(::GetMenuState(mnuContext, mnuLock, MF_BYCOMMAND) & MF_CHECKED);
         ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
         if (LinkPtr node = chats_.AtTab(MenuTab)) node->Locked = checked;
         break;
     }
-    case mnuClose:
-        CloseTab(MenuTab);
-        break;
+    case mnuClose: CloseTab(MenuTab); break;
     case mnuCloseAll:
-    case mnuCloseAll2:
-        CloseSeveral(false);
-        break;
-    case mnuCloseOther:
-        CloseSeveral(true);
-        break;
-    case mnuShow:
-        ShowInTaskBar(state_.ShowState == kHiddenInTray);
-        break;
+    case mnuCloseAll2: CloseSeveral(false); break;
+    case mnuCloseOther: CloseSeveral(true); break;
+    case mnuShow: ShowInTaskBar(state_.ShowState == kHiddenInTray); break;
     case mnuExit:
         ExitRequested = true;
         ::SendMessageW(hwnd(), WM_CLOSE, 0, 0);
         break;
     case mnuSet:
-    case mnuSet2:
-        OpenSettingsDialog();
-        break;
+    case mnuSet2: OpenSettingsDialog(); break;
     case mnuAbout:
     case mnuAbout2: {
         // The update page's address can be pointed elsewhere by hand (a test
@@ -723,8 +706,7 @@ void frmMain::OnCommand(UINT id) {
         ShowAboutBox(hwnd(), page.empty() ? std::wstring(kUpdatePageURL) : page);
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -746,8 +728,7 @@ void frmMain::OnTimer(UINT_PTR id) {
         ::KillTimer(hwnd(), kTmrSetFocus);
         SetQQFocus();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -787,12 +768,8 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
         case WM_COMMAND:
             if (lParam == 0) OnCommand(LOWORD(wParam));
             return 0;
-        case WM_TIMER:
-            OnTimer(wParam);
-            return 0;
-        case Capture::kMsgRetryCapture:
-            RetryDeferredCaptures(reinterpret_cast<HWND>(wParam));
-            return 0;
+        case WM_TIMER: OnTimer(wParam); return 0;
+        case Capture::kMsgRetryCapture: RetryDeferredCaptures(reinterpret_cast<HWND>(wParam)); return 0;
         case WM_ENDSESSION:
             if (wParam && !unloaded_) {
                 // The session ends without a close request: the captured
@@ -871,6 +848,5 @@ void frmMain::OnHookNotice(HookNotice notice) {
     case HookNotice::None: break;
     }
 }
-
 
 }  // namespace varnu

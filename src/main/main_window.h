@@ -31,9 +31,9 @@ namespace varnu {
 // it from here.
 struct MainState {
     WindowShow ShowState = kShownNormal;
-    bool MainActive = false;      // the main window is the active top-level window
+    bool MainActive = false;        // the main window is the active top-level window
     bool CaptureSuspended = false;  // a tab is being released; new windows are not taken in
-    bool FrameTracking = false;   // the mouse is on the main window's frame
+    bool FrameTracking = false;     // the mouse is on the main window's frame
 };
 
 class frmMain : public win32::Window, private WatchHost, private CaptureHost {
@@ -45,9 +45,18 @@ public:
 
     // Menu command ids.
     enum MenuId : UINT {
-        mnuCloseAll2 = 100, mnuSet, mnuAbout,                          // mnuTabContext "菜单"
-        mnuPop = 110, mnuLock, mnuClose, mnuCloseAll, mnuCloseOther,   // mnuContext "Tab菜单"
-        mnuShow = 120, mnuSet2, mnuAbout2, mnuExit,                    // mnuTray "托盘菜单"
+        mnuCloseAll2 = 100,
+        mnuSet,
+        mnuAbout,  // mnuTabContext "菜单"
+        mnuPop = 110,
+        mnuLock,
+        mnuClose,
+        mnuCloseAll,
+        mnuCloseOther,  // mnuContext "Tab菜单"
+        mnuShow = 120,
+        mnuSet2,
+        mnuAbout2,
+        mnuExit,  // mnuTray "托盘菜单"
     };
 
     frmMain() = default;
@@ -71,8 +80,8 @@ public:
     // --- child controls ---------------------------------------------------
     TabControl btnTab;
     WindowsXPC WindowsXPC1;  // after btnTab: unhooks before the strip is destroyed
-    HWND picWin = nullptr;  // the conversation area; captured windows are its children
-    HWND fraMsg = nullptr;  // the notice shown while no tab exists
+    HWND picWin = nullptr;   // the conversation area; captured windows are its children
+    HWND fraMsg = nullptr;   // the notice shown while no tab exists
     HWND lblMsg = nullptr;
     HMENU mnuTabContext = nullptr;
     HMENU mnuContext = nullptr;
@@ -80,8 +89,8 @@ public:
     HMENU mnuBar = nullptr;  // never attached: holds the three pop-ups under their captions
 
     // --- main window (lifecycle, tabs and menus) --------------------------
-    void Form_Resize();             // layout of the children, also fits the selected chat window
-    bool ShowMsg() override;        // back to the empty notice when no tab is left
+    void Form_Resize();       // layout of the children, also fits the selected chat window
+    bool ShowMsg() override;  // back to the empty notice when no tab is left
     void ShowNumer();
     void HideNumer();
     void btnTab_Changed(int index);
@@ -193,18 +202,18 @@ private:
     // tmrKillTip is started by the tray with this interval (ms); the tick
     // stops it and calls KillTrayBalloon.
     UINT tmrKillTipInterval_ = 3000;
-    int MenuTab = 0;        // tab index the tab menu was last opened on
+    int MenuTab = 0;  // tab index the tab menu was last opened on
     std::wstring BaseCaption;
     win32::UniqueHandle instanceMutex_;
     win32::UniqueWindow trayOwner_;  // hidden owner: an owned window has no taskbar button
     win32::UniqueFont msgFont_;
     win32::UniqueFont numFont_;
     NumberOverlay numbers_;
-    bool loaded_ = false;     // start-up finished; resizes lay out from now on
+    bool loaded_ = false;  // start-up finished; resizes lay out from now on
     bool unloaded_ = false;
-    bool closing_ = false;    // a close request is being answered or carried out
-    bool closeWhenLoaded_ = false;  // a close request came before the load had finished
-    bool centreNotice_ = false;  // the notice was placed without a client area
+    bool closing_ = false;             // a close request is being answered or carried out
+    bool closeWhenLoaded_ = false;     // a close request came before the load had finished
+    bool centreNotice_ = false;        // the notice was placed without a client area
     std::weak_ptr<clsLink> menuNode_;  // the conversation the tab menu was opened on
     bool menuOpened_ = false;
     bool releasingAll_ = false;  // every window is being given back: select and lay out nothing

@@ -35,22 +35,21 @@ enum class HistoryPoll {
 // One record's share of a tick. Only the cheap length query (the control's
 // character count) crosses to the messenger unless that count moved (or `lengthFirst` is false: then the
 // text is read every time). Changes no field but MsgQueried.
-HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs,
-                        bool lengthFirst = true);
+HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs, bool lengthFirst = true);
 
 // What one tick works on; the main window fills it from its own fields.
 struct MessageCheckTarget {
-    LinkPtr list;                      // WinList
-    const int* curIndex = nullptr;     // read per record: an automatic switch moves it
+    LinkPtr list;                   // WinList
+    const int* curIndex = nullptr;  // read per record: an automatic switch moves it
     const bool* mainActive = nullptr;
     MessageSettings settings;
     TabControl* tabs = nullptr;
     HWND main = nullptr;
     TrayIcon* tray = nullptr;
-    std::function<void(HWND)> flash;   // FlashWindow(main, FALSE) when empty
+    std::function<void(HWND)> flash;  // FlashWindow(main, FALSE) when empty
     UINT timeoutMs = kHistoryTimeoutMs;
     bool lengthFirst = true;
-    SilentPeers* silent = nullptr;     // kept across ticks; this tick only when null
+    SilentPeers* silent = nullptr;  // kept across ticks; this tick only when null
 };
 
 // One tick over the records in list order. Each step stands alone: one that

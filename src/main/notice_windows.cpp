@@ -22,10 +22,8 @@ LRESULT SmallWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
         font_ = reinterpret_cast<HFONT>(wParam);
         if (LOWORD(lParam)) ::InvalidateRect(hwnd(), nullptr, TRUE);
         return 0;
-    case WM_GETFONT:
-        return reinterpret_cast<LRESULT>(font_);
-    case WM_ERASEBKGND:
-        return 1;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
+    case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(hwnd(), &ps);
@@ -33,11 +31,8 @@ LRESULT SmallWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
         ::EndPaint(hwnd(), &ps);
         return 0;
     }
-    case WM_PRINTCLIENT:
-        PaintContent(reinterpret_cast<HDC>(wParam));
-        return 0;
-    default:
-        return DefaultProc(msg, wParam, lParam);
+    case WM_PRINTCLIENT: PaintContent(reinterpret_cast<HDC>(wParam)); return 0;
+    default: return DefaultProc(msg, wParam, lParam);
     }
 }
 
@@ -45,8 +40,8 @@ HFONT SmallWindow::Font() const noexcept {
     return font_ ? font_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
-HWND SmallWindow::CreateIn(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle,
-                           const RECT& rect, HWND parent) {
+HWND SmallWindow::CreateIn(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, const RECT& rect,
+                           HWND parent) {
     if (!RegisterWindowClass(className)) return nullptr;
     return CreateWindowFor(className, text, style, exStyle, rect.left, rect.top, rect.right - rect.left,
                            rect.bottom - rect.top, parent);

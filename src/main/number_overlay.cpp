@@ -30,7 +30,8 @@ void NumberOverlay::Show(const TabControl& tabs) {
 
     for (const OverlayPos& pos : NumberOverlayPositions(boxes)) {
         try {
-            if (copies_.size() < static_cast<size_t>(pos.number)) copies_.resize(static_cast<size_t>(pos.number), nullptr);
+            if (copies_.size() < static_cast<size_t>(pos.number))
+                copies_.resize(static_cast<size_t>(pos.number), nullptr);
             HWND& copy = copies_[static_cast<size_t>(pos.number - 1)];
             if (!copy || !::IsWindow(copy)) {
                 copy = TabNumber::Create(parent_, RECT{0, 0, kOverlayWidth, kOverlayHeight});

@@ -87,9 +87,7 @@ void InstallReleaseGuard() {
     std::signal(SIGABRT, &OnAbortSignal);
 }
 
-void SetReleaseGuardContainer(HWND container) noexcept {
-    g_container.store(container, std::memory_order_release);
-}
+void SetReleaseGuardContainer(HWND container) noexcept { g_container.store(container, std::memory_order_release); }
 
 void ReleaseGuardAdd(const ReleaseRecord& record) noexcept {
     if (!record.hwnd) return;
@@ -143,8 +141,7 @@ CapturedTouch::~CapturedTouch() {
 void GiveBack(const FormerState& was, bool undo) noexcept {
     ::SetParent(was.hwnd, nullptr);
     ::SetWindowLongPtrW(was.hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.style)));
-    if (undo)
-        ::SetWindowLongPtrW(was.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle)));
+    if (undo) ::SetWindowLongPtrW(was.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle)));
     ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(undo ? was.owner : nullptr));
     ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
                    SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);

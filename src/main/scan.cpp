@@ -69,9 +69,7 @@ void Capture::ScanWindows() {
          [](const WindowFacts& f) { return MatchClassicRules(f.title, RecognitionCaller::ScanWindows); }},
         {kClassBaiduHi, [](const WindowFacts& f) { return MatchBaiduHiRule(f.title, f.style); }},
         {kClassQQ2009,
-         [](const WindowFacts& f) {
-             return MatchQQ2009Rules(f.title, f.style, f.exStyle, f.hasFlashChild);
-         }},
+         [](const WindowFacts& f) { return MatchQQ2009Rules(f.title, f.style, f.exStyle, f.hasFlashChild); }},
     };
 
     // Every window handed to TakeWin once, taken or not. The search starts

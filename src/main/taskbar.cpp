@@ -19,8 +19,8 @@ public:
             // Our one user-interface thread; an earlier initialisation in
             // another mode still lets us make the object.
             ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-            if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
-                                             IID_ITaskbarList3, reinterpret_cast<void**>(&list_))) &&
+            if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                             reinterpret_cast<void**>(&list_))) &&
                 list_ && FAILED(list_->HrInit())) {
                 list_->Release();
                 list_ = nullptr;

@@ -184,19 +184,14 @@ void frmMain::RemoveTrayIcon() {
 void frmMain::TrayAction(LPARAM notice) {
     try {
         switch (DecideTrayCommand(notice)) {
-        case TrayCommand::ToggleWindow:
-            ShowInTaskBar(state_.ShowState == kHiddenInTray);
-            break;
-        case TrayCommand::PopupMenu:
-            ShowTrayMenu(hwnd(), mnuTray, mnuShow);
-            break;
+        case TrayCommand::ToggleWindow: ShowInTaskBar(state_.ShowState == kHiddenInTray); break;
+        case TrayCommand::PopupMenu: ShowTrayMenu(hwnd(), mnuTray, mnuShow); break;
         case TrayCommand::BalloonClicked:
             if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
             ::SetForegroundWindow(hwnd());
             win32::SetFocusBounded(hwnd());
             break;
-        case TrayCommand::None:
-            break;
+        case TrayCommand::None: break;
         }
     } catch (...) {
         Sh(L"TrayAction");

@@ -15,7 +15,7 @@ inline constexpr UINT kTrayIconId = 1;
 
 // uFlags of the operations.
 inline constexpr UINT kTrayFlagsFull = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;  // 23
-inline constexpr UINT kTrayFlagsTip = NIF_TIP;                                      // 4
+inline constexpr UINT kTrayFlagsTip = NIF_TIP;                                       // 4
 inline constexpr UINT kTrayFlagsNoBalloon = NIF_MESSAGE | NIF_ICON | NIF_TIP;        // 7
 
 inline constexpr DWORD kBalloonInfo = NIIF_INFO;  // 1, the only kind the program shows
@@ -50,7 +50,7 @@ public:
     // From the next balloon on (the settings dialog's OK).
     void SetKillTipInterval(UINT killTipIntervalMs) noexcept { killTipInterval_ = killTipIntervalMs; }
 
-    void AddTrayIcon();   // the icon with the welcome balloon; starts the balloon timer
+    void AddTrayIcon();  // the icon with the welcome balloon; starts the balloon timer
     void SetTrayTip(std::wstring_view text);
     // The unread total that ends the tooltip ("（3条未读）"); 0 for none. The
     // tooltip is sent again only when the total changes.

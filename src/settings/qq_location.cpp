@@ -33,8 +33,7 @@ std::optional<std::wstring> ReadInstallFolder(REGSAM view) {
     HKEY raw = nullptr;
     // Read wide: a folder name the system code page cannot hold still comes
     // back whole (the registry keeps its values in UTF-16).
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQQKey, 0, KEY_READ | view, &raw) != ERROR_SUCCESS)
-        return std::nullopt;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kQQKey, 0, KEY_READ | view, &raw) != ERROR_SUCCESS) return std::nullopt;
     UniqueRegKey key(raw);
 
     // The value may change between asking its size and reading it; a few
@@ -47,8 +46,8 @@ std::optional<std::wstring> ReadInstallFolder(REGSAM view) {
         if (type != REG_SZ && type != REG_EXPAND_SZ) return std::nullopt;
         if (size == 0) return std::nullopt;
         std::vector<wchar_t> units(size / sizeof(wchar_t) + 1, L'\0');
-        const LONG status = ::RegQueryValueExW(key.get(), kQQValue, nullptr, &type,
-                                               reinterpret_cast<BYTE*>(units.data()), &size);
+        const LONG status =
+            ::RegQueryValueExW(key.get(), kQQValue, nullptr, &type, reinterpret_cast<BYTE*>(units.data()), &size);
         if (status == ERROR_MORE_DATA) continue;
         if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
         // The stored text ends at its terminating NUL when it has one; a value
@@ -123,8 +122,7 @@ bool IsQQRunning() try {
     if (!snapshot) return false;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
         entry.szExeFile[std::size(entry.szExeFile) - 1] = L'\0';
         if (settings_core::IsMessengerProcessName(entry.szExeFile)) return true;
     }

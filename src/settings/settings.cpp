@@ -36,8 +36,8 @@ bool HasAnsiForm(std::wstring_view text) {
     if (text.empty()) return true;
     BOOL lossy = FALSE;
     const int length = static_cast<int>(text.size());
-    const int needed = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0,
-                                             nullptr, &lossy);
+    const int needed =
+        ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &lossy);
     return needed > 0 && !lossy;
 }
 
@@ -51,9 +51,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > (64 << 20)) return false;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    return bytes.empty() ||
-           (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-            read == bytes.size());
+    return bytes.empty() || (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
 }
 
 // Rewrites an ANSI (or absent) settings file as UTF-16 LE with its mark,
@@ -65,8 +64,8 @@ void MakeFileUnicode(const std::wstring& path) {
     const std::wstring text = win32::AnsiToWide(bytes);
     const std::wstring temporary = path + L".new";
     {
-        win32::UniqueHandle file(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        win32::UniqueHandle file(
+            ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) return;
         DWORD written = 0;
         const DWORD textBytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
@@ -186,8 +185,8 @@ std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::
     if (path.empty()) return std::wstring(defaultValue);
     const std::wstring sectionText(section), keyText(key), defaultText(defaultValue);
     std::wstring buffer(kValueBufferSize, L'\0');
-    DWORD count = ::GetPrivateProfileStringW(sectionText.c_str(), keyText.c_str(), defaultText.c_str(),
-                                             buffer.data(), kValueBufferSize, path.c_str());
+    DWORD count = ::GetPrivateProfileStringW(sectionText.c_str(), keyText.c_str(), defaultText.c_str(), buffer.data(),
+                                             kValueBufferSize, path.c_str());
     if (count == 0) return {};
     if (count > kValueBufferSize - 1) count = kValueBufferSize - 1;
     buffer.resize(count);
@@ -221,26 +220,17 @@ int LoadSettings(HWND mainWindow, std::wstring_view programFolder) {
             return true;
         };
         const bool loaded =
-            read.Bool(L"tab_Bottom", L"True", s.tab_Bottom) &&
-            read.Int(L"tab_Selected", L"16756580", s.tab_Selected) &&
-            read.Int(L"tab_Normal", L"16763046", s.tab_Normal) &&
-            read.Int(L"tab_Hot", L"5700777", s.tab_Hot) &&
-            read.Bool(L"tab_Roll", L"False", s.tab_Roll) &&
-            read.Bool(L"tab_Skin", L"True", s.tab_Skin) &&
-            read.Int(L"tray_Enabled", L"1", s.tray_Enabled) &&
-            read.Int(L"tray_MsgTip", L"0", s.tray_MsgTip) &&
+            read.Bool(L"tab_Bottom", L"True", s.tab_Bottom) && read.Int(L"tab_Selected", L"16756580", s.tab_Selected) &&
+            read.Int(L"tab_Normal", L"16763046", s.tab_Normal) && read.Int(L"tab_Hot", L"5700777", s.tab_Hot) &&
+            read.Bool(L"tab_Roll", L"False", s.tab_Roll) && read.Bool(L"tab_Skin", L"True", s.tab_Skin) &&
+            read.Int(L"tray_Enabled", L"1", s.tray_Enabled) && read.Int(L"tray_MsgTip", L"0", s.tray_MsgTip) &&
             read.Int(L"tray_AlwaysShowTip", L"0", s.tray_AlwaysShowTip) &&
-            read.Int(L"tray_CloseTray", L"0", s.tray_CloseTray) &&
-            read.Int(L"tray_AutoMin", L"1", s.tray_AutoMin) &&
+            read.Int(L"tray_CloseTray", L"0", s.tray_CloseTray) && read.Int(L"tray_AutoMin", L"1", s.tray_AutoMin) &&
             read.Int(L"tray_TipTime", L"3", s.tray_TipTime) && fitTipTime() &&
-            read.Int(L"org_ExitMsg", L"0", s.org_ExitMsg) &&
-            read.Int(L"org_AutoRun", L"0", s.org_AutoRun) &&
-            read.Int(L"org_AutoSwitch", L"1", s.org_AutoSwitch) &&
-            read.Int(L"org_AutoSize", L"0", s.org_AutoSize) &&
-            read.Text(L"org_QQPath", L"", s.org_QQPath) &&
-            read.Text(L"org_QQName", L"QQ.exe", s.org_QQName) &&
-            read.Int(L"hot_Enabled", L"0", s.hot_Enabled) &&
-            read.Int(L"hot_Key", L"0", s.hot_Key) &&
+            read.Int(L"org_ExitMsg", L"0", s.org_ExitMsg) && read.Int(L"org_AutoRun", L"0", s.org_AutoRun) &&
+            read.Int(L"org_AutoSwitch", L"1", s.org_AutoSwitch) && read.Int(L"org_AutoSize", L"0", s.org_AutoSize) &&
+            read.Text(L"org_QQPath", L"", s.org_QQPath) && read.Text(L"org_QQName", L"QQ.exe", s.org_QQName) &&
+            read.Int(L"hot_Enabled", L"0", s.hot_Enabled) && read.Int(L"hot_Key", L"0", s.hot_Key) &&
             read.Int(L"hot_Mod", L"0", s.hot_Mod);
         if (!loaded) return StopLoading();
 
@@ -261,7 +251,7 @@ void SaveWindowGeometry(HWND mainWindow) {
         if (!::IsWindow(mainWindow)) return;
         RECT outer{};
         if (!::GetWindowRect(mainWindow, &outer)) return;
-        const std::int32_t state = ::IsIconic(mainWindow) ? core::kStateMinimised
+        const std::int32_t state = ::IsIconic(mainWindow)   ? core::kStateMinimised
                                    : ::IsZoomed(mainWindow) ? core::kStateMaximised
                                                             : core::kStateNormal;
         SetIniValue(kSettingsSection, L"win_CX", TwipsText(static_cast<long long>(outer.right) - outer.left));

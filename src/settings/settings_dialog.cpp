@@ -105,9 +105,9 @@ HWND frmSet::Make(const wchar_t* cls, const wchar_t* text, DWORD style, int x, i
                   DWORD exStyle) {
     // A label ends the option group before it, so arrow keys stay inside a group.
     if (std::wstring_view(cls) == L"Static") style |= WS_GROUP;
-    HWND child = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, cx, cy, hwnd(),
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   ::GetModuleHandleW(nullptr), nullptr);
+    HWND child =
+        ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, x, y, cx, cy, hwnd(),
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (child) ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     return child;
 }
@@ -174,8 +174,7 @@ void frmSet::CreateChildren() {
     MakeGroup(L"热键设置", 120, 3090, 4125, 915);
     const int t2 = Px(3090);
     Make(L"Button", L"启用热键", check, l1, t2 + 24, 84, 18, idChkHotKey);
-    HWND hotKey = Make(L"Edit", L"无", ES_AUTOHSCROLL | tab, l1 + 92, t2 + 22, 160, 22, idTxtHotKey,
-                       WS_EX_CLIENTEDGE);
+    HWND hotKey = Make(L"Edit", L"无", ES_AUTOHSCROLL | tab, l1 + 92, t2 + 22, 160, 22, idTxtHotKey, WS_EX_CLIENTEDGE);
     ::SetWindowSubclass(hotKey, &frmSet::HotKeyProc, kSubclassId, 0);
     // "托盘设置"
     MakeGroup(L"托盘设置", 4470, 120, 3945, 2355);
@@ -193,8 +192,8 @@ void frmSet::CreateChildren() {
     }
     Make(L"Button", L"在前台时也显示气泡", check | WS_DISABLED, l5 + 18, row, 222, 18, idChkAlwaysShowTip);
     Make(L"Static", L"以下时间后关闭气泡：", SS_LEFT, l5, row + 30, 124, 16);
-    HWND tipTime = Make(L"Edit", L"3", ES_AUTOHSCROLL | tab, l5 + 126, row + 27, 36, 22, idTxtTipTime,
-                        WS_EX_CLIENTEDGE);
+    HWND tipTime =
+        Make(L"Edit", L"3", ES_AUTOHSCROLL | tab, l5 + 126, row + 27, 36, 22, idTxtTipTime, WS_EX_CLIENTEDGE);
     ::SetWindowSubclass(tipTime, &frmSet::TipTimeProc, kSubclassId, 0);
     Make(L"Static", L"秒", SS_LEFT, l5 + 168, row + 30, 20, 16);
     // "其他设置"
@@ -208,8 +207,7 @@ void frmSet::CreateChildren() {
     const int t4 = Px(4110);
     Make(L"Button", L"打开时如果发现QQ没有启动,则自动启动QQ.", check, l1, t4 + 22, 400, 18, idChkAutoRun);
     Make(L"Static", L"QQ路径:", SS_LEFT | WS_DISABLED, l1, t4 + 52, 66, 16, idLblPath);
-    Make(L"Edit", L"", ES_AUTOHSCROLL | tab | WS_DISABLED, l1 + 70, t4 + 49, Px(5565), 22, idTxtPath,
-         WS_EX_CLIENTEDGE);
+    Make(L"Edit", L"", ES_AUTOHSCROLL | tab | WS_DISABLED, l1 + 70, t4 + 49, Px(5565), 22, idTxtPath, WS_EX_CLIENTEDGE);
     MakeButton(btnBrowse, l1 + 70 + Px(5565) + 8, t4 + 47, 80, 26, idBtnBrowse, L"浏览...",
                [this] { btnBrowse_Click(); });
     Make(L"Static", L"QQ文件名:", SS_LEFT | WS_DISABLED, l1, t4 + 82, 66, 16, idLblExeName);
@@ -217,7 +215,8 @@ void frmSet::CreateChildren() {
          WS_EX_CLIENTEDGE);
     btnBrowse.SetEnabled(false);
     // The three buttons.
-    MakeButton(btnOK, Px(3240), Px(6120), Px(1575), Px(465), idBtnOK, L"确定", [this] { btnOK_Click(); }, true);
+    MakeButton(
+        btnOK, Px(3240), Px(6120), Px(1575), Px(465), idBtnOK, L"确定", [this] { btnOK_Click(); }, true);
     MakeButton(btnCancel, Px(5025), Px(6120), Px(1575), Px(465), idBtnCancel, L"取消", [this] { Unload(); });
     MakeButton(btnDefault, Px(6810), Px(6120), Px(1575), Px(465), idBtnDefault, L"恢复默认",
                [this] { btnDefault_Click(); });
@@ -327,8 +326,7 @@ void frmSet::OnUnload() {
         ::RegisterHotKey(host_.main, kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key));
 }
 
-LRESULT CALLBACK frmSet::HotKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR) noexcept {
+LRESULT CALLBACK frmSet::HotKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept {
     try {
         switch (msg) {
         case WM_KEYDOWN:
@@ -358,21 +356,16 @@ LRESULT CALLBACK frmSet::HotKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         case WM_SYSCHAR:
         case WM_PASTE:
         case WM_CUT:
-        case WM_CLEAR:
-            return 0;  // the box only shows what the capture made of the keys
-        case WM_NCDESTROY:
-            ::RemoveWindowSubclass(hwnd, &frmSet::HotKeyProc, kSubclassId);
-            break;
-        default:
-            break;
+        case WM_CLEAR: return 0;  // the box only shows what the capture made of the keys
+        case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, &frmSet::HotKeyProc, kSubclassId); break;
+        default: break;
         }
     } catch (...) {
     }
     return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK frmSet::TipTimeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                     DWORD_PTR) noexcept {
+LRESULT CALLBACK frmSet::TipTimeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept {
     if (msg == WM_CHAR && !core::TipTimeCharAllowed(static_cast<wchar_t>(wParam))) {
         ::MessageBeep(MB_OK);
         return 0;
@@ -384,21 +377,23 @@ LRESULT CALLBACK frmSet::TipTimeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM 
 LRESULT frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (msg) {
-        case WM_CREATE:
-            CreateChildren();
-            return 0;
-        case WM_GETFONT:
-            return reinterpret_cast<LRESULT>(font_.get());
+        case WM_CREATE: CreateChildren(); return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
         case WM_COMMAND: {
             const int id = LOWORD(wParam);
             const int code = HIWORD(wParam);
-            if (id == idBtnOK) btnOK.PerformClick();
-            else if (id == idBtnCancel) btnCancel.PerformClick();
-            else if (id == idBtnDefault) btnDefault.PerformClick();
-            else if (id == idBtnBrowse) btnBrowse.PerformClick();
+            if (id == idBtnOK)
+                btnOK.PerformClick();
+            else if (id == idBtnCancel)
+                btnCancel.PerformClick();
+            else if (id == idBtnDefault)
+                btnDefault.PerformClick();
+            else if (id == idBtnBrowse)
+                btnBrowse.PerformClick();
             else if (id >= idBtnSetColor0 && id <= idBtnSetColor2)
                 btnSetColor[static_cast<size_t>(id - idBtnSetColor0)].PerformClick();
-            else if (id == idTxtTipTime && code == EN_CHANGE) txtTipTime_Change();
+            else if (id == idTxtTipTime && code == EN_CHANGE)
+                txtTipTime_Change();
             else if (id >= idChkTray && id < idChkTray + int{core::kCheckBoxCount} && code == BN_CLICKED)
                 UpdateDependents();
             return 0;
@@ -413,14 +408,9 @@ LRESULT frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
             }
             break;
         }
-        case WM_CLOSE:
-            Unload();
-            return 0;
-        case WM_DESTROY:
-            OnUnload();
-            return 0;
-        default:
-            break;
+        case WM_CLOSE: Unload(); return 0;
+        case WM_DESTROY: OnUnload(); return 0;
+        default: break;
         }
     } catch (...) {
         // Nothing may leave a window procedure.

@@ -38,8 +38,8 @@ public:
         while (done_.load() < seq) {
             const ULONGLONG now = ::GetTickCount64();
             if (now >= end) return;
-            const DWORD r = ::MsgWaitForMultipleObjectsEx(1, &progress_, static_cast<DWORD>(end - now),
-                                                          QS_SENDMESSAGE, 0);
+            const DWORD r =
+                ::MsgWaitForMultipleObjectsEx(1, &progress_, static_cast<DWORD>(end - now), QS_SENDMESSAGE, 0);
             if (r == WAIT_OBJECT_0 + 1) {
                 MSG msg;
                 ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);

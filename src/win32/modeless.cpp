@@ -48,7 +48,8 @@ bool ModelessWindow::CreateModeless(const wchar_t* className, const wchar_t* tit
     Windows().push_back(hwnd());
     if (owner) {
         for (WPARAM kind : {ICON_BIG, ICON_SMALL})
-            if (LRESULT icon = ::SendMessageW(owner, WM_GETICON, kind, 0)) ::SendMessageW(hwnd(), WM_SETICON, kind, icon);
+            if (LRESULT icon = ::SendMessageW(owner, WM_GETICON, kind, 0))
+                ::SendMessageW(hwnd(), WM_SETICON, kind, icon);
     }
     BringToFront();
     return true;

@@ -30,8 +30,8 @@ public:
 protected:
     // Creates the window with the given client size, centred on `owner`,
     // topmost and shown, with the owner's icons, in the dialog-key routing.
-    bool CreateModeless(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
-                        int clientWidth, int clientHeight, HWND owner, HBRUSH background);
+    bool CreateModeless(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, int clientWidth,
+                        int clientHeight, HWND owner, HBRUSH background);
     // From the window's WM_DESTROY.
     void LeaveModeless();
 };

@@ -75,9 +75,9 @@ public:
         LPARAM lParam = job.wideBuffer.empty() ? job.lParam : reinterpret_cast<LPARAM>(job.wideBuffer.data());
         DWORD_PTR answer = 0;
         const UINT flags = SMTO_ABORTIFHUNG;
-        const LRESULT sent = job.ansi
-            ? ::SendMessageTimeoutA(job.hwnd, job.msg, job.wParam, lParam, flags, job.timeoutMs, &answer)
-            : ::SendMessageTimeoutW(job.hwnd, job.msg, job.wParam, lParam, flags, job.timeoutMs, &answer);
+        const LRESULT sent =
+            job.ansi ? ::SendMessageTimeoutA(job.hwnd, job.msg, job.wParam, lParam, flags, job.timeoutMs, &answer)
+                     : ::SendMessageTimeoutW(job.hwnd, job.msg, job.wParam, lParam, flags, job.timeoutMs, &answer);
         job.answered = sent != 0;
         job.result = static_cast<LRESULT>(answer);
     }

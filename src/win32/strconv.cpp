@@ -33,7 +33,8 @@ std::wstring FitAnsiBytes(std::wstring_view text, size_t maxBytes, UINT codePage
     size_t used = 0;
     size_t i = 0;
     while (i < text.size()) {
-        const size_t unit = (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1])) ? 2 : 1;
+        const size_t unit =
+            (IS_HIGH_SURROGATE(text[i]) && i + 1 < text.size() && IS_LOW_SURROGATE(text[i + 1])) ? 2 : 1;
         const size_t bytes = ToNarrow(text.substr(i, unit), codePage).size();
         if (used + bytes > maxBytes) break;
         used += bytes;

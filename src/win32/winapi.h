@@ -12,14 +12,13 @@ namespace win32 {
 // How long one cross-process send may wait before we give up on the peer.
 inline constexpr UINT kPeerTimeoutMs = 500;
 
-std::wstring WindowText(HWND hwnd);    // GetWindowTextW: never blocks on a hung peer
-std::wstring WindowClass(HWND hwnd);   // GetClassNameW
-DWORD WindowStyle(HWND hwnd);          // GWL_STYLE
-DWORD WindowExStyle(HWND hwnd);        // GWL_EXSTYLE
+std::wstring WindowText(HWND hwnd);   // GetWindowTextW: never blocks on a hung peer
+std::wstring WindowClass(HWND hwnd);  // GetClassNameW
+DWORD WindowStyle(HWND hwnd);         // GWL_STYLE
+DWORD WindowExStyle(HWND hwnd);       // GWL_EXSTYLE
 
 // SendMessageTimeout with SMTO_ABORTIFHUNG; empty when the peer did not answer.
-std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
-                                   UINT timeoutMs = kPeerTimeoutMs);
+std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs = kPeerTimeoutMs);
 
 // Adds or removes WS_MAXIMIZEBOX and redraws the frame; nothing when it is
 // already so.

@@ -11,8 +11,8 @@ Window::~Window() {
     }
 }
 
-bool RegisterPlainClass(const wchar_t* className, WNDPROC proc, HBRUSH background, bool arrow, UINT style,
-                        HICON icon, HICON smallIcon) {
+bool RegisterPlainClass(const wchar_t* className, WNDPROC proc, HBRUSH background, bool arrow, UINT style, HICON icon,
+                        HICON smallIcon) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     HINSTANCE instance = ::GetModuleHandleW(nullptr);
@@ -35,16 +35,14 @@ bool RegisterPlainClass(const wchar_t* className, WNDPROC proc, HBRUSH backgroun
     return ::RegisterClassExW(&wc) != 0;
 }
 
-bool Window::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background,
-                                 HICON icon, HICON smallIcon) {
+bool Window::RegisterWindowClass(const wchar_t* className, UINT style, HBRUSH background, HICON icon, HICON smallIcon) {
     return RegisterPlainClass(className, &Window::StaticWndProc, background, true, style, icon, smallIcon);
 }
 
-HWND Window::CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style,
-                             DWORD exStyle, int x, int y, int cx, int cy, HWND parent,
-                             HMENU menu) {
-    return ::CreateWindowExW(exStyle, className, title, style, x, y, cx, cy, parent, menu,
-                             ::GetModuleHandleW(nullptr), this);
+HWND Window::CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y,
+                             int cx, int cy, HWND parent, HMENU menu) {
+    return ::CreateWindowExW(exStyle, className, title, style, x, y, cx, cy, parent, menu, ::GetModuleHandleW(nullptr),
+                             this);
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {

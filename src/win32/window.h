@@ -20,14 +20,12 @@ public:
     HWND hwnd() const noexcept { return hwnd_; }
 
     // Registers `className` once per process with this class's procedure.
-    static bool RegisterWindowClass(const wchar_t* className, UINT style = 0,
-                                    HBRUSH background = nullptr, HICON icon = nullptr,
-                                    HICON smallIcon = nullptr);
+    static bool RegisterWindowClass(const wchar_t* className, UINT style = 0, HBRUSH background = nullptr,
+                                    HICON icon = nullptr, HICON smallIcon = nullptr);
 
 protected:
-    HWND CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style,
-                         DWORD exStyle, int x, int y, int cx, int cy, HWND parent,
-                         HMENU menu = nullptr);
+    HWND CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y,
+                         int cx, int cy, HWND parent, HMENU menu = nullptr);
 
     // Nothing may escape: implementations catch their own exceptions.
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;

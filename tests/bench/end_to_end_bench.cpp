@@ -65,8 +65,8 @@ struct Bare {
 };
 
 Bare MeasureBare(Simulator& messenger, int windows) {
-    HWND host = ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 700, 560, nullptr, nullptr,
-                                  nullptr, nullptr);
+    HWND host =
+        ::CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 700, 560, nullptr, nullptr, nullptr, nullptr);
     Bare bare;
     int done = 0;
     for (int k = 0; k < windows; ++k) {
@@ -128,7 +128,8 @@ std::string FindUnixProcess(const std::vector<std::string>& needles, const std::
         const std::string pid(name.begin(), name.end());
         std::string line = ProcFile(pid, "cmdline");
         std::transform(line.begin(), line.end(), line.begin(), ::tolower);
-        if (!std::all_of(needles.begin(), needles.end(), [&](const std::string& n) { return line.find(n) != std::string::npos; }))
+        if (!std::all_of(needles.begin(), needles.end(),
+                         [&](const std::string& n) { return line.find(n) != std::string::npos; }))
             continue;
         if (!inEnviron.empty() && ProcFile(pid, "environ").find(inEnviron) == std::string::npos) continue;
         result = pid;
@@ -191,8 +192,8 @@ void CloseOnlyTab(Session& s, const SimWindow& w) {
 }
 
 int TakenCount(const std::vector<SimWindow>& windows, HWND main) {
-    return static_cast<int>(std::count_if(windows.begin(), windows.end(),
-                                          [&](const SimWindow& w) { return IsTakenInto(w.top, main); }));
+    return static_cast<int>(
+        std::count_if(windows.begin(), windows.end(), [&](const SimWindow& w) { return IsTakenInto(w.top, main); }));
 }
 
 void StartupAndExit(Simulator& messenger, const Bare& bare) {
@@ -222,7 +223,9 @@ void StartupAndExit(Simulator& messenger, const Bare& bare) {
                 return !::IsWindowVisible(main) || WindowRect(main).right <= ::GetSystemMetrics(SM_XVIRTUALSCREEN);
             });
             hidden.Add(MsSince(exit));
-            WaitFine([&] { return std::all_of(open.begin(), open.end(), [](const SimWindow& w) { return !Parent(w.top); }); });
+            WaitFine([&] {
+                return std::all_of(open.begin(), open.end(), [](const SimWindow& w) { return !Parent(w.top); });
+            });
             givenBack.Add(MsSince(exit));
             s.app->WaitForExit(kWait);
             ended.Add(MsSince(exit));
@@ -265,7 +268,8 @@ struct Usage {
 Usage UsageOf(HANDLE process) {
     Usage u;
     PROCESS_MEMORY_COUNTERS counters{};
-    if (::GetProcessMemoryInfo(process, &counters, sizeof(counters))) u.workingSetMb = counters.WorkingSetSize / 1048576.0;
+    if (::GetProcessMemoryInfo(process, &counters, sizeof(counters)))
+        u.workingSetMb = counters.WorkingSetSize / 1048576.0;
     u.gdi = ::GetGuiResources(process, GR_GDIOBJECTS);
     u.user = ::GetGuiResources(process, GR_USEROBJECTS);
     return u;
@@ -291,7 +295,8 @@ void IdleAndResources(Simulator& messenger, int idleSeconds) {
     Pause(1000ms);
     const Processes procs = FindProcesses(s.folder);
     std::printf("idle over %d s (Unix pids: Varnu %s, wineserver %s):\n", idleSeconds,
-                procs.varnu.empty() ? "?" : procs.varnu.c_str(), procs.wineserver.empty() ? "?" : procs.wineserver.c_str());
+                procs.varnu.empty() ? "?" : procs.varnu.c_str(),
+                procs.wineserver.empty() ? "?" : procs.wineserver.c_str());
     std::printf("resources:\n");
     PrintUsage("0 tabs", UsageOf(s.app->Proc().Handle()));
 
@@ -317,9 +322,10 @@ void IdleAndResources(Simulator& messenger, int idleSeconds) {
             const long long after = CpuTicks(pid);
             return before < 0 || after < 0 ? -1.0 : (after - before) / ticks / seconds * 100;
         };
-        std::printf("  %2d tabs: Varnu %5.1f %% of a core, wineserver %5.1f %%; per second to the messenger:"
-                    " %6.1f messages, %5.1f moves, %5.1f repaints\n",
-                    n, percent(v0, procs.varnu), percent(w0, procs.wineserver), sent, moved, painted);
+        std::printf(
+            "  %2d tabs: Varnu %5.1f %% of a core, wineserver %5.1f %%; per second to the messenger:"
+            " %6.1f messages, %5.1f moves, %5.1f repaints\n",
+            n, percent(v0, procs.varnu), percent(w0, procs.wineserver), sent, moved, painted);
         if (n == 50) PrintUsage("50 tabs", UsageOf(s.app->Proc().Handle()));
     }
     for (const SimWindow& w : open) messenger.Destroy(w.top);

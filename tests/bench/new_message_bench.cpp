@@ -93,8 +93,8 @@ public:
         worker_ = std::thread([this] {
             ::LoadLibraryW(L"riched20.dll");
             for (int k = 0; k < kMaxConversations; ++k) {
-                HWND h = ::CreateWindowExA(0, "RichEdit20A", "", WS_POPUP | ES_MULTILINE | ES_READONLY, 0, 0, 300,
-                                           200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+                HWND h = ::CreateWindowExA(0, "RichEdit20A", "", WS_POPUP | ES_MULTILINE | ES_READONLY, 0, 0, 300, 200,
+                                           nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
                 if (h) ::SendMessageW(h, EM_EXLIMITTEXT, 0, 16 * kMegabyte);
                 windows_.push_back(h);
             }
@@ -184,8 +184,7 @@ int Run() {
         e2e::Simulator messenger;
         std::vector<HWND> histories;
         for (int k = 0; k < kMaxConversations; ++k) {
-            const e2e::SimWindow w =
-                messenger.Open(sim::Kind::Classic, L"与 Peer" + std::to_wstring(k) + L" 交谈中");
+            const e2e::SimWindow w = messenger.Open(sim::Kind::Classic, L"与 Peer" + std::to_wstring(k) + L" 交谈中");
             if (!w || !w.history) {
                 std::fprintf(stderr, "could not open conversation %d\n", k);
                 return 1;

@@ -85,12 +85,11 @@ void Measure() {
     for (bool skin : {true, false}) {
         s.tab_Skin = skin;
         const double full = MicrosPer(40, fullRepaint);
-        const double hover = MicrosPer(400, [&](int i) {
-            ::SendMessageW(tab, WM_MOUSEMOVE, 0, i % 2 ? pointA : pointB);
-        });
+        const double hover =
+            MicrosPer(400, [&](int i) { ::SendMessageW(tab, WM_MOUSEMOVE, 0, i % 2 ? pointA : pointB); });
         Pump();
-        std::printf("  %-14s full repaint %8.1f   hover repaint %8.1f\n", skin ? "XP look" : "messenger look",
-                    full, hover);
+        std::printf("  %-14s full repaint %8.1f   hover repaint %8.1f\n", skin ? "XP look" : "messenger look", full,
+                    hover);
     }
     xpc.EndWinXPCSubClassing();
     ::DestroyWindow(form);
@@ -110,10 +109,12 @@ int Scene(bool skin, bool bottom) {
         std::printf("no main window\n");
         return 1;
     }
-    if (!e2e::WaitUntil([&] {
-            return e2e::IsTakenInto(first.top, main) && e2e::IsTakenInto(second.top, main) &&
-                   e2e::IsTakenInto(third.top, main);
-        }, 20000ms)) {
+    if (!e2e::WaitUntil(
+            [&] {
+                return e2e::IsTakenInto(first.top, main) && e2e::IsTakenInto(second.top, main) &&
+                       e2e::IsTakenInto(third.top, main);
+            },
+            20000ms)) {
         std::printf("conversations not taken in\n");
         return 1;
     }

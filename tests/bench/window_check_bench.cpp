@@ -36,7 +36,8 @@ int Run() {
     }
     const HWND selected = varnu::ToHwnd(list->getNode(kTabs / 2)->hWnd);
     int gone = 0;
-    const double all = MicrosPerTick([&] { gone += varnu::FindVanishedTabs(varnu::RecordWindowsAlive(list), 0).any(); });
+    const double all =
+        MicrosPerTick([&] { gone += varnu::FindVanishedTabs(varnu::RecordWindowsAlive(list), 0).any(); });
     const double one = MicrosPerTick([&] { gone += !::IsWindow(selected); });
     std::printf("window check, %d tabs of another process, mean of %d ticks:\n", kTabs, kTicks);
     std::printf("  every record: %8.2f us per tick (%.2f us per record)\n", all, all / kTabs);

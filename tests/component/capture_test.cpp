@@ -149,19 +149,19 @@ public:
         Run([&] {
             RegisterClasses();
             HINSTANCE instance = ::GetModuleHandleW(nullptr);
-            chat.top = ::CreateWindowExW(spec.exStyle, kChatClass, spec.title.c_str(), spec.style,
-                                         spec.rect.left, spec.rect.top, spec.rect.right - spec.rect.left,
+            chat.top = ::CreateWindowExW(spec.exStyle, kChatClass, spec.title.c_str(), spec.style, spec.rect.left,
+                                         spec.rect.top, spec.rect.right - spec.rect.left,
                                          spec.rect.bottom - spec.rect.top, nullptr, nullptr, instance, nullptr);
             if (spec.exStyle & WS_EX_LAYERED) ::SetLayeredWindowAttributes(chat.top, 0, 255, LWA_ALPHA);
             auto child = [&](HWND parent, const wchar_t* cls) {
-                return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, parent, nullptr,
-                                         instance, nullptr);
+                return ::CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, parent, nullptr, instance,
+                                         nullptr);
             };
             HWND box = chat.top;
             if (spec.container) box = chat.container = child(chat.top, L"#32770");
             if (spec.history) {
-                chat.history = ::CreateWindowExA(0, "RichEdit20A", spec.historyText.c_str(), WS_CHILD | WS_VISIBLE,
-                                                 0, 0, 50, 50, box, nullptr, instance, nullptr);
+                chat.history = ::CreateWindowExA(0, "RichEdit20A", spec.historyText.c_str(), WS_CHILD | WS_VISIBLE, 0,
+                                                 0, 50, 50, box, nullptr, instance, nullptr);
             }
             switch (spec.input) {
             case Input::RichEdit: chat.input = child(box, L"RICHEDIT"); break;
@@ -245,10 +245,10 @@ class CaptureTest : public ::testing::Test {
 protected:
     void SetUp() override {
         HINSTANCE instance = ::GetModuleHandleW(nullptr);
-        host_ = ::CreateWindowExW(0, L"Static", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 700, 500,
-                                  nullptr, nullptr, instance, nullptr);
-        main_.picWin = ::CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_CLIPCHILDREN, 2, 30, 600, 400, host_,
-                                         nullptr, instance, nullptr);
+        host_ = ::CreateWindowExW(0, L"Static", L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 700, 500, nullptr,
+                                  nullptr, instance, nullptr);
+        main_.picWin = ::CreateWindowExW(0, L"Static", L"", WS_CHILD | WS_CLIPCHILDREN, 2, 30, 600, 400, host_, nullptr,
+                                         instance, nullptr);
         main_.fraMsg = ::CreateWindowExW(0, L"Static", L"notice", WS_CHILD | WS_VISIBLE, 10, 10, 100, 40, host_,
                                          nullptr, instance, nullptr);
         ASSERT_TRUE(main_.btnTab.CreateHost(host_, 0, 0, 700, 500));
@@ -527,8 +527,8 @@ TEST_F(CaptureTest, ScanTriesAWindowThatCannotBeTakenOnlyOnce) {
     peer_.Run([&] {
         const wchar_t* titles[] = {L"与 甲 交谈中", L"开发组 － 群"};
         for (int i = 0; i < 2; ++i) {
-            dialogs[i] = ::CreateWindowExW(0, L"#32770", titles[i], WS_POPUP | WS_CAPTION | WS_VISIBLE, 10 + i * 20,
-                                           10, 300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+            dialogs[i] = ::CreateWindowExW(0, L"#32770", titles[i], WS_POPUP | WS_CAPTION | WS_VISIBLE, 10 + i * 20, 10,
+                                           300, 200, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         }
     });
     // An invalid conversation area makes every SetParent fail.

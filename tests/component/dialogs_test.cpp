@@ -40,12 +40,15 @@ protected:
         EXPECT_EQ(SettingsDialogWindow(), nullptr);  // closed with the main window
         EXPECT_EQ(AboutBoxWindow(), nullptr);
         window_.reset();
-        if (saved_.empty()) ::DeleteFileW(iniPath_.c_str());
-        else e2e::WriteFileBytes(iniPath_, saved_);
+        if (saved_.empty())
+            ::DeleteFileW(iniPath_.c_str());
+        else
+            e2e::WriteFileBytes(iniPath_, saved_);
     }
 
     frmMain& Start(const std::string& settings) {
-        e2e::WriteFileBytes(iniPath_, "[Settings]\r\norg_ExitMsg=0\r\ntray_CloseTray=0\r\norg_AutoRun=0\r\n" + settings);
+        e2e::WriteFileBytes(iniPath_,
+                            "[Settings]\r\norg_ExitMsg=0\r\ntray_CloseTray=0\r\norg_AutoRun=0\r\n" + settings);
         window_ = std::make_unique<frmMain>();
         EXPECT_TRUE(window_->Start(SW_SHOWNORMAL));
         e2e::Pause(50ms);
@@ -119,7 +122,7 @@ TEST_F(DialogsTest, SettingsOkWritesTheKeysInOrderAndDefaultsCancelChangesNothin
               "org_QQName,org_AutoSwitch,org_AutoSize,hot_Enabled,");
     EXPECT_EQ(GetIniValue(kSettingsSection, L"org_AutoSize", L""), L"1");
     EXPECT_EQ(GetIniValue(kSettingsSection, L"tab_Bottom", L""), L"False");
-    EXPECT_FALSE(main.btnTab.Bottom());                             // applied at once
+    EXPECT_FALSE(main.btnTab.Bottom());                              // applied at once
     EXPECT_FALSE(win32::WindowStyle(main.hwnd()) & WS_MAXIMIZEBOX);  // follows the chat window's size
 }
 
@@ -202,8 +205,9 @@ public:
     }
     void Answer(const std::string& statusLine, const std::string& body) {
         std::lock_guard<std::mutex> hold(lock_);
-        response_ = "HTTP/1.0 " + statusLine + "\r\nContent-Type: text/html\r\nContent-Length: " +
-                    std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+        response_ = "HTTP/1.0 " + statusLine +
+                    "\r\nContent-Type: text/html\r\nContent-Length: " + std::to_string(body.size()) +
+                    "\r\nConnection: close\r\n\r\n" + body;
     }
     std::wstring Url() const { return L"http://127.0.0.1:" + std::to_wstring(port_) + L"/version.html"; }
     int Requests() const { return requests_; }
@@ -221,7 +225,8 @@ private:
             std::string request;
             char buffer[1024];
             int got = 0;
-            while (request.find("\r\n\r\n") == std::string::npos && (got = ::recv(client, buffer, sizeof(buffer), 0)) > 0)
+            while (request.find("\r\n\r\n") == std::string::npos &&
+                   (got = ::recv(client, buffer, sizeof(buffer), 0)) > 0)
                 request.append(buffer, static_cast<size_t>(got));
             ++requests_;
             std::string response;
@@ -244,8 +249,8 @@ private:
 };
 
 struct Outcome {
-    std::wstring text;       // the answer's message, empty when none came
-    std::wstring opened;     // the address handed to the shell
+    std::wstring text;        // the answer's message, empty when none came
+    std::wstring opened;      // the address handed to the shell
     bool buttonBack = false;  // "检查更新", enabled again
 };
 
@@ -265,8 +270,8 @@ Outcome Check(int button) {
     });
     ::PostMessageW(update, BM_CLICK, 0, 0);
     e2e::WaitUntil([&] { return answer.wait_for(0ms) == std::future_status::ready; }, 25000ms);
-    outcome.buttonBack = e2e::WaitUntil(
-        [&] { return ::IsWindowEnabled(update) && win32::WindowText(update) == L"检查更新"; }, 2000ms);
+    outcome.buttonBack =
+        e2e::WaitUntil([&] { return ::IsWindowEnabled(update) && win32::WindowText(update) == L"检查更新"; }, 2000ms);
     outcome.text = answer.get();
     SetAddressOpener(nullptr);
     return outcome;
@@ -282,7 +287,8 @@ TEST_F(DialogsTest, UpdateCheckAnswersHonestlyForEveryPage) {
     e2e::Pause(200ms);
     EXPECT_EQ(server.Requests(), 0);  // opening fetches nothing
 
-    server.Answer("200 OK", "<html><head><title>version 1.7</title></head><body>https://varnu.example/get</body></html>");
+    server.Answer("200 OK",
+                  "<html><head><title>version 1.7</title></head><body>https://varnu.example/get</body></html>");
     Outcome o = Check(IDYES);
     EXPECT_EQ(o.text, L"发现了新版本v1.7，是否查看？");
     EXPECT_EQ(o.opened, L"https://varnu.example/get");

@@ -113,10 +113,10 @@ TEST(Fuzz, HistoriesLongAndStrange) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"VarnuFuzzHistory";
     ::RegisterClassW(&wc);
-    HWND history = ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                     wc.hInstance, nullptr);
-    for (const std::wstring& sample : {std::wstring(10 << 20, L'a') + RandomUnits(5000),
-                                       std::wstring(L"\r\n \0 \r", 6), RandomUnits(100000), std::wstring()}) {
+    HWND history =
+        ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    for (const std::wstring& sample : {std::wstring(10 << 20, L'a') + RandomUnits(5000), std::wstring(L"\r\n \0 \r", 6),
+                                       RandomUnits(100000), std::wstring()}) {
         g_history = sample;
         std::wstring read;
         const auto start = Clock::now();
@@ -197,8 +197,8 @@ void PumpFor(std::chrono::milliseconds duration) {
 TEST(Fuzz, TitlesAndVanishingWindowsLeaveNothingStranded) {
     CaptureHost host;
     frmMain& main = host.main;
-    const std::vector<std::wstring> titles = {std::wstring(10000, L'长'), L"\x01\x02\t\r\n", L"\xD800 \xDFFF",
-                                              L"", RandomUnits(300), RandomUnits(3)};
+    const std::vector<std::wstring> titles = {std::wstring(10000, L'长'), L"\x01\x02\t\r\n", L"\xD800 \xDFFF", L"",
+                                              RandomUnits(300),           RandomUnits(3)};
     for (int round = 0; round < 24; ++round) {
         const std::wstring& title = titles[static_cast<size_t>(round) % titles.size()];
         HWND chat = ::CreateWindowExW(0, L"Static", title.c_str(), WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_THICKFRAME,
@@ -308,7 +308,8 @@ TEST(Fuzz, MessengerKilledDuringCaptureOrGiveBack) {
         killer.join();
         EXPECT_LT(Clock::now() - start, std::chrono::seconds(3)) << "round " << round;
         sim.Proc().WaitForExit();
-        for (const auto until = Clock::now() + std::chrono::seconds(3); main.DeferredCount() > 0 && Clock::now() < until;) {
+        for (const auto until = Clock::now() + std::chrono::seconds(3);
+             main.DeferredCount() > 0 && Clock::now() < until;) {
             MSG msg;
             while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 if (msg.message == kAnswered)

@@ -25,10 +25,10 @@ namespace {
 
 using InitHookFn = BOOL(WINAPI*)(BOOL install, HWND notify, DWORD threadId);
 
-constexpr UINT kSentinel = WM_APP + 1;      // marks the end of a posted batch
-constexpr UINT kChildHello = WM_APP + 3;    // child -> test: (window, thread id)
-constexpr UINT kChildSaw = WM_APP + 4;      // child -> test: (message, wParam)
-constexpr UINT kChildHasDll = WM_APP + 5;   // child -> test: Varnu.dll loaded there
+constexpr UINT kSentinel = WM_APP + 1;     // marks the end of a posted batch
+constexpr UINT kChildHello = WM_APP + 3;   // child -> test: (window, thread id)
+constexpr UINT kChildSaw = WM_APP + 4;     // child -> test: (message, wParam)
+constexpr UINT kChildHasDll = WM_APP + 5;  // child -> test: Varnu.dll loaded there
 
 struct Msg {
     UINT message;
@@ -43,17 +43,19 @@ std::ostream& operator<<(std::ostream& os, const Msg& m) {
 
 Msg Notice(unsigned what, unsigned how) { return {WM_HOOKNOTIFY, what, static_cast<LPARAM>(how)}; }
 
-WPARAM WheelParam(short delta, WORD keys = 0) {
-    return MAKEWPARAM(keys, static_cast<WORD>(delta));
-}
+WPARAM WheelParam(short delta, WORD keys = 0) { return MAKEWPARAM(keys, static_cast<WORD>(delta)); }
 
 bool IsGestureMessage(UINT message) {
     switch (message) {
-    case WM_NULL: case WM_KEYDOWN: case WM_KEYUP: case WM_RBUTTONDOWN: case WM_RBUTTONUP:
-    case WM_MOUSEWHEEL: case WM_HOOKNOTIFY: case kSentinel:
-        return true;
-    default:
-        return false;
+    case WM_NULL:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEWHEEL:
+    case WM_HOOKNOTIFY:
+    case kSentinel: return true;
+    default: return false;
     }
 }
 
@@ -75,8 +77,8 @@ int RunChild(HWND report) {
     wc.hInstance = ::GetModuleHandleW(nullptr);
     wc.lpszClassName = L"VarnuHookTestChild";
     ::RegisterClassW(&wc);
-    HWND window = ::CreateWindowExW(0, wc.lpszClassName, L"child", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                    nullptr, nullptr, wc.hInstance, nullptr);
+    HWND window = ::CreateWindowExW(0, wc.lpszClassName, L"child", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                    nullptr, wc.hInstance, nullptr);
     if (!window) return 2;
     // Never outlive a test that died.
     ::SetTimer(window, 1, 60000, nullptr);
@@ -84,8 +86,7 @@ int RunChild(HWND report) {
     MSG m;
     while (::GetMessageW(&m, nullptr, 0, 0) > 0) {
         if (m.hwnd == window && m.message == WM_TIMER) break;
-        if (m.hwnd == window && IsGestureMessage(m.message))
-            ::PostMessageW(report, kChildSaw, m.message, m.wParam);
+        if (m.hwnd == window && IsGestureMessage(m.message)) ::PostMessageW(report, kChildSaw, m.message, m.wParam);
         if (m.message == kSentinel)
             ::PostMessageW(report, kChildHasDll, ::GetModuleHandleW(L"Varnu.dll") != nullptr, 0);
         ::DispatchMessageW(&m);
@@ -123,8 +124,8 @@ public:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VarnuHookTestRecorder";
         ::RegisterClassW(&wc);
-        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  wc.hInstance, nullptr);
+        hwnd_ =
+            ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~Recorder() { ::DestroyWindow(hwnd_); }
@@ -222,8 +223,8 @@ private:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VarnuHookTestMessenger";
         ::RegisterClassW(&wc);
-        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"messenger", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                                    nullptr, nullptr, wc.hInstance, nullptr);
+        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"messenger", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                                    nullptr, wc.hInstance, nullptr);
         threadId_ = ::GetCurrentThreadId();
         {
             std::lock_guard lock(mutex_);
@@ -266,17 +267,14 @@ protected:
         // Loaded afresh for every test, so the library's flags start clear.
         library_.reset(::LoadLibraryW(LibraryPath().c_str()));
         ASSERT_TRUE(library_) << "Varnu.dll not found beside the test";
-        initHook_ = reinterpret_cast<InitHookFn>(
-            reinterpret_cast<void*>(::GetProcAddress(library_.get(), "InitHook")));
+        initHook_ = reinterpret_cast<InitHookFn>(reinterpret_cast<void*>(::GetProcAddress(library_.get(), "InitHook")));
         ASSERT_NE(initHook_, nullptr);
     }
     void TearDown() override {
         if (initHook_) initHook_(FALSE, nullptr, 0);
     }
 
-    void Hook(MessengerThread& messenger) {
-        ASSERT_TRUE(initHook_(TRUE, recorder_.hwnd(), messenger.threadId()));
-    }
+    void Hook(MessengerThread& messenger) { ASSERT_TRUE(initHook_(TRUE, recorder_.hwnd(), messenger.threadId())); }
 
     win32::UniqueModule library_;
     InitHookFn initHook_ = nullptr;
@@ -293,10 +291,9 @@ TEST_F(HookLibraryTest, CtrlIsReportedForEveryRepeatAndOnRelease) {
     messenger.Post(WM_KEYUP, 'A', 1);
     ASSERT_TRUE(messenger.Sync(recorder_));
 
-    EXPECT_EQ(recorder_.Notices(),
-              (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
-                                Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
-                                Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP)}));
+    EXPECT_EQ(recorder_.Notices(), (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
+                                                     Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
+                                                     Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP)}));
     // The key messages themselves reach the messenger unchanged.
     auto received = messenger.Received();
     ASSERT_EQ(received.size(), 5u);
@@ -313,14 +310,12 @@ TEST_F(HookLibraryTest, RightButtonWheelGestureSwitchesAndSwallowsTheRelease) {
     messenger.Post(WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
     ASSERT_TRUE(messenger.Sync(recorder_));
 
-    EXPECT_EQ(recorder_.Notices(),
-              (std::vector<Msg>{Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_AWAY),
-                                Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_TOWARDS)}));
-    EXPECT_EQ(messenger.Received(),
-              (std::vector<Msg>{{WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10)},
-                                {WM_MOUSEWHEEL, WheelParam(120, MK_RBUTTON), MAKELPARAM(10, 10)},
-                                {WM_MOUSEWHEEL, WheelParam(-120, MK_RBUTTON), MAKELPARAM(10, 10)},
-                                {WM_NULL, 0, 0}}));
+    EXPECT_EQ(recorder_.Notices(), (std::vector<Msg>{Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_AWAY),
+                                                     Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_TOWARDS)}));
+    EXPECT_EQ(messenger.Received(), (std::vector<Msg>{{WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10)},
+                                                      {WM_MOUSEWHEEL, WheelParam(120, MK_RBUTTON), MAKELPARAM(10, 10)},
+                                                      {WM_MOUSEWHEEL, WheelParam(-120, MK_RBUTTON), MAKELPARAM(10, 10)},
+                                                      {WM_NULL, 0, 0}}));
 
     // The gesture is over: the next release, with no wheel turn, is ordinary.
     recorder_.seen.clear();
@@ -351,10 +346,9 @@ TEST_F(HookLibraryTest, WheelIsReportedOnlyWithCtrlOrRightButton) {
     messenger.Post(WM_MOUSEWHEEL, WheelParam(120), 0);
     ASSERT_TRUE(messenger.Sync(recorder_));
     EXPECT_EQ(recorder_.Notices(),
-              (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
-                                Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_TOWARDS),
-                                Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_AWAY),
-                                Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP)}));
+              (std::vector<Msg>{
+                  Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN), Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_TOWARDS),
+                  Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_AWAY), Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP)}));
 
     // Every wheel message reached the window, reported or not.
     int wheels = 0;
@@ -376,10 +370,9 @@ TEST_F(HookLibraryTest, LookingAtTheQueueWithoutTakingReportsNothingExtra) {
     messenger.Post(WM_RBUTTONUP, 0, 0);
     messenger.Post(WM_KEYUP, VK_CONTROL, 1);
     ASSERT_TRUE(messenger.Sync(recorder_));
-    EXPECT_EQ(recorder_.Notices(),
-              (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
-                                Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_AWAY),
-                                Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP)}));
+    EXPECT_EQ(recorder_.Notices(), (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
+                                                     Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_AWAY),
+                                                     Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP)}));
     // The release that was only looked at first is still swallowed when taken.
     auto received = messenger.Received();
     ASSERT_EQ(received.size(), 5u);
@@ -425,8 +418,8 @@ TEST_F(HookLibraryTest, RemovedHookReportsNoMore) {
 TEST_F(HookLibraryTest, HookInAnotherProcessPostsBack) {
     wchar_t exe[MAX_PATH];
     ASSERT_GT(::GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
-    std::wstring commandLine = L"\"" + std::wstring(exe) + L"\" --hook-child " +
-                               std::to_wstring(reinterpret_cast<UINT_PTR>(recorder_.hwnd()));
+    std::wstring commandLine =
+        L"\"" + std::wstring(exe) + L"\" --hook-child " + std::to_wstring(reinterpret_cast<UINT_PTR>(recorder_.hwnd()));
     STARTUPINFOW si{};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi{};
@@ -436,15 +429,18 @@ TEST_F(HookLibraryTest, HookInAnotherProcessPostsBack) {
 
     HWND child = nullptr;
     DWORD childThread = 0;
-    ASSERT_TRUE(recorder_.PumpUntil([&] {
-        for (const Msg& m : recorder_.seen)
-            if (m.message == kChildHello) {
-                child = reinterpret_cast<HWND>(m.wParam);
-                childThread = static_cast<DWORD>(m.lParam);
-                return true;
-            }
-        return false;
-    }, 30000)) << "the child process did not start";
+    ASSERT_TRUE(recorder_.PumpUntil(
+        [&] {
+            for (const Msg& m : recorder_.seen)
+                if (m.message == kChildHello) {
+                    child = reinterpret_cast<HWND>(m.wParam);
+                    childThread = static_cast<DWORD>(m.lParam);
+                    return true;
+                }
+            return false;
+        },
+        30000))
+        << "the child process did not start";
 
     ASSERT_TRUE(initHook_(TRUE, recorder_.hwnd(), childThread));
     recorder_.seen.clear();
@@ -454,11 +450,13 @@ TEST_F(HookLibraryTest, HookInAnotherProcessPostsBack) {
     ::PostMessageW(child, WM_MOUSEWHEEL, WheelParam(-120, MK_RBUTTON), 0);
     ::PostMessageW(child, WM_RBUTTONUP, 0, 0);
     ::PostMessageW(child, kSentinel, 0, 0);
-    EXPECT_TRUE(recorder_.PumpUntil([&] {
-        for (const Msg& m : recorder_.seen)
-            if (m.message == kChildHasDll) return true;
-        return false;
-    }, 10000));
+    EXPECT_TRUE(recorder_.PumpUntil(
+        [&] {
+            for (const Msg& m : recorder_.seen)
+                if (m.message == kChildHasDll) return true;
+            return false;
+        },
+        10000));
 
     std::vector<UINT> childSaw;
     bool childHasDll = false;
@@ -467,10 +465,9 @@ TEST_F(HookLibraryTest, HookInAnotherProcessPostsBack) {
         if (m.message == kChildHasDll) childHasDll = m.wParam != 0;
     }
     EXPECT_TRUE(childHasDll);
-    EXPECT_EQ(recorder_.Notices(),
-              (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
-                                Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP),
-                                Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_TOWARDS)}));
+    EXPECT_EQ(recorder_.Notices(), (std::vector<Msg>{Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_DOWN),
+                                                     Notice(HOOKNOTIFY_CTRL, HOOKNOTIFY_CTRL_UP),
+                                                     Notice(HOOKNOTIFY_WHEEL, HOOKNOTIFY_WHEEL_TOWARDS)}));
     EXPECT_EQ(childSaw, (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP, WM_RBUTTONDOWN, WM_MOUSEWHEEL, WM_NULL}));
 
     initHook_(FALSE, nullptr, 0);

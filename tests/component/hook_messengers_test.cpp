@@ -88,9 +88,7 @@ private:
     std::vector<HWND> windows_;
 };
 
-std::vector<HWND> QQBarDialog() {
-    return {MakeMessengerWindow(L"#32770", L"", L"Tencent_QQBar", L"")};
-}
+std::vector<HWND> QQBarDialog() { return {MakeMessengerWindow(L"#32770", L"", L"Tencent_QQBar", L"")}; }
 
 // Receives WM_HOOKNOTIFY on the test thread.
 class NotifyWindow {
@@ -101,8 +99,8 @@ public:
         wc.hInstance = ::GetModuleHandleW(nullptr);
         wc.lpszClassName = L"VarnuHookMessengersNotify";
         ::RegisterClassW(&wc);
-        hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                                  nullptr);
+        hwnd_ =
+            ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     }
     ~NotifyWindow() { ::DestroyWindow(hwnd_); }
@@ -148,8 +146,7 @@ TEST(HookMessengersTest, OnlyRecognisedMessengerWindowsAreChosenOncePerThread) {
         return windows;
     });
     FakeMessenger preview([] {
-        return std::vector<HWND>{
-            MakeMessengerWindow(L"TXGuiFoundation", L"QQ2009 Preview", L"Shell Embedding", L"")};
+        return std::vector<HWND>{MakeMessengerWindow(L"TXGuiFoundation", L"QQ2009 Preview", L"Shell Embedding", L"")};
     });
     FakeMessenger strangers([] {
         return std::vector<HWND>{

@@ -74,7 +74,8 @@ protected:
 
     frmMain& Start(const std::string& settings) {
         std::ofstream(std::filesystem::path(iniPath_), std::ios::binary | std::ios::trunc)
-            << "[Settings]\r\ntray_AutoMin=0\r\norg_AutoRun=0\r\nwin_Status=0\r\n" << settings;
+            << "[Settings]\r\ntray_AutoMin=0\r\norg_AutoRun=0\r\nwin_Status=0\r\n"
+            << settings;
         window_ = std::make_unique<frmMain>();
         EXPECT_TRUE(window_->Start(SW_SHOWNORMAL));
         Pump(100ms);

@@ -102,8 +102,7 @@ private:
             [](HWND hwnd, LPARAM lp) -> BOOL {
                 DWORD pid = 0;
                 ::GetWindowThreadProcessId(hwnd, &pid);
-                if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) &&
-                    win32::WindowText(hwnd) == L"确认？") {
+                if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(hwnd) && win32::WindowText(hwnd) == L"确认？") {
                     reinterpret_cast<Search*>(lp)->found = hwnd;
                     return FALSE;
                 }
@@ -136,7 +135,8 @@ protected:
 
     // Starts a main window on these "set.ini" lines.
     frmMain& Start(const std::string& settings) {
-        std::ofstream(std::filesystem::path(iniPath_), std::ios::binary | std::ios::trunc) << "[Settings]\r\n" << settings;
+        std::ofstream(std::filesystem::path(iniPath_), std::ios::binary | std::ios::trunc) << "[Settings]\r\n"
+                                                                                           << settings;
         window_ = std::make_unique<frmMain>();
         EXPECT_TRUE(window_->Start(SW_SHOWNORMAL));
         Pump(100ms);

@@ -24,8 +24,7 @@ std::vector<HWND> BoxesOfThisThread() {
         [](HWND hwnd, LPARAM param) -> BOOL {
             wchar_t name[64] = {};
             ::GetClassNameW(hwnd, name, 64);
-            if (std::wstring(name) == L"VarnuMsgBox")
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+            if (std::wstring(name) == L"VarnuMsgBox") reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&found));

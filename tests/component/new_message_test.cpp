@@ -48,16 +48,16 @@ LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 // One top-level window for the run (under Wine a destroyed top-level window
 // waits for the display); each test makes its children.
 HWND Top() {
-    static const HWND top = ::CreateWindowExW(0, L"STATIC", L"Varnu", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 30,
-                                              30, 500, 300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    static const HWND top = ::CreateWindowExW(0, L"STATIC", L"Varnu", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 30, 30,
+                                              500, 300, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     return top;
 }
 
 // A Unicode window, as a messenger that shows every language keeps its
 // history: its wide text survives any system code page.
 HWND MakeEdit(const char* text) {
-    HWND edit = ::CreateWindowExW(0, L"EDIT", win32::AnsiToWide(text).c_str(), WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 100, 50, Top(),
-                                  nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND edit = ::CreateWindowExW(0, L"EDIT", win32::AnsiToWide(text).c_str(), WS_CHILD | ES_MULTILINE | ES_AUTOVSCROLL,
+                                  0, 0, 100, 50, Top(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
     return edit;
 }
 
@@ -267,9 +267,8 @@ protected:
         area = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 480, 200, Top(), nullptr,
                                  ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_TRUE(tabs.CreateHost(area, 0, 0, 480, 60));
-        for (const auto& [title, text] : {std::pair<std::wstring, const char*>{L"Zhang", "hello"},
-                                          {L"Li", "hi"},
-                                          {L"Wang", "hey"}}) {
+        for (const auto& [title, text] :
+             {std::pair<std::wstring, const char*>{L"Zhang", "hello"}, {L"Li", "hi"}, {L"Wang", "hey"}}) {
             HWND h = MakeEdit(text);
             histories.push_back(h);
             list->insertNode(Record(h, title, Baseline(h)));

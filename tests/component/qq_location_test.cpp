@@ -293,8 +293,8 @@ private:
 };
 
 TEST(BrowseForFolder, CancelGivesNothingAndAPickGivesThePlainFolder) {
-    HWND owner = ::CreateWindowExW(0, L"Static", L"settings", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr,
-                                   nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND owner = ::CreateWindowExW(0, L"Static", L"settings", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
     {
         PickerDriver driver(L"");

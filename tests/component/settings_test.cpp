@@ -25,8 +25,8 @@ std::wstring NewTempFolder() {
     static int counter = 0;
     wchar_t base[MAX_PATH] = {};
     ::GetTempPathW(MAX_PATH, base);
-    std::wstring folder = std::wstring(base) + L"varnu-settings-" + std::to_wstring(::GetCurrentProcessId()) +
-                          L"-" + std::to_wstring(++counter);
+    std::wstring folder = std::wstring(base) + L"varnu-settings-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                          std::to_wstring(++counter);
     ::CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
@@ -153,8 +153,8 @@ private:
 class InstallValue {
 public:
     explicit InstallValue(const std::string& folder) {
-        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tencent\\QQ", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                          &key_, nullptr);
+        ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tencent\\QQ", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                          nullptr);
         ::RegSetValueExA(key_, "Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
                          static_cast<DWORD>(folder.size() + 1));
     }
@@ -183,9 +183,8 @@ protected:
         // area 654 x 512 like the main window before its geometry is restored.
         RECT frame{0, 0, 654, 512};
         ::AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        window_ = ::CreateWindowExW(0, kWindowClass, L"Varnu", WS_OVERLAPPEDWINDOW, 100, 100,
-                                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                                    ::GetModuleHandleW(nullptr), nullptr);
+        window_ = ::CreateWindowExW(0, kWindowClass, L"Varnu", WS_OVERLAPPEDWINDOW, 100, 100, frame.right - frame.left,
+                                    frame.bottom - frame.top, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ::GetWindowRect(window_, &initial_);
         folder_ = NewTempFolder();
         ini_ = folder_ + L"\\set.ini";
@@ -260,13 +259,14 @@ TEST_F(SettingsTest, MissingFileWarnsOnceThenEveryKeyTakesItsDefault) {
 }
 
 TEST_F(SettingsTest, EveryKeyReadInItsTextForm) {
-    WriteIni("tab_Bottom=0\r\ntab_Selected=255\r\ntab_Normal= 65280 \r\ntab_Hot=-2147483643\r\n"
-             "tab_Roll=true\r\ntab_Skin=FALSE\r\ntray_Enabled=0\r\ntray_MsgTip=1\r\n"
-             "tray_AlwaysShowTip=1\r\ntray_CloseTray=1\r\ntray_AutoMin=0\r\ntray_TipTime=10\r\n"
-             "org_ExitMsg=1\r\norg_AutoRun=1\r\norg_AutoSwitch=0\r\norg_AutoSize=1\r\n"
-             "org_QQPath=E:\\Messenger\\\r\norg_QQName=QQ2009.exe\r\nhot_Enabled=1\r\nhot_Key=81\r\n"
-             "hot_Mod=3\r\nunknown_Key=whatever\r\nwin_Status=0\r\nwin_CX=9000\r\nwin_CY=6000\r\n"
-             "win_X=1500\r\nwin_Y=450\r\n");
+    WriteIni(
+        "tab_Bottom=0\r\ntab_Selected=255\r\ntab_Normal= 65280 \r\ntab_Hot=-2147483643\r\n"
+        "tab_Roll=true\r\ntab_Skin=FALSE\r\ntray_Enabled=0\r\ntray_MsgTip=1\r\n"
+        "tray_AlwaysShowTip=1\r\ntray_CloseTray=1\r\ntray_AutoMin=0\r\ntray_TipTime=10\r\n"
+        "org_ExitMsg=1\r\norg_AutoRun=1\r\norg_AutoSwitch=0\r\norg_AutoSize=1\r\n"
+        "org_QQPath=E:\\Messenger\\\r\norg_QQName=QQ2009.exe\r\nhot_Enabled=1\r\nhot_Key=81\r\n"
+        "hot_Mod=3\r\nunknown_Key=whatever\r\nwin_Status=0\r\nwin_CX=9000\r\nwin_CY=6000\r\n"
+        "win_X=1500\r\nwin_Y=450\r\n");
     EXPECT_EQ(Load(), SW_SHOWNORMAL);
     EXPECT_EQ(answerer_.Count(), 0);
     EXPECT_EQ(ReportedText(), L"");
@@ -303,8 +303,9 @@ TEST_F(SettingsTest, EveryKeyReadInItsTextForm) {
 
 TEST_F(SettingsTest, EmptyTipTimeStopsLoadingThere) {
     InstallValue install("D:\\Tencent\\QQ");
-    WriteIni("tab_Bottom=False\r\ntab_Selected=1\r\ntray_AutoMin=0\r\ntray_TipTime=\r\n"
-             "org_ExitMsg=1\r\norg_AutoSwitch=1\r\norg_QQName=QQ.exe\r\nhot_Key=81\r\nwin_CX=9000\r\n");
+    WriteIni(
+        "tab_Bottom=False\r\ntab_Selected=1\r\ntray_AutoMin=0\r\ntray_TipTime=\r\n"
+        "org_ExitMsg=1\r\norg_AutoSwitch=1\r\norg_QQName=QQ.exe\r\nhot_Key=81\r\nwin_CX=9000\r\n");
     EXPECT_EQ(Load(), SW_SHOWNORMAL);
 
     EXPECT_EQ(ReportedText(), L"LoadSettings");
@@ -412,9 +413,8 @@ TEST_F(SettingsTest, SaveWritesExactlyTheFiveGeometryKeys) {
     varnu::SetIniPath(ini_);
     ::SetWindowPos(window_, nullptr, 120, 90, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
     varnu::SaveWindowGeometry(window_);
-    EXPECT_EQ(NonEmptyLines(ReadBytes(ini_)),
-              (std::vector<std::string>{"[Settings]", "win_CX=9000", "win_CY=6000", "win_X=1800", "win_Y=1350",
-                                        "win_Status=0"}));
+    EXPECT_EQ(NonEmptyLines(ReadBytes(ini_)), (std::vector<std::string>{"[Settings]", "win_CX=9000", "win_CY=6000",
+                                                                        "win_X=1800", "win_Y=1350", "win_Status=0"}));
 
     // What was saved comes back on the next start.
     ::SetWindowPos(window_, nullptr, 10, 10, 300, 300, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -14,8 +14,8 @@ namespace {
 using namespace std::chrono_literals;
 
 struct Host {
-    HWND hwnd = ::CreateWindowExW(0, L"Static", L"host", WS_POPUP | WS_VISIBLE, 40, 40, 300, 120, nullptr,
-                                  nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd = ::CreateWindowExW(0, L"Static", L"host", WS_POPUP | WS_VISIBLE, 40, 40, 300, 120, nullptr, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr);
     ~Host() { ::DestroyWindow(hwnd); }
 };
 
@@ -52,7 +52,10 @@ TEST(ShadeButtonTest, ClicksFromMouseAndKeyboardAndNotFromADragAway) {
     ASSERT_TRUE(button.Create(host.hwnd, 10, 10, 100, 30, 7, L"检查更新"));
     int clicks = 0;
     std::wstring order;
-    button.events.Click = [&] { ++clicks; order += L"C"; };
+    button.events.Click = [&] {
+        ++clicks;
+        order += L"C";
+    };
     button.events.MouseDown = [&](short&, short&, float&, float&) { order += L"D"; };
     button.events.MouseUp = [&](short&, short&, float&, float&) { order += L"U"; };
     button.events.MouseOut = [&] { order += L"O"; };

@@ -27,9 +27,8 @@ LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 // One top-level window for the whole run: under Wine, destroying a visible
 // top-level window waits for the display, so each test gets a child instead.
 HWND TopWindow() {
-    static const HWND top = ::CreateWindowExW(0, L"STATIC", L"Tabs", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
-                                              40, 40, 440, 160, nullptr, nullptr,
-                                              ::GetModuleHandleW(nullptr), nullptr);
+    static const HWND top = ::CreateWindowExW(0, L"STATIC", L"Tabs", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40,
+                                              440, 160, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     return top;
 }
 
@@ -43,8 +42,8 @@ HWND MakeParent(int cx, int cy) {
         return ::RegisterClassW(&wc) != 0;
     }();
     if (!registered) return nullptr;
-    return ::CreateWindowExW(0, L"TabTestParent", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                             0, 0, cx, cy, TopWindow(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    return ::CreateWindowExW(0, L"TabTestParent", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, cx, cy,
+                             TopWindow(), nullptr, ::GetModuleHandleW(nullptr), nullptr);
 }
 
 void Pump() {

@@ -31,8 +31,8 @@ public:
     HWND hwnd() const { return hwnd_; }
 
     static HWND Make(const wchar_t* title, DWORD style, HWND parent) {
-        return ::CreateWindowExW(0, L"VarnuWatchTestWindow", title, style, 10, 10, 200, 100, parent,
-                                 nullptr, ::GetModuleHandleW(nullptr), nullptr);
+        return ::CreateWindowExW(0, L"VarnuWatchTestWindow", title, style, 10, 10, 200, 100, parent, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
     }
 
     // Pumps this thread's messages for `ms`, keeping the notices (raw) for
@@ -163,8 +163,7 @@ TEST(FallbackWatch, PollFindsANewWindowOnceItShowsWithItsTitle) {
         while (std::chrono::steady_clock::now() < end) {
             MSG m;
             while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-                if (m.hwnd == receiver.hwnd() && m.message == WM_TIMER &&
-                    m.wParam == FallbackWatch::kPollTimerId) {
+                if (m.hwnd == receiver.hwnd() && m.message == WM_TIMER && m.wParam == FallbackWatch::kPollTimerId) {
                     for (HWND h : watch.Poll()) checked.push_back(h);
                 } else if (auto n = watch.Decode(m.message, m.wParam, m.lParam)) {
                     watch.Note(*n);

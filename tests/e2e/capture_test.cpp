@@ -57,9 +57,7 @@ struct Before {
     DWORD style = 0, exStyle = 0;
     RECT rect{};
 };
-Before Snapshot(HWND window) {
-    return Before{Style(window), ExStyle(window), WindowRect(window)};
-}
+Before Snapshot(HWND window) { return Before{Style(window), ExStyle(window), WindowRect(window)}; }
 
 class CaptureTest : public ::testing::Test {
 protected:
@@ -86,9 +84,11 @@ protected:
 // (AdjustTabWindow on selection, AdjustQQWindow on the timer), so the
 // layout arithmetic shows in picWin's size.
 TEST_F(CaptureTest, TakenWindowsAreLaidOutAndGivenBackExactly) {
-    const SimWindow classic = messenger_.Open(Kind::Classic, L"与 张三 交谈中", At({100, 100, 600, 500}, sim::Option::kLayered));
+    const SimWindow classic =
+        messenger_.Open(Kind::Classic, L"与 张三 交谈中", At({100, 100, 600, 500}, sim::Option::kLayered));
     const SimWindow qq2009 = messenger_.Open(Kind::TXGui, L"讨论群甲", At({150, 120, 650, 520}));
-    const SimWindow maximized = messenger_.Open(Kind::Classic, L"与 李四 交谈中", At({200, 150, 600, 450}, sim::Option::kMaximized));
+    const SimWindow maximized =
+        messenger_.Open(Kind::Classic, L"与 李四 交谈中", At({200, 150, 600, 450}, sim::Option::kMaximized));
     ASSERT_TRUE(classic && qq2009 && maximized);
     ASSERT_TRUE(::IsZoomed(maximized.top));
     ASSERT_NE(ExStyle(classic.top) & WS_EX_LAYERED, 0u);
@@ -131,9 +131,10 @@ TEST_F(CaptureTest, TakenWindowsAreLaidOutAndGivenBackExactly) {
         const POINT at = PlaceInParent(qq2009.top);
         const RECT pic = WindowRect(picWin);
         return at.x == -8 && at.y == -44 && Width(pic) == 486 && Height(pic) == 349;
-    })) << "placed at " << PlaceInParent(qq2009.top).x << "," << PlaceInParent(qq2009.top).y << " picWin "
-        << Show(WindowRect(picWin)) << " main " << Show(WindowRect(main_)) << " client " << Show(ClientRect(main_))
-        << " qq2009 " << Show(WindowRect(qq2009.top)) << " tab0 " << Show(tabs_->ItemRect(0).value_or(RECT{}));
+    })) << "placed at "
+        << PlaceInParent(qq2009.top).x << "," << PlaceInParent(qq2009.top).y << " picWin " << Show(WindowRect(picWin))
+        << " main " << Show(WindowRect(main_)) << " client " << Show(ClientRect(main_)) << " qq2009 "
+        << Show(WindowRect(qq2009.top)) << " tab0 " << Show(tabs_->ItemRect(0).value_or(RECT{}));
 
     ASSERT_GE(SelectTabNamed(*tabs_, main_, L"张三"), 0);
     sizeChat(classic.top);
@@ -141,7 +142,8 @@ TEST_F(CaptureTest, TakenWindowsAreLaidOutAndGivenBackExactly) {
         const POINT at = PlaceInParent(classic.top);
         const RECT pic = WindowRect(picWin);
         return at.x == -8 && at.y == -26 && Width(pic) == 486 && Height(pic) == 367;
-    })) << "placed at " << PlaceInParent(classic.top).x << "," << PlaceInParent(classic.top).y << " picWin "
+    })) << "placed at "
+        << PlaceInParent(classic.top).x << "," << PlaceInParent(classic.top).y << " picWin "
         << Show(WindowRect(picWin));
 
     varnu_->RequestClose();
@@ -171,8 +173,10 @@ TEST_F(CaptureTest, TakenWindowsAreLaidOutAndGivenBackExactly) {
 }
 
 TEST_F(CaptureTest, MiddleClickClosesATabUnlessItIsLocked) {
-    const SimWindow kept = messenger_.Open(Kind::Classic, L"与 张三 交谈中", At({100, 100, 560, 460}, sim::Option::kKeepOnClose));
-    const SimWindow closed = messenger_.Open(Kind::Classic, L"与 李四 交谈中", At({140, 130, 600, 490}, sim::Option::kKeepOnClose));
+    const SimWindow kept =
+        messenger_.Open(Kind::Classic, L"与 张三 交谈中", At({100, 100, 560, 460}, sim::Option::kKeepOnClose));
+    const SimWindow closed =
+        messenger_.Open(Kind::Classic, L"与 李四 交谈中", At({140, 130, 600, 490}, sim::Option::kKeepOnClose));
     ASSERT_TRUE(kept && closed);
     const Before before = Snapshot(closed.top);
     StartVarnu(L"", 2);

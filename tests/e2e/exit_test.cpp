@@ -119,9 +119,7 @@ TEST(Exit, CloseToTrayKeepsRunningUntilExitIsChosen) {
 // and gets every conversation back once it answers again.
 TEST(Exit, AHungMessengerDelaysNeitherStartNorLeavingAndGetsEveryWindowBack) {
     using Clock = std::chrono::steady_clock;
-    const auto since = [](Clock::time_point t) {
-        return std::chrono::duration_cast<Millis>(Clock::now() - t).count();
-    };
+    const auto since = [](Clock::time_point t) { return std::chrono::duration_cast<Millis>(Clock::now() - t).count(); };
     constexpr Millis kHang = 12000ms;
     ProgramFolder folder;
     folder.WriteIni(kQuietSettings);

@@ -115,9 +115,8 @@ protected:
     bool PressAndExpect(int id, UINT modifiers, UINT key, int expected) {
         PostHotKey(main_, id, modifiers, key);
         const std::optional<std::wstring> name = tabs_->Caption(expected);
-        return WaitUntil([&] {
-            return tabs_->Selected() == expected && name && Caption(main_) == *name + L" - Varnu";
-        });
+        return WaitUntil(
+            [&] { return tabs_->Selected() == expected && name && Caption(main_) == *name + L" - Varnu"; });
     }
 
     void Leave() {
@@ -249,8 +248,7 @@ TEST_F(HotKeysTest, GlobalKeyTakenElsewhereIsReportedOnceAndStartUpGoesOn) {
 
     main_ = varnu_->WaitForMainWindow(15000ms, L"VarnuMainWindow");
     ASSERT_NE(main_, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return IsVisible(main_) && Caption(main_).rfind(L"Varnu Ver ", 0) == 0; },
-                          15000ms));
+    ASSERT_TRUE(WaitUntil([&] { return IsVisible(main_) && Caption(main_).rfind(L"Varnu Ver ", 0) == 0; }, 15000ms));
     Pause(500ms);
     EXPECT_TRUE(SystemMessageBoxes(varnu_->Id()).empty()) << "reported more than once";
 

@@ -37,8 +37,8 @@ public:
         const int n = ::WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, nullptr, 0, nullptr, nullptr);
         std::string text(static_cast<size_t>(n), '\0');
         ::WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, text.data(), n, nullptr, nullptr);
-        ok_ = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kQQKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                                nullptr) == ERROR_SUCCESS &&
+        ok_ = ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kQQKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr) ==
+                  ERROR_SUCCESS &&
               ::RegSetValueExA(key_, "Install", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.data()),
                                static_cast<DWORD>(text.size())) == ERROR_SUCCESS;
     }

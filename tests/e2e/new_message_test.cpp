@@ -79,8 +79,7 @@ TEST(NewMessage, CountsOnTheTabUntilTheConversationIsLookedAt) {
     ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == main; }));
     ASSERT_TRUE(tabs.ClickTab(other));
     EXPECT_TRUE(WaitUntil([&] { return tabs.Selected() == other; }));
-    EXPECT_TRUE(WaitUntil([&] { return CaptionIs(tabs, other, title); }))
-        << testing::PrintToString(tabs.Captions());
+    EXPECT_TRUE(WaitUntil([&] { return CaptionIs(tabs, other, title); })) << testing::PrintToString(tabs.Captions());
 }
 
 }  // namespace

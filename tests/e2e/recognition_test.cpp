@@ -43,9 +43,7 @@ SimOpen ExactStyle(DWORD style, DWORD exStyle) {
 
 std::string Utf8(const std::wstring& text) { return win32::WideToUtf8(text); }
 
-bool Inside(HWND window, HWND main) {
-    return Parent(window) != nullptr && Ancestor(window, GA_ROOT) == main;
-}
+bool Inside(HWND window, HWND main) { return Parent(window) != nullptr && Ancestor(window, GA_ROOT) == main; }
 
 TEST(Recognition, StartUpScanTakesEveryConversationAndNothingElse) {
     const std::vector<Expected> windows = {
@@ -123,8 +121,7 @@ TEST(Recognition, StartUpScanTakesEveryConversationAndNothingElse) {
         // the last tab is selected already.
         if (i != count - 1) {
             tabs.ClickTab(i);
-            EXPECT_TRUE(WaitUntil([&] { return tabs.Selected() == i && Caption(main) != previous; }))
-                << "tab " << i;
+            EXPECT_TRUE(WaitUntil([&] { return tabs.Selected() == i && Caption(main) != previous; })) << "tab " << i;
         } else {
             tabs.ClickTab(i);
             EXPECT_TRUE(WaitUntil([&] { return tabs.Selected() == i; })) << "tab " << i;

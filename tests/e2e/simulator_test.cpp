@@ -42,8 +42,9 @@ TEST_F(SimulatorTest, ClassicWindowsHoldTheControlsCaptureLooksFor) {
     for (const Case c : {Case{Input::RichEdit, false}, Case{Input::AfxFirst, false}, Case{Input::AfxSecond, true},
                          Case{Input::AfxNeither, false}, Case{Input::AfxFirst, true}, Case{Input::None, false}}) {
         SCOPED_TRACE(testing::Message() << "input " << static_cast<int>(c.input) << " container " << c.container);
-        const SimWindow w = messenger.Open(Kind::Classic, L"与 张三 交谈中",
-                                           SimOpen().WithInput(c.input).WithOptions(c.container ? sim::Option::kContainer : 0));
+        const SimWindow w =
+            messenger.Open(Kind::Classic, L"与 张三 交谈中",
+                           SimOpen().WithInput(c.input).WithOptions(c.container ? sim::Option::kContainer : 0));
         ASSERT_TRUE(w);
         EXPECT_EQ(ClassName(w.top), L"#32770");
         EXPECT_EQ(Caption(w.top), L"与 张三 交谈中");
@@ -95,7 +96,8 @@ TEST_F(SimulatorTest, ClassicWindowsHoldTheControlsCaptureLooksFor) {
         }
     }
 
-    const SimWindow bare = messenger.Open(Kind::Classic, L"临时", SimOpen().WithInput(Input::None).WithOptions(sim::Option::kNoHistory));
+    const SimWindow bare =
+        messenger.Open(Kind::Classic, L"临时", SimOpen().WithInput(Input::None).WithOptions(sim::Option::kNoHistory));
     ASSERT_TRUE(bare);
     EXPECT_EQ(bare.history, nullptr);
     EXPECT_EQ(FindChild(bare.top, L"RichEdit20A"), nullptr);
@@ -148,7 +150,8 @@ TEST_F(SimulatorTest, MessengerClassesAndExactStyles) {
     EXPECT_EQ(FindChild(panel.top, L"RichEdit20A"), nullptr);
 
     const SimWindow hi = messenger.Open(Kind::BaseGui, L"赵六");
-    const SimWindow hiddenHi = messenger.Open(Kind::BaseGui, L"BaiduBasement", SimOpen().WithOptions(sim::Option::kHidden));
+    const SimWindow hiddenHi =
+        messenger.Open(Kind::BaseGui, L"BaiduBasement", SimOpen().WithOptions(sim::Option::kHidden));
     ASSERT_TRUE(hi);
     ASSERT_TRUE(hiddenHi);
     EXPECT_EQ(ClassName(hi.top), L"BaseGui");
@@ -180,14 +183,17 @@ TEST_F(SimulatorTest, PlacementOptions) {
     ASSERT_TRUE(ownedByPanel);
     EXPECT_EQ(Owner(ownedByPanel.top), owned.top);
 
-    const SimWindow layered = messenger.Open(Kind::Classic, L"与 丙 交谈中", SimOpen().WithOptions(sim::Option::kLayered));
+    const SimWindow layered =
+        messenger.Open(Kind::Classic, L"与 丙 交谈中", SimOpen().WithOptions(sim::Option::kLayered));
     ASSERT_TRUE(layered);
     EXPECT_NE(ExStyle(layered.top) & WS_EX_LAYERED, 0u);
     const SimWindow layeredTx = messenger.Open(Kind::TXGui, L"丙", SimOpen().WithOptions(sim::Option::kLayered));
     EXPECT_EQ(ExStyle(layeredTx.top), 0x300u | WS_EX_LAYERED);
 
-    const SimWindow big = messenger.Open(Kind::Classic, L"与 丁 交谈中", SimOpen().WithOptions(sim::Option::kMaximized));
-    const SimWindow iconic = messenger.Open(Kind::Classic, L"与 戊 交谈中", SimOpen().WithOptions(sim::Option::kMinimized));
+    const SimWindow big =
+        messenger.Open(Kind::Classic, L"与 丁 交谈中", SimOpen().WithOptions(sim::Option::kMaximized));
+    const SimWindow iconic =
+        messenger.Open(Kind::Classic, L"与 戊 交谈中", SimOpen().WithOptions(sim::Option::kMinimized));
     ASSERT_TRUE(big);
     ASSERT_TRUE(iconic);
     EXPECT_TRUE(::IsZoomed(big.top));
@@ -315,7 +321,7 @@ TEST_F(SimulatorTest, RecordsInputAndWhatTheQueueDelivered) {
         EXPECT_EQ(r.top, reinterpret_cast<uintptr_t>(w.top));
         if (r.via == sim::Via::Queue) queued.push_back(r.message);
     }
-    const std::vector<UINT> expected{WM_KEYDOWN, WM_KEYDOWN, WM_KEYUP, WM_MOUSEWHEEL,
+    const std::vector<UINT> expected{WM_KEYDOWN,     WM_KEYDOWN,   WM_KEYUP, WM_MOUSEWHEEL,
                                      WM_RBUTTONDOWN, WM_RBUTTONUP, WM_NULL};
     EXPECT_EQ(queued, expected);
     for (UINT m : {WM_KEYDOWN, WM_KEYUP, WM_RBUTTONDOWN, WM_RBUTTONUP})
@@ -427,10 +433,10 @@ TEST(HarnessFolders, VarnuStartsInItsFolderAndIsEndedByHandle) {
 
 TEST(HarnessWindows, TabsAreReadThroughAForeignBuffer) {
     ::InitCommonControls();
-    win32::UniqueWindow host(::CreateWindowExW(0, L"Static", L"host", WS_POPUP, 0, 0, 400, 100, nullptr,
-                                               nullptr, nullptr, nullptr));
-    HWND tab = ::CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 400, 30, host.get(),
-                                 nullptr, nullptr, nullptr);
+    win32::UniqueWindow host(
+        ::CreateWindowExW(0, L"Static", L"host", WS_POPUP, 0, 0, 400, 100, nullptr, nullptr, nullptr, nullptr));
+    HWND tab = ::CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 400, 30, host.get(), nullptr,
+                                 nullptr, nullptr);
     ASSERT_NE(tab, nullptr);
     for (const wchar_t* text : {L"张三", L"(2)项目组", L"王五"}) {
         TCITEMW item{};

@@ -46,9 +46,8 @@ TEST(Startup, FirstRunWarnsOnceThenShowsTheEmptyWindow) {
     EXPECT_EQ(at.x, 98);
     EXPECT_EQ(at.y, 272);
     const std::vector<std::wstring> texts = ChildTexts(main);
-    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const std::wstring& t) {
-        return t.find(L"没有检测到任何聊天窗口") == 0;
-    }));
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(),
+                            [](const std::wstring& t) { return t.find(L"没有检测到任何聊天窗口") == 0; }));
 
     ASSERT_NE(varnu.TabWindow(), nullptr);
     EXPECT_EQ(RemoteTabs(varnu.TabWindow()).Count(), 0);

@@ -68,8 +68,7 @@ protected:
     }
 
     void PostShellNotice(WPARAM code, HWND window) const {
-        ::PostMessageW(main_, ::RegisterWindowMessageW(L"SHELLHOOK"), code,
-                       reinterpret_cast<LPARAM>(window));
+        ::PostMessageW(main_, ::RegisterWindowMessageW(L"SHELLHOOK"), code, reinterpret_cast<LPARAM>(window));
     }
 
     ProgramFolder folder_;
@@ -106,8 +105,8 @@ TEST_F(WatchTest, ConversationWindowsOpenedLaterAreTakenIn) {
 
 TEST_F(WatchTest, OtherWindowsOpenedLaterStayOnTheDesktop) {
     StartVarnu();
-    const SimWindow owned = messenger_.Open(Kind::Classic, L"与 张三 交谈中",
-                                            SimOpen().WithOptions(sim::Option::kOwned));
+    const SimWindow owned =
+        messenger_.Open(Kind::Classic, L"与 张三 交谈中", SimOpen().WithOptions(sim::Option::kOwned));
     const SimWindow typing = messenger_.Open(Kind::Classic, L"李四 - 正在输入");
     const SimWindow manager = messenger_.Open(Kind::TXGui, L"消息管理器");
     const SimWindow stranger = messenger_.Open(Kind::Other, L"与 王五 交谈中");
@@ -184,10 +183,10 @@ TEST_F(WatchTest, WindowsClosedByTheMessengerLoseTheirTabsSelectedOrNot) {
 TEST_F(WatchTest, ShellNoticeTakesTheWindowItNames) {
     StartVarnu();
     // Never shown, so only a notice naming it can bring it in.
-    const SimWindow hidden = messenger_.Open(Kind::Classic, L"与 张三 交谈中",
-                                             SimOpen().WithOptions(sim::Option::kHidden));
-    const SimWindow other = messenger_.Open(Kind::Other, L"与 李四 交谈中",
-                                            SimOpen().WithOptions(sim::Option::kHidden));
+    const SimWindow hidden =
+        messenger_.Open(Kind::Classic, L"与 张三 交谈中", SimOpen().WithOptions(sim::Option::kHidden));
+    const SimWindow other =
+        messenger_.Open(Kind::Other, L"与 李四 交谈中", SimOpen().WithOptions(sim::Option::kHidden));
     ASSERT_TRUE(hidden && other);
     Pause(500ms);
     ASSERT_TRUE(OnDesktop(hidden.top));

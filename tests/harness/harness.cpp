@@ -29,9 +29,9 @@ void PumpMessages() {
 }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return std::towlower(x) == std::towlower(y);
+           });
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -72,8 +72,7 @@ public:
         ::GetWindowThreadProcessId(owner, &pid);
         process_.reset(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid));
         if (process_)
-            address_ = ::VirtualAllocEx(process_.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE,
-                                        PAGE_READWRITE);
+            address_ = ::VirtualAllocEx(process_.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
     ~RemoteBuffer() {
         if (address_) ::VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
@@ -157,8 +156,8 @@ bool FileExists(const std::wstring& path) {
 }
 
 std::string ReadFileBytes(const std::wstring& path) {
-    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return {};
     std::string bytes;
     char chunk[4096];
@@ -168,8 +167,8 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 void WriteFileBytes(const std::wstring& path, std::string_view bytes) {
-    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    win32::UniqueHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) throw Failure("cannot create " + win32::WideToUtf8(path));
     DWORD written = 0;
     if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
@@ -185,8 +184,7 @@ ProgramFolder::ProgramFolder(bool copyHookLibrary) {
     const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
     if (n == 0 || n > MAX_PATH) throw Failure("no temporary folder");
     path_ = JoinPath(std::wstring(temp, n), L"varnu-e2e-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                                                std::to_wstring(::GetTickCount()) + L"-" +
-                                                std::to_wstring(++counter));
+                                                std::to_wstring(::GetTickCount()) + L"-" + std::to_wstring(++counter));
     if (!::CreateDirectoryW(path_.c_str(), nullptr)) throw Failure("cannot create " + win32::WideToUtf8(path_));
     const std::wstring from = TestExeFolder();
     if (!::CopyFileW(JoinPath(from, L"Varnu.exe").c_str(), ExePath().c_str(), FALSE)) {
@@ -235,9 +233,9 @@ std::optional<std::wstring> ProgramFolder::IniValue(std::wstring_view key, std::
     if (std::none_of(keys.begin(), keys.end(), [&](const std::wstring& k) { return EqualsNoCase(k, key); }))
         return std::nullopt;
     std::vector<wchar_t> buffer(32768, L'\0');
-    const DWORD n = ::GetPrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), L"",
-                                               buffer.data(), static_cast<DWORD>(buffer.size()),
-                                               File(L"set.ini").c_str());
+    const DWORD n =
+        ::GetPrivateProfileStringW(std::wstring(section).c_str(), std::wstring(key).c_str(), L"", buffer.data(),
+                                   static_cast<DWORD>(buffer.size()), File(L"set.ini").c_str());
     return std::wstring(buffer.data(), n);
 }
 
@@ -259,9 +257,9 @@ Process Process::Start(const std::wstring& exePath, const LaunchOptions& options
     PROCESS_INFORMATION info{};
     std::vector<wchar_t> mutableLine(commandLine.begin(), commandLine.end());
     mutableLine.push_back(L'\0');
-    if (!::CreateProcessW(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, environment.empty() ? nullptr : environment.data(),
-                          folder.empty() ? nullptr : folder.c_str(), &startup, &info))
+    if (!::CreateProcessW(exePath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          environment.empty() ? nullptr : environment.data(), folder.empty() ? nullptr : folder.c_str(),
+                          &startup, &info))
         throw Failure("cannot start " + win32::WideToUtf8(exePath));
     ::CloseHandle(info.hThread);
     Process process;
@@ -272,7 +270,8 @@ Process Process::Start(const std::wstring& exePath, const LaunchOptions& options
 
 Process Process::Attach(DWORD id) {
     Process process;
-    process.handle_.reset(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+    process.handle_.reset(
+        ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
     if (!process.handle_) throw Failure("cannot open process " + std::to_string(id));
     process.id_ = id;
     return process;
@@ -289,14 +288,12 @@ Process& Process::operator=(Process&& other) noexcept {
     return *this;
 }
 
-bool Process::IsRunning() const {
-    return handle_ && ::WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT;
-}
+bool Process::IsRunning() const { return handle_ && ::WaitForSingleObject(handle_.get(), 0) == WAIT_TIMEOUT; }
 
 std::optional<DWORD> Process::WaitForExit(Millis timeout) const {
     if (!handle_) return std::nullopt;
-    const bool ended = WaitUntil([&] { return ::WaitForSingleObject(handle_.get(), 0) == WAIT_OBJECT_0; },
-                                 timeout, 10ms);
+    const bool ended =
+        WaitUntil([&] { return ::WaitForSingleObject(handle_.get(), 0) == WAIT_OBJECT_0; }, timeout, 10ms);
     if (!ended) return std::nullopt;
     DWORD code = 0;
     ::GetExitCodeProcess(handle_.get(), &code);
@@ -400,8 +397,7 @@ RECT ClientRectOnScreen(HWND hwnd) {
 
 std::optional<std::wstring> AnsiControlText(HWND hwnd, UINT timeoutMs) {
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &length))
-        return std::nullopt;
+    if (!::SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &length)) return std::nullopt;
     std::string buffer(static_cast<size_t>(length) + 1, '\0');
     DWORD_PTR copied = 0;
     if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
@@ -411,9 +407,7 @@ std::optional<std::wstring> AnsiControlText(HWND hwnd, UINT timeoutMs) {
     return win32::AnsiToWide(buffer);
 }
 
-std::optional<std::wstring> WideControlText(HWND hwnd, UINT timeoutMs) {
-    return win32::ControlText(hwnd, timeoutMs);
-}
+std::optional<std::wstring> WideControlText(HWND hwnd, UINT timeoutMs) { return win32::ControlText(hwnd, timeoutMs); }
 
 std::vector<std::wstring> ChildTexts(HWND parent) {
     std::vector<std::wstring> texts;
@@ -535,8 +529,7 @@ std::vector<HWND> SystemMessageBoxes(DWORD processId) {
 
 bool AcceptFirstRunWarning(DWORD processId, Millis timeout) {
     HWND warning = WaitForMessageBox(processId, L"文件未找到", timeout);
-    return warning && MessageBoxText(warning) == L"设置文件未找到。程序将自动生成。" &&
-           AnswerMessageBox(warning, IDOK);
+    return warning && MessageBoxText(warning) == L"设置文件未找到。程序将自动生成。" && AnswerMessageBox(warning, IDOK);
 }
 
 HWND WaitForMessageBox(DWORD processId, std::wstring_view title, Millis timeout) {
@@ -572,8 +565,7 @@ std::wstring MessageBoxText(HWND box) {
 bool AnswerMessageBox(HWND box, int buttonId) {
     HWND button = ::GetDlgItem(box, buttonId);
     if (!button) return false;
-    return ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-                          reinterpret_cast<LPARAM>(button)) != FALSE;
+    return ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != FALSE;
 }
 
 HWND WaitForErrorBox(DWORD processId, Millis timeout) {
@@ -622,8 +614,10 @@ void Click(HWND hwnd) {
 void PostKey(HWND hwnd, UINT virtualKey, bool down, bool repeat) {
     const UINT scan = ::MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
     LPARAM lParam = 1 | (static_cast<LPARAM>(scan & 0xFF) << 16);
-    if (!down) lParam |= (1LL << 30) | (1LL << 31);  // was down, is released
-    else if (repeat) lParam |= (1LL << 30);            // was already down
+    if (!down)
+        lParam |= (1LL << 30) | (1LL << 31);  // was down, is released
+    else if (repeat)
+        lParam |= (1LL << 30);  // was already down
     ::PostMessageW(hwnd, down ? WM_KEYDOWN : WM_KEYUP, virtualKey, static_cast<LPARAM>(static_cast<DWORD>(lParam)));
 }
 
@@ -634,8 +628,8 @@ void PostMouse(HWND hwnd, UINT message, WPARAM keys, std::optional<POINT> client
 void PostWheel(HWND hwnd, int delta, WPARAM keys) {
     POINT pt = ClientCentre(hwnd);
     ::ClientToScreen(hwnd, &pt);
-    ::PostMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(static_cast<WORD>(keys), static_cast<WORD>(static_cast<short>(delta))),
-                   PointParam(pt));
+    ::PostMessageW(hwnd, WM_MOUSEWHEEL,
+                   MAKEWPARAM(static_cast<WORD>(keys), static_cast<WORD>(static_cast<short>(delta))), PointParam(pt));
 }
 
 // ---------------------------------------------------------------------------
@@ -848,13 +842,23 @@ std::optional<sim::Record> Simulator::WaitForRecord(HWND window, UINT message, s
 // ---------------------------------------------------------------------------
 
 std::string MessageName(UINT message) {
-    static const std::map<UINT, const char*> names = {
-        {WM_NULL, "WM_NULL"},           {WM_CLOSE, "WM_CLOSE"},         {WM_SETFOCUS, "WM_SETFOCUS"},
-        {WM_KILLFOCUS, "WM_KILLFOCUS"}, {WM_KEYDOWN, "WM_KEYDOWN"},     {WM_KEYUP, "WM_KEYUP"},
-        {WM_CHAR, "WM_CHAR"},           {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"}, {WM_SYSKEYUP, "WM_SYSKEYUP"},
-        {WM_MOUSEWHEEL, "WM_MOUSEWHEEL"}, {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"}, {WM_LBUTTONUP, "WM_LBUTTONUP"},
-        {WM_RBUTTONDOWN, "WM_RBUTTONDOWN"}, {WM_RBUTTONUP, "WM_RBUTTONUP"}, {WM_CONTEXTMENU, "WM_CONTEXTMENU"},
-        {WM_SYSCOMMAND, "WM_SYSCOMMAND"}, {WM_MOUSEMOVE, "WM_MOUSEMOVE"}};
+    static const std::map<UINT, const char*> names = {{WM_NULL, "WM_NULL"},
+                                                      {WM_CLOSE, "WM_CLOSE"},
+                                                      {WM_SETFOCUS, "WM_SETFOCUS"},
+                                                      {WM_KILLFOCUS, "WM_KILLFOCUS"},
+                                                      {WM_KEYDOWN, "WM_KEYDOWN"},
+                                                      {WM_KEYUP, "WM_KEYUP"},
+                                                      {WM_CHAR, "WM_CHAR"},
+                                                      {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
+                                                      {WM_SYSKEYUP, "WM_SYSKEYUP"},
+                                                      {WM_MOUSEWHEEL, "WM_MOUSEWHEEL"},
+                                                      {WM_LBUTTONDOWN, "WM_LBUTTONDOWN"},
+                                                      {WM_LBUTTONUP, "WM_LBUTTONUP"},
+                                                      {WM_RBUTTONDOWN, "WM_RBUTTONDOWN"},
+                                                      {WM_RBUTTONUP, "WM_RBUTTONUP"},
+                                                      {WM_CONTEXTMENU, "WM_CONTEXTMENU"},
+                                                      {WM_SYSCOMMAND, "WM_SYSCOMMAND"},
+                                                      {WM_MOUSEMOVE, "WM_MOUSEMOVE"}};
     auto it = names.find(message);
     if (it != names.end()) return it->second;
     char buffer[16];

@@ -50,8 +50,7 @@ inline constexpr Millis kDefaultWait = 5000ms;
 // passes; returns the last result. Messages of the calling thread are pumped
 // between polls. The predicate is always evaluated at least once, and once
 // more after the deadline.
-bool WaitUntil(const std::function<bool()>& predicate, Millis timeout = kDefaultWait,
-               Millis interval = 20ms);
+bool WaitUntil(const std::function<bool()>& predicate, Millis timeout = kDefaultWait, Millis interval = 20ms);
 
 // Sleeps while pumping the calling thread's messages (for "nothing happens
 // within t" checks).
@@ -86,7 +85,7 @@ std::wstring TestExeFolder();
 
 std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
 bool FileExists(const std::wstring& path);
-std::string ReadFileBytes(const std::wstring& path);  // empty when missing
+std::string ReadFileBytes(const std::wstring& path);                    // empty when missing
 void WriteFileBytes(const std::wstring& path, std::string_view bytes);  // throws on failure
 
 // A fresh program folder under %TEMP% holding a copy of Varnu.exe (and
@@ -118,8 +117,7 @@ public:
 
     // Keys and values of a section, read from the file with
     // GetPrivateProfileStringW (so as Windows parses it).
-    std::optional<std::wstring> IniValue(std::wstring_view key,
-                                         std::wstring_view section = L"Settings") const;
+    std::optional<std::wstring> IniValue(std::wstring_view key, std::wstring_view section = L"Settings") const;
     std::vector<std::wstring> IniKeys(std::wstring_view section = L"Settings") const;
 
 private:
@@ -178,17 +176,17 @@ HWND FindChild(HWND parent, std::wstring_view className, int index = 0);
 // First descendant of the class, depth first, or nullptr.
 HWND FindDescendant(HWND parent, std::wstring_view className);
 
-std::wstring Caption(HWND hwnd);    // GetWindowText without sending (never blocks)
+std::wstring Caption(HWND hwnd);  // GetWindowText without sending (never blocks)
 std::wstring ClassName(HWND hwnd);
 DWORD Style(HWND hwnd);
 DWORD ExStyle(HWND hwnd);
-HWND Parent(HWND hwnd);  // GetParent: parent, or owner for a top-level window
-HWND Owner(HWND hwnd);   // GetWindow(GW_OWNER)
+HWND Parent(HWND hwnd);                            // GetParent: parent, or owner for a top-level window
+HWND Owner(HWND hwnd);                             // GetWindow(GW_OWNER)
 HWND Ancestor(HWND hwnd, UINT flags = GA_PARENT);  // GetAncestor
 DWORD ProcessOf(HWND hwnd);
-bool IsVisible(HWND hwnd);  // IsWindowVisible: WS_VISIBLE on it and every parent
-RECT WindowRect(HWND hwnd);        // screen coordinates
-RECT ClientRect(HWND hwnd);        // client coordinates (left/top 0)
+bool IsVisible(HWND hwnd);   // IsWindowVisible: WS_VISIBLE on it and every parent
+RECT WindowRect(HWND hwnd);  // screen coordinates
+RECT ClientRect(HWND hwnd);  // client coordinates (left/top 0)
 RECT ClientRectOnScreen(HWND hwnd);
 inline int Width(const RECT& r) { return r.right - r.left; }
 inline int Height(const RECT& r) { return r.bottom - r.top; }
@@ -215,8 +213,8 @@ class RemoteTabs {
 public:
     explicit RemoteTabs(HWND tabWindow);
     HWND Hwnd() const { return tab_; }
-    int Count() const;     // TCM_GETITEMCOUNT, -1 when it does not answer
-    int Selected() const;  // TCM_GETCURSEL
+    int Count() const;                                     // TCM_GETITEMCOUNT, -1 when it does not answer
+    int Selected() const;                                  // TCM_GETCURSEL
     std::optional<std::wstring> Caption(int index) const;  // TCM_GETITEMW
     std::vector<std::wstring> Captions() const;
     std::optional<RECT> ItemRect(int index) const;  // TCM_GETITEMRECT, client coordinates
@@ -254,9 +252,7 @@ public:
 
     // Posts WM_CLOSE to the main window.
     void RequestClose() const;
-    std::optional<DWORD> WaitForExit(Millis timeout = kDefaultWait) const {
-        return process_.WaitForExit(timeout);
-    }
+    std::optional<DWORD> WaitForExit(Millis timeout = kDefaultWait) const { return process_.WaitForExit(timeout); }
 
 private:
     Process process_;
@@ -319,24 +315,40 @@ struct SimWindow {
     HWND bar = nullptr;
     HWND shellEmbedding = nullptr;
     HWND owner = nullptr;
-    DWORD style = 0;    // as read back right after creation
+    DWORD style = 0;  // as read back right after creation
     DWORD exStyle = 0;
     explicit operator bool() const { return top != nullptr; }
 };
 
 struct SimOpen {
     sim::Input input = sim::Input::Default;
-    uint32_t options = 0;  // sim::Option flags
+    uint32_t options = 0;                               // sim::Option flags
     std::optional<std::pair<DWORD, DWORD>> exactStyle;  // style, ex-style to force
-    std::optional<RECT> rect;  // outer rectangle on screen
-    HWND owner = nullptr;      // with sim::Option::kOwned; nullptr: a hidden owner of its own
+    std::optional<RECT> rect;                           // outer rectangle on screen
+    HWND owner = nullptr;                               // with sim::Option::kOwned; nullptr: a hidden owner of its own
 
     // Chainable setters, e.g. SimOpen().WithInput(sim::Input::RichEdit).WithOptions(sim::Option::kContainer)
-    SimOpen& WithInput(sim::Input value) { input = value; return *this; }
-    SimOpen& WithOptions(uint32_t value) { options |= value; return *this; }
-    SimOpen& WithExactStyle(DWORD style, DWORD exStyle) { exactStyle.emplace(style, exStyle); return *this; }
-    SimOpen& WithRect(const RECT& value) { rect = value; return *this; }
-    SimOpen& OwnedBy(HWND value) { owner = value; options |= sim::Option::kOwned; return *this; }
+    SimOpen& WithInput(sim::Input value) {
+        input = value;
+        return *this;
+    }
+    SimOpen& WithOptions(uint32_t value) {
+        options |= value;
+        return *this;
+    }
+    SimOpen& WithExactStyle(DWORD style, DWORD exStyle) {
+        exactStyle.emplace(style, exStyle);
+        return *this;
+    }
+    SimOpen& WithRect(const RECT& value) {
+        rect = value;
+        return *this;
+    }
+    SimOpen& OwnedBy(HWND value) {
+        owner = value;
+        options |= sim::Option::kOwned;
+        return *this;
+    }
 };
 
 // One MessengerSim.exe process (from the test executable's folder) and its
@@ -344,9 +356,8 @@ struct SimOpen {
 // display without a window manager, hiding or destroying a shown top-level
 // window (and re-parenting it) can take about two seconds each, because Wine
 // waits for a window manager that never answers; setting the Wine registry
-// value HKCU\Software\Wine\X11 Driver\Managed = "N" removes that wait. The destructor asks it to quit and then terminates it by
-// handle. Throws std::runtime_error when it cannot be started or its control
-// window does not appear.
+// value HKCU\Software\Wine\X11 Driver\Managed = "N" removes that wait. The destructor asks it to quit and then
+// terminates it by handle. Throws std::runtime_error when it cannot be started or its control window does not appear.
 class Simulator {
 public:
     explicit Simulator(LaunchOptions options = {});
@@ -390,8 +401,7 @@ public:
     std::uint64_t Traffic(sim::Traffic what);
     // Waits until a record of `message` (and `via`, when given) exists for
     // the window's tree; returns it.
-    std::optional<sim::Record> WaitForRecord(HWND window, UINT message,
-                                             std::optional<sim::Via> via = std::nullopt,
+    std::optional<sim::Record> WaitForRecord(HWND window, UINT message, std::optional<sim::Via> via = std::nullopt,
                                              Millis timeout = kDefaultWait);
 
     // The simulator's top-level windows (its control window is message-only

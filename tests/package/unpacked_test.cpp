@@ -54,8 +54,8 @@ TEST(UnpackedPackage, StartsFromAChineseFolderWithBlanksAndTakesAConversationIn)
     ASSERT_NE(main, nullptr);
     EXPECT_TRUE(WaitUntil([&] { return IsTakenInto(chat.top, main); }, kStartWait));
     // The window shows before the conversations are in; its tab comes with them.
-    EXPECT_TRUE(WaitUntil([&] { return RemoteTabs(varnu.TabWindow()).Captions() == std::vector<std::wstring>{L"张三"}; },
-                          kStartWait));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return RemoteTabs(varnu.TabWindow()).Captions() == std::vector<std::wstring>{L"张三"}; }, kStartWait));
 
     // Left as the guide says: "退出" in the tray menu (the fresh settings may
     // have sent the window to the tray).

@@ -40,13 +40,13 @@ TEST(KeyFunctions, TabKeysSelect) {
         const KeyDecision d = DecideKeyFunction(id, selected, count, true, 0);
         return d.action == KeyAction::SelectTab ? d.index : -100;
     };
-    EXPECT_EQ(select(2, 2, 3), 0);   // Ctrl+Tab from the third
-    EXPECT_EQ(select(3, 0, 3), 2);   // Ctrl+Shift+Tab from the first
-    EXPECT_EQ(select(4, 0, 3), 2);   // Ctrl+0: the last
+    EXPECT_EQ(select(2, 2, 3), 0);  // Ctrl+Tab from the third
+    EXPECT_EQ(select(3, 0, 3), 2);  // Ctrl+Shift+Tab from the first
+    EXPECT_EQ(select(4, 0, 3), 2);  // Ctrl+0: the last
     EXPECT_EQ(select(4, 0, 12), 11);
-    EXPECT_EQ(select(5, 2, 3), 0);   // Ctrl+1
-    EXPECT_EQ(select(13, 0, 12), 8); // Ctrl+9
-    EXPECT_EQ(select(11, 1, 3), 6);  // Ctrl+7 with three tabs: the control keeps its tab
+    EXPECT_EQ(select(5, 2, 3), 0);    // Ctrl+1
+    EXPECT_EQ(select(13, 0, 12), 8);  // Ctrl+9
+    EXPECT_EQ(select(11, 1, 3), 6);   // Ctrl+7 with three tabs: the control keeps its tab
     EXPECT_EQ(select(0x105, 2, 3), 0);
 }
 

@@ -14,8 +14,7 @@ TEST(ChatLayout, PicWinPlacementForBothTabPositions) {
 
 TEST(ChatLayout, ChatWindowHangsOutsidePicWin) {
     EXPECT_EQ(ChatWindowFit(486, 349, 5), (PixelRect{-8, -44, 500, 400}));
-    for (int kind : {0, 3, 4, 6})
-        EXPECT_EQ(ChatWindowFit(486, 367, kind), (PixelRect{-8, -26, 500, 400}));
+    for (int kind : {0, 3, 4, 6}) EXPECT_EQ(ChatWindowFit(486, 367, kind), (PixelRect{-8, -26, 500, 400}));
 }
 
 LayoutInput Input(int w, int h, int kind) {

@@ -51,8 +51,8 @@ TEST(BalloonExtract, ShortTextsNeverFail) {
     EXPECT_EQ(BalloonExtract(L"", 0), L"");
     EXPECT_EQ(BalloonExtract(L"", 10), L"");
     EXPECT_EQ(BalloonExtract(History(L"hi"), 10), L"hi");
-    EXPECT_EQ(BalloonExtract(History(L"hi"), 2), L"");     // D = 1: nothing new to show
-    EXPECT_EQ(BalloonExtract(History(L"hi"), 0), L"i");    // D larger than the text
+    EXPECT_EQ(BalloonExtract(History(L"hi"), 2), L"");   // D = 1: nothing new to show
+    EXPECT_EQ(BalloonExtract(History(L"hi"), 0), L"i");  // D larger than the text
     EXPECT_EQ(BalloonExtract(History(L"\r\n"), 0), L"\n");
     EXPECT_EQ(BalloonExtract(History(L"a\r\n b"), 0), L"\r\n[图片]b");
 }

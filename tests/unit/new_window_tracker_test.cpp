@@ -120,8 +120,8 @@ TEST(NewWindowTracker, WatchEndsAfterAWhileAndForGoneOrReparentedWindows) {
     for (WindowId h : {Fake(5), Fake(6), Fake(7)}) tracker.OnEvent(h, WindowEvent::Created, At(0));
     EXPECT_EQ(tracker.Due(At(200), desk.Reader()).size(), 3u);
 
-    desk.windows.erase(Fake(5));               // destroyed
-    desk.windows[Fake(6)].topLevel = false;    // made a child by somebody
+    desk.windows.erase(Fake(5));             // destroyed
+    desk.windows[Fake(6)].topLevel = false;  // made a child by somebody
     tracker.Due(At(300), desk.Reader());
     EXPECT_FALSE(tracker.IsPending(Fake(5)));
     EXPECT_FALSE(tracker.IsPending(Fake(6)));

@@ -79,8 +79,7 @@ TEST(ClassicRules, PrecedenceAndLookalikes) {
 }
 
 TEST(ClassicRules, NotTaken) {
-    for (const wchar_t* title : {L"", L"消息管理器", L"QQ2009 Preview", L"张三", L"交谈",
-                                 L"与张三交谈", L"群"}) {
+    for (const wchar_t* title : {L"", L"消息管理器", L"QQ2009 Preview", L"张三", L"交谈", L"与张三交谈", L"群"}) {
         SCOPED_TRACE(testing::Message() << "title length " << std::wstring(title).size());
         EXPECT_EQ(MatchClassicRules(title, kCheck).outcome, RecognitionOutcome::NotTaken);
         EXPECT_EQ(MatchClassicRules(title, kScan).outcome, RecognitionOutcome::NotTaken);
@@ -89,11 +88,15 @@ TEST(ClassicRules, NotTaken) {
 
 TEST(ClassicRules, TitlesTooShortForTheirPatternFail) {
     const wchar_t* failing[] = {
-        L"临时会话交谈中",     // rule 2 wants 13 characters
-        L"与手机用户交谈中",   // rule 3 wants 10
-        L"交谈中", L"与 交谈中",  // rule 4 wants 6
-        L"－ 群", L"- 群", L"－ 高级群", L"－ 班级群",
-        L"朋友 － 超级群",     // rule 11 without "("
+        L"临时会话交谈中",    // rule 2 wants 13 characters
+        L"与手机用户交谈中",  // rule 3 wants 10
+        L"交谈中",
+        L"与 交谈中",  // rule 4 wants 6
+        L"－ 群",
+        L"- 群",
+        L"－ 高级群",
+        L"－ 班级群",
+        L"朋友 － 超级群",  // rule 11 without "("
     };
     for (const wchar_t* title : failing) {
         const Recognition r = MatchClassicRules(title, kCheck);

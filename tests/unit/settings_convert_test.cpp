@@ -42,8 +42,8 @@ TEST(SettingsTextToInt32, KeepsTheExact32BitRange) {
 }
 
 TEST(SettingsTextToInt32, RejectsWhatIsNotADecimalNumber) {
-    for (const wchar_t* bad : {L"", L"   ", L"abc", L"12abc", L"1 2", L"+", L"-", L".", L"- 5",
-                               L"1e3", L"&H10", L"0x10", L"1,000", L"--1", L"1.2.3", L"True"}) {
+    for (const wchar_t* bad : {L"", L"   ", L"abc", L"12abc", L"1 2", L"+", L"-", L".", L"- 5", L"1e3", L"&H10",
+                               L"0x10", L"1,000", L"--1", L"1.2.3", L"True"}) {
         EXPECT_FALSE(TextToInt32(bad)) << "accepted: \"" << testing::PrintToString(std::wstring(bad)) << "\"";
     }
 }

@@ -58,8 +58,8 @@ TEST(SettingsForm, EverySettingComesBackAsStoredBothWays) {
 
 TEST(SettingsForm, UnacceptedCheckValueKeepsTheDesignState) {
     Settings s = Sample();
-    s.tray_Enabled = 5;   // designed ticked
-    s.tray_MsgTip = -1;   // designed clear
+    s.tray_Enabled = 5;  // designed ticked
+    s.tray_MsgTip = -1;  // designed clear
     const core::SettingsForm form = core::LoadForm(s, L"无");
     EXPECT_EQ(form.checks[core::chkTray], 1);
     EXPECT_EQ(form.checks[core::chkShowTip], 0);
@@ -97,7 +97,7 @@ TEST(SettingsForm, OkWritesTheKeysInOrderWithTheirTextForms) {
 
 TEST(SettingsHotKeyCapture, PrefixTableAndModifierOnlyRelease) {
     const std::pair<const wchar_t*, int> table[8] = {
-        {L"", 0}, {L"Shift + ", 4}, {L"Ctrl + ", 2}, {L"Ctrl + Shift + ", 6},
+        {L"", 0},       {L"Shift + ", 4},       {L"Ctrl + ", 2},       {L"Ctrl + Shift + ", 6},
         {L"Alt + ", 1}, {L"Alt + Shift + ", 5}, {L"Ctrl + Alt + ", 3}, {L"Ctrl + Alt + Shift + ", 7}};
     for (int state = 0; state < 8; ++state) {
         EXPECT_EQ(core::PrefixForShiftState(state).text, table[state].first);
@@ -117,9 +117,11 @@ TEST(SettingsTipTime, BoxAlwaysEndsWithinOneToSixty) {
     EXPECT_FALSE(core::TipTimeCharAllowed(L'a'));
     EXPECT_FALSE(core::TipTimeCharAllowed(L'-'));
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"75", L"60"}, {L"61", L"60"}, {L"60", L"60"}, {L"", L"3"}, {L"0", L"3"}, {L"00", L"3"},
-        {L"7", L"7"},   {L"05", L"05"}, {L"99999999999999999999", L"60"}, {L"abc", L"3"}, {L"12s", L"12"},
-        {L"-5", L"5"},  {L"４２", L"3"}};
+        {L"75", L"60"}, {L"61", L"60"},  {L"60", L"60"},
+        {L"", L"3"},    {L"0", L"3"},    {L"00", L"3"},
+        {L"7", L"7"},   {L"05", L"05"},  {L"99999999999999999999", L"60"},
+        {L"abc", L"3"}, {L"12s", L"12"}, {L"-5", L"5"},
+        {L"４２", L"3"}};
     for (const auto& [typed, shown] : cases) EXPECT_EQ(core::NormalTipTimeText(typed), shown) << typed;
     Settings s;
     core::SettingsForm form = core::DesignTimeForm();

@@ -14,7 +14,8 @@ TEST(Unread, BadgeTextAndTipSuffix) {
     EXPECT_EQ(TipWithUnread(L"张三 - Varnu", 0, 128), L"张三 - Varnu");
     // A long tip gives way to the count, never the other way round, and no
     // surrogate pair is split.
-    const std::wstring cut = TipWithUnread(std::wstring(20, L'a') + std::wstring{wchar_t(0xD83D), wchar_t(0xDE00), L'b'}, 12, 29);
+    const std::wstring cut =
+        TipWithUnread(std::wstring(20, L'a') + std::wstring{wchar_t(0xD83D), wchar_t(0xDE00), L'b'}, 12, 29);
     EXPECT_EQ(cut, std::wstring(20, L'a') + L"（12条未读）");
 }
 
@@ -34,7 +35,7 @@ TEST(Unread, TotalFollowsReadClosedPoppedAndVanishedTabs) {
     EXPECT_EQ(UnreadTotal(*list), 0);
 
     BadgeState badge;
-    EXPECT_EQ(badge.Update(4, false), 0);  // the first answer is always given
+    EXPECT_EQ(badge.Update(4, false), 0);             // the first answer is always given
     EXPECT_EQ(badge.Update(6, false), std::nullopt);  // in the tray: no button, no badge
     EXPECT_EQ(badge.Update(6, true), 6);
     badge.Forget();  // a new button carries none

@@ -18,7 +18,8 @@ TEST(UpdateTitle, OnlyVersionAndOneDigitEachSide) {
 TEST(UpdatePage, TitleAndBodyTextFromHtml) {
     const auto page = update::ReadPage(
         L"<HTML><head><Title> version 1.7 </Title><style>p{}</style></head>"
-        L"<body bgcolor=white>\n<script>var x='<b>';</script><p>https://varnu.example/get?a=1&amp;b=2</p>\n</BODY></html>");
+        L"<body bgcolor=white>\n<script>var "
+        L"x='<b>';</script><p>https://varnu.example/get?a=1&amp;b=2</p>\n</BODY></html>");
     EXPECT_EQ(page.title, L"version 1.7");
     EXPECT_EQ(update::SafeWebAddress(page.body), L"https://varnu.example/get?a=1&b=2");
     EXPECT_EQ(update::ReadPage(L"no markup at all").body, L"no markup at all");

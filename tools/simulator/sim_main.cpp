@@ -41,8 +41,7 @@ LRESULT Execute(HWND control, const sim::Request& request, std::wstring_view tex
     const HWND window = ToHwnd(request.window);
     using sim::Command;
     switch (request.command) {
-    case Command::Ping:
-        return 1;
+    case Command::Ping: return 1;
     case Command::Open: {
         sim::OpenSpec spec;
         spec.kind = request.kind;
@@ -60,26 +59,16 @@ LRESULT Execute(HWND control, const sim::Request& request, std::wstring_view tex
         Reply(control, request.replyWindow, &reply, sizeof(reply));
         return reinterpret_cast<LRESULT>(top);
     }
-    case Command::AppendHistory:
-        return windows.AppendHistory(window, text);
-    case Command::ClearHistory:
-        return windows.ClearHistory(window);
-    case Command::SetInputText:
-        return windows.SetInputText(window, text);
-    case Command::Focus:
-        return windows.Focus(window);
-    case Command::SetTitle:
-        return windows.SetTitle(window, text);
-    case Command::Show:
-        return windows.Show(window, request.value);
-    case Command::Close:
-        return windows.Close(window);
-    case Command::Destroy:
-        return windows.Destroy(window);
-    case Command::SetCloseDestroys:
-        return windows.SetCloseDestroys(window, request.value != 0);
-    case Command::SetStyle:
-        return windows.SetStyle(window, request.style, request.exStyle);
+    case Command::AppendHistory: return windows.AppendHistory(window, text);
+    case Command::ClearHistory: return windows.ClearHistory(window);
+    case Command::SetInputText: return windows.SetInputText(window, text);
+    case Command::Focus: return windows.Focus(window);
+    case Command::SetTitle: return windows.SetTitle(window, text);
+    case Command::Show: return windows.Show(window, request.value);
+    case Command::Close: return windows.Close(window);
+    case Command::Destroy: return windows.Destroy(window);
+    case Command::SetCloseDestroys: return windows.SetCloseDestroys(window, request.value != 0);
+    case Command::SetStyle: return windows.SetStyle(window, request.style, request.exStyle);
     case Command::Hang:
         // Answer first, then freeze: the caller must not be the one that hangs.
         return ::PostMessageW(control, kHangMessage, static_cast<WPARAM>(request.value), 0) ? 1 : 0;
@@ -87,17 +76,15 @@ LRESULT Execute(HWND control, const sim::Request& request, std::wstring_view tex
         const std::vector<sim::Record> records = windows.Records(window);
         // An empty payload still has to arrive, so it is never zero bytes long.
         static const sim::Record none{};
-        if (records.empty()) Reply(control, request.replyWindow, &none, 0);
-        else Reply(control, request.replyWindow, records.data(), records.size() * sizeof(sim::Record));
+        if (records.empty())
+            Reply(control, request.replyWindow, &none, 0);
+        else
+            Reply(control, request.replyWindow, records.data(), records.size() * sizeof(sim::Record));
         return 1;
     }
-    case Command::ClearRecords:
-        windows.ClearRecords(window);
-        return 1;
-    case Command::Traffic:
-        return static_cast<LRESULT>(windows.Count(static_cast<sim::Traffic>(request.value)));
-    case Command::Quit:
-        return ::PostMessageW(control, kQuitMessage, 0, 0) ? 1 : 0;
+    case Command::ClearRecords: windows.ClearRecords(window); return 1;
+    case Command::Traffic: return static_cast<LRESULT>(windows.Count(static_cast<sim::Traffic>(request.value)));
+    case Command::Quit: return ::PostMessageW(control, kQuitMessage, 0, 0) ? 1 : 0;
     }
     return 0;
 }
@@ -119,22 +106,15 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
                             request.textChars * sizeof(wchar_t));
             return Execute(hwnd, request, text);
         }
-        case kHangMessage:
-            ::Sleep(static_cast<DWORD>(wParam));
-            return 0;
-        case sim::Windows::kDestroyLater:
-            ::DestroyWindow(reinterpret_cast<HWND>(wParam));
-            return 0;
+        case kHangMessage: ::Sleep(static_cast<DWORD>(wParam)); return 0;
+        case sim::Windows::kDestroyLater: ::DestroyWindow(reinterpret_cast<HWND>(wParam)); return 0;
         case kQuitMessage:
             // The windows go with the process; destroying them one by one
             // first only makes quitting slower.
             ::PostQuitMessage(0);
             return 0;
-        case WM_DESTROY:
-            ::PostQuitMessage(0);
-            return 0;
-        default:
-            return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+        case WM_DESTROY: ::PostQuitMessage(0); return 0;
+        default: return ::DefWindowProcW(hwnd, msg, wParam, lParam);
         }
     } catch (...) {
         return 0;
@@ -149,8 +129,8 @@ HWND CreateControlWindow() {
     wc.lpszClassName = sim::kControlClass;
     if (!::RegisterClassExW(&wc)) return nullptr;
     const std::wstring title = sim::ControlTitle(::GetCurrentProcessId());
-    return ::CreateWindowExW(0, sim::kControlClass, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE,
-                             nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    return ::CreateWindowExW(0, sim::kControlClass, title.c_str(), 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
 }
 
 struct DemoChat {
@@ -168,22 +148,41 @@ void OpenDemo() {
     using sim::Input;
     using sim::Kind;
     static const DemoChat chats[] = {
-        {Kind::Classic, Input::AfxFirst, 0, L"与 张三 交谈中", {5, 5, 415, 495},
+        {Kind::Classic,
+         Input::AfxFirst,
+         0,
+         L"与 张三 交谈中",
+         {5, 5, 415, 495},
          L"张三  09:12:03\r\n  早上好，今天下午的评审还照常吗？\r\n"
          L"我  09:13:40\r\n  照常，两点在三楼会议室。\r\n"
          L"张三  09:14:02\r\n  好的，我把测试报告带上。\r\n"},
-        {Kind::Classic, Input::AfxSecond, sim::Option::kContainer, L"多人聊天 － 项目组", {420, 5, 830, 495},
+        {Kind::Classic,
+         Input::AfxSecond,
+         sim::Option::kContainer,
+         L"多人聊天 － 项目组",
+         {420, 5, 830, 495},
          L"王五  10:20:11\r\n  新版本的安装包已经放到共享目录了。\r\n"
          L"赵六  10:21:45\r\n  收到，我这边先装一台试试。\r\n"},
-        {Kind::Classic, Input::RichEdit, 0, L"李四 - 群", {835, 5, 1245, 495},
+        {Kind::Classic,
+         Input::RichEdit,
+         0,
+         L"李四 - 群",
+         {835, 5, 1245, 495},
          L"李四  11:02:37\r\n  周末爬山的同学请在群里报名。\r\n"
          L"陈七  11:05:10\r\n  算我一个！\r\n"},
-        {Kind::Classic, Input::AfxFirst, 0, L"技术交流 － 高级群", {5, 500, 415, 990},
+        {Kind::Classic,
+         Input::AfxFirst,
+         0,
+         L"技术交流 － 高级群",
+         {5, 500, 415, 990},
          L"周八  13:30:00\r\n  有人遇到过窗口重绘闪烁的问题吗？\r\n"},
-        {Kind::TXGui, Input::AfxFirst, 0, L"王五", {420, 500, 830, 990},
+        {Kind::TXGui,
+         Input::AfxFirst,
+         0,
+         L"王五",
+         {420, 500, 830, 990},
          L"王五  14:01:22\r\n  文档我改好了，你看一下第三节。\r\n"},
-        {Kind::BaseGui, Input::AfxFirst, 0, L"赵六", {835, 500, 1085, 990},
-         L"赵六  15:45:09\r\n  晚上一起吃饭？\r\n"},
+        {Kind::BaseGui, Input::AfxFirst, 0, L"赵六", {835, 500, 1085, 990}, L"赵六  15:45:09\r\n  晚上一起吃饭？\r\n"},
         {Kind::MainPanel, Input::None, 0, L"QQ", {1090, 500, 1275, 990}, nullptr},
     };
     sim::Windows& windows = sim::TheWindows();

@@ -26,9 +26,7 @@
 namespace sim {
 
 inline constexpr wchar_t kControlClass[] = L"VarnuMessengerSimControl";
-inline std::wstring ControlTitle(DWORD processId) {
-    return L"MessengerSim " + std::to_wstring(processId);
-}
+inline std::wstring ControlTitle(DWORD processId) { return L"MessengerSim " + std::to_wstring(processId); }
 
 inline constexpr ULONG_PTR kRequestTag = 0x53494D31;  // 'SIM1'
 inline constexpr ULONG_PTR kReplyTag = 0x53494D52;    // 'SIMR'
@@ -110,16 +108,16 @@ enum class Input : uint32_t {
 
 // Bit flags of Request::options.
 namespace Option {
-inline constexpr uint32_t kContainer = 0x0001;     // controls inside a child "#32770"
-inline constexpr uint32_t kNoHistory = 0x0002;     // no "RichEdit20A" history control
-inline constexpr uint32_t kOwned = 0x0004;         // owned by Request::owner, or by a hidden window made for it
-inline constexpr uint32_t kLayered = 0x0008;       // WS_EX_LAYERED (fully opaque)
-inline constexpr uint32_t kMaximized = 0x0010;     // shown maximised
-inline constexpr uint32_t kMinimized = 0x0020;     // shown minimised
-inline constexpr uint32_t kHidden = 0x0040;        // never shown
-inline constexpr uint32_t kKeepOnClose = 0x0080;   // WM_CLOSE is recorded but does not destroy
-inline constexpr uint32_t kExactStyle = 0x0100;    // force Request::style / exStyle after showing
-inline constexpr uint32_t kNoActivate = 0x0200;    // shown without activation
+inline constexpr uint32_t kContainer = 0x0001;    // controls inside a child "#32770"
+inline constexpr uint32_t kNoHistory = 0x0002;    // no "RichEdit20A" history control
+inline constexpr uint32_t kOwned = 0x0004;        // owned by Request::owner, or by a hidden window made for it
+inline constexpr uint32_t kLayered = 0x0008;      // WS_EX_LAYERED (fully opaque)
+inline constexpr uint32_t kMaximized = 0x0010;    // shown maximised
+inline constexpr uint32_t kMinimized = 0x0020;    // shown minimised
+inline constexpr uint32_t kHidden = 0x0040;       // never shown
+inline constexpr uint32_t kKeepOnClose = 0x0080;  // WM_CLOSE is recorded but does not destroy
+inline constexpr uint32_t kExactStyle = 0x0100;   // force Request::style / exStyle after showing
+inline constexpr uint32_t kNoActivate = 0x0200;   // shown without activation
 }  // namespace Option
 
 #pragma pack(push, 8)
@@ -135,7 +133,7 @@ struct Request {
     uint32_t exStyle = 0;  // with Option::kExactStyle
     int32_t value = 0;
     int32_t x = 0, y = 0, width = 0, height = 0;  // outer rectangle; width 0 = default placement
-    uint64_t owner = 0;    // with Option::kOwned; 0 = a hidden owner of the simulator's own
+    uint64_t owner = 0;                           // with Option::kOwned; 0 = a hidden owner of the simulator's own
     uint32_t textChars = 0;
     uint32_t reserved = 0;
 };
@@ -143,14 +141,14 @@ struct Request {
 // Handles of what Open made; 0 where the kind or options have no such window.
 struct OpenReply {
     uint64_t top = 0;
-    uint64_t container = 0;  // the child "#32770" (Option::kContainer)
-    uint64_t history = 0;    // "RichEdit20A"
-    uint64_t input = 0;      // "RICHEDIT" or the "RichEdit20A" inside an "AfxWnd42"
-    uint64_t afx1 = 0;       // first "AfxWnd42"
-    uint64_t afx2 = 0;       // second "AfxWnd42"
-    uint64_t flashHolder = 0;  // "Static" of Kind::TXGuiFlash
-    uint64_t flash = 0;        // "MacromediaFlashPlayerActiveX"
-    uint64_t bar = 0;          // "Tencent_QQBar" of Kind::MainPanel
+    uint64_t container = 0;       // the child "#32770" (Option::kContainer)
+    uint64_t history = 0;         // "RichEdit20A"
+    uint64_t input = 0;           // "RICHEDIT" or the "RichEdit20A" inside an "AfxWnd42"
+    uint64_t afx1 = 0;            // first "AfxWnd42"
+    uint64_t afx2 = 0;            // second "AfxWnd42"
+    uint64_t flashHolder = 0;     // "Static" of Kind::TXGuiFlash
+    uint64_t flash = 0;           // "MacromediaFlashPlayerActiveX"
+    uint64_t bar = 0;             // "Tencent_QQBar" of Kind::MainPanel
     uint64_t shellEmbedding = 0;  // "Shell Embedding" of Kind::Preview
     uint64_t owner = 0;
     uint32_t style = 0;    // GWL_STYLE read back after creation
@@ -172,8 +170,8 @@ enum class Via : uint32_t {
 struct Record {
     uint32_t sequence = 0;  // increases by one per record, process-wide
     Via via = Via::Procedure;
-    uint64_t window = 0;    // the receiving window
-    uint64_t top = 0;       // its simulated top-level window
+    uint64_t window = 0;  // the receiving window
+    uint64_t top = 0;     // its simulated top-level window
     uint32_t message = 0;
     uint32_t reserved = 0;
     uint64_t wParam = 0;

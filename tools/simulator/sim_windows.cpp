@@ -31,25 +31,32 @@ constexpr COLORREF kBaseGuiBand = RGB(200, 40, 40);
 HWND ToHwnd(uint64_t value) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(value)); }
 uint64_t FromHwnd(HWND hwnd) { return static_cast<uint64_t>(reinterpret_cast<uintptr_t>(hwnd)); }
 
-bool IsSkinned(Kind kind) {
-    return kind == Kind::TXGui || kind == Kind::BaseGui || kind == Kind::Preview;
-}
+bool IsSkinned(Kind kind) { return kind == Kind::TXGui || kind == Kind::BaseGui || kind == Kind::Preview; }
 
 bool RecordedInProcedure(UINT msg) {
     switch (msg) {
-    case WM_NULL: case WM_CLOSE: case WM_SETFOCUS: case WM_KILLFOCUS:
-    case WM_KEYDOWN: case WM_KEYUP: case WM_SYSKEYDOWN: case WM_SYSKEYUP: case WM_CHAR:
-    case WM_MOUSEWHEEL: case WM_LBUTTONDOWN: case WM_LBUTTONUP:
-    case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_CONTEXTMENU: case WM_SYSCOMMAND:
-        return true;
-    default:
-        return false;
+    case WM_NULL:
+    case WM_CLOSE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+    case WM_MOUSEWHEEL:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_CONTEXTMENU:
+    case WM_SYSCOMMAND: return true;
+    default: return false;
     }
 }
 
 bool RecordedFromQueue(UINT msg) {
-    return msg == WM_NULL || msg == WM_CLOSE || msg == WM_MOUSEWHEEL ||
-           (msg >= WM_KEYDOWN && msg <= WM_SYSKEYUP) ||
+    return msg == WM_NULL || msg == WM_CLOSE || msg == WM_MOUSEWHEEL || (msg >= WM_KEYDOWN && msg <= WM_SYSKEYUP) ||
            (msg >= WM_LBUTTONDOWN && msg <= WM_MBUTTONDBLCLK);
 }
 
@@ -61,8 +68,8 @@ int CALLBACK FontExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found
 // A face that has Chinese glyphs on this machine, so titles and history are
 // legible in screenshots.
 HFONT MakeFont(int height, int weight) {
-    static const wchar_t* const faces[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei",
-                                           L"Noto Sans CJK SC", L"Tahoma"};
+    static const wchar_t* const faces[] = {L"Microsoft YaHei", L"SimSun", L"WenQuanYi Micro Hei", L"Noto Sans CJK SC",
+                                           L"Tahoma"};
     HDC dc = ::GetDC(nullptr);
     const wchar_t* chosen = nullptr;
     for (const wchar_t* face : faces) {
@@ -77,9 +84,8 @@ HFONT MakeFont(int height, int weight) {
         }
     }
     ::ReleaseDC(nullptr, dc);
-    return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                         DEFAULT_PITCH | FF_SWISS, chosen ? chosen : L"Tahoma");
+    return ::CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, chosen ? chosen : L"Tahoma");
 }
 
 bool RegisterLookAlike(const wchar_t* name, COLORREF background, UINT style = 0) {
@@ -99,8 +105,7 @@ std::string ReadAnsiText(HWND control) {
     const LRESULT length = ::SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
     if (length <= 0) return {};
     std::string buffer(static_cast<size_t>(length) + 1, '\0');
-    const LRESULT copied = ::SendMessageA(control, WM_GETTEXT, buffer.size(),
-                                          reinterpret_cast<LPARAM>(buffer.data()));
+    const LRESULT copied = ::SendMessageA(control, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()));
     buffer.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
     return buffer;
 }
@@ -114,8 +119,8 @@ Windows& TheWindows() {
 
 bool ParseKind(std::wstring_view name, Kind& kind) {
     static const std::pair<const wchar_t*, Kind> names[] = {
-        {L"classic", Kind::Classic}, {L"txgui", Kind::TXGui},     {L"txgui-flash", Kind::TXGuiFlash},
-        {L"basegui", Kind::BaseGui}, {L"other", Kind::Other},     {L"mainpanel", Kind::MainPanel},
+        {L"classic", Kind::Classic}, {L"txgui", Kind::TXGui}, {L"txgui-flash", Kind::TXGuiFlash},
+        {L"basegui", Kind::BaseGui}, {L"other", Kind::Other}, {L"mainpanel", Kind::MainPanel},
         {L"preview", Kind::Preview}};
     for (const auto& [text, value] : names) {
         if (name == text) {
@@ -130,16 +135,12 @@ bool Windows::Initialise(HWND notify) {
     notify_ = notify;
     // The two rich-edit generations the messenger's windows are made of:
     // riched20 provides "RichEdit20A", riched32 the older "RICHEDIT".
-    const bool richEdits = ::LoadLibraryW(L"riched20.dll") != nullptr &&
-                           ::LoadLibraryW(L"riched32.dll") != nullptr;
+    const bool richEdits = ::LoadLibraryW(L"riched20.dll") != nullptr && ::LoadLibraryW(L"riched32.dll") != nullptr;
     const COLORREF face = ::GetSysColor(COLOR_3DFACE);
-    const bool classes = RegisterLookAlike(kClassTXGui, kTXGuiBack) &&
-                         RegisterLookAlike(kClassBaseGui, kBaseGuiBack) &&
-                         RegisterLookAlike(kClassAfx, face) &&
-                         RegisterLookAlike(kClassQQBar, RGB(90, 150, 220)) &&
+    const bool classes = RegisterLookAlike(kClassTXGui, kTXGuiBack) && RegisterLookAlike(kClassBaseGui, kBaseGuiBack) &&
+                         RegisterLookAlike(kClassAfx, face) && RegisterLookAlike(kClassQQBar, RGB(90, 150, 220)) &&
                          RegisterLookAlike(kClassShellEmbedding, RGB(255, 255, 255)) &&
-                         RegisterLookAlike(kClassFlash, RGB(250, 220, 120)) &&
-                         RegisterLookAlike(kClassOther, face) &&
+                         RegisterLookAlike(kClassFlash, RGB(250, 220, 120)) && RegisterLookAlike(kClassOther, face) &&
                          RegisterLookAlike(kClassOwner, face);
     font_ = MakeFont(-13, FW_NORMAL);
     titleFont_ = MakeFont(-14, FW_BOLD);
@@ -149,20 +150,20 @@ bool Windows::Initialise(HWND notify) {
 void Windows::Subclass(HWND hwnd, HWND top, bool ansi) {
     if (!hwnd) return;
     topOf_[hwnd] = top;
-    WNDPROC old = ansi ? reinterpret_cast<WNDPROC>(::SetWindowLongPtrA(
-                             hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProcA)))
-                       : reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-                             hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProcW)));
+    WNDPROC old = ansi ? reinterpret_cast<WNDPROC>(
+                             ::SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProcA)))
+                       : reinterpret_cast<WNDPROC>(
+                             ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProcW)));
     previous_[hwnd] = old;
 }
 
-HWND Windows::MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, int id,
-                        HWND top, bool ansi, bool wideText) {
+HWND Windows::MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, int id, HWND top, bool ansi,
+                        bool wideText) {
     DWORD exStyle = 0;
     if (ansi) exStyle = WS_EX_CLIENTEDGE;
-    HWND hwnd = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
-                                  parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  ::GetModuleHandleW(nullptr), nullptr);
+    HWND hwnd =
+        ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
     if (!hwnd) return nullptr;
     if (font_) ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     // Rich-edit controls are ANSI windows; a Unicode subclass would turn them
@@ -183,9 +184,7 @@ void Windows::BuildConversation(Sim& sim, HWND parent, Input input, bool history
     }
     HWND afx1 = nullptr, afx2 = nullptr, in = nullptr;
     switch (input) {
-    case Input::RichEdit:
-        in = MakeChild(L"RICHEDIT", L"", richStyle, parent, kIdInput, top, true);
-        break;
+    case Input::RichEdit: in = MakeChild(L"RICHEDIT", L"", richStyle, parent, kIdInput, top, true); break;
     case Input::Default:
     case Input::AfxFirst:
         afx1 = MakeChild(kClassAfx, L"", WS_CLIPCHILDREN, parent, kIdAfx1, top, false);
@@ -200,8 +199,7 @@ void Windows::BuildConversation(Sim& sim, HWND parent, Input input, bool history
         afx1 = MakeChild(kClassAfx, L"", WS_CLIPCHILDREN, parent, kIdAfx1, top, false);
         afx2 = MakeChild(kClassAfx, L"", WS_CLIPCHILDREN, parent, kIdAfx2, top, false);
         break;
-    case Input::None:
-        break;
+    case Input::None: break;
     }
     p.afx1 = FromHwnd(afx1);
     p.afx2 = FromHwnd(afx2);
@@ -216,17 +214,14 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
     sim->closeDestroys = (spec.options & Option::kKeepOnClose) == 0;
 
     const wchar_t* cls = L"#32770";
-    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX |
-                  WS_THICKFRAME | WS_CLIPCHILDREN;
+    DWORD style =
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME | WS_CLIPCHILDREN;
     DWORD exStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
     int width = 520, height = 460;
     std::wstring title = spec.title;
     switch (spec.kind) {
-    case Kind::Classic:
-        break;
-    case Kind::MainPanel:
-        width = 260, height = 560;
-        break;
+    case Kind::Classic: break;
+    case Kind::MainPanel: width = 260, height = 560; break;
     case Kind::TXGui:
     case Kind::Preview:
         cls = kClassTXGui;
@@ -249,16 +244,15 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
         style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
         exStyle = WS_EX_APPWINDOW;
         break;
-    default:
-        return nullptr;
+    default: return nullptr;
     }
 
     HWND owner = nullptr;
     if (spec.options & Option::kOwned) {
         owner = spec.owner;
         if (!owner) {
-            owner = ::CreateWindowExW(0, kClassOwner, L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
-                                      nullptr, ::GetModuleHandleW(nullptr), nullptr);
+            owner = ::CreateWindowExW(0, kClassOwner, L"", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                      ::GetModuleHandleW(nullptr), nullptr);
             if (!owner) return nullptr;
             sim->ownOwner = true;
         }
@@ -271,8 +265,8 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
         width = spec.rect.right - spec.rect.left, height = spec.rect.bottom - spec.rect.top;
     }
     const DWORD showBits = WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE;
-    HWND top = ::CreateWindowExW(exStyle, cls, title.c_str(), style & ~showBits, x, y, width, height,
-                                 owner, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    HWND top = ::CreateWindowExW(exStyle, cls, title.c_str(), style & ~showBits, x, y, width, height, owner, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
     if (!top) {
         if (sim->ownOwner) ::DestroyWindow(owner);
         return nullptr;
@@ -306,9 +300,9 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
     }
     default:
         if (spec.options & Option::kContainer) {
-            HWND container = ::CreateWindowExW(WS_EX_CONTROLPARENT, L"#32770", L"",
-                                               WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 10, 10,
-                                               top, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+            HWND container =
+                ::CreateWindowExW(WS_EX_CONTROLPARENT, L"#32770", L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                                  10, 10, top, nullptr, ::GetModuleHandleW(nullptr), nullptr);
             if (font_) ::SendMessageW(container, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
             Subclass(container, top, false);
             p.container = FromHwnd(container);
@@ -331,9 +325,12 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
     const bool hidden = (spec.options & Option::kHidden) != 0;
     if (!hidden) {
         int show = SW_SHOW;
-        if (spec.options & Option::kMaximized) show = SW_SHOWMAXIMIZED;
-        else if (spec.options & Option::kMinimized) show = SW_SHOWMINNOACTIVE;
-        else if (spec.options & Option::kNoActivate) show = SW_SHOWNOACTIVATE;
+        if (spec.options & Option::kMaximized)
+            show = SW_SHOWMAXIMIZED;
+        else if (spec.options & Option::kMinimized)
+            show = SW_SHOWMINNOACTIVE;
+        else if (spec.options & Option::kNoActivate)
+            show = SW_SHOWNOACTIVATE;
         ::ShowWindow(top, show);
         ::UpdateWindow(top);
     }
@@ -403,9 +400,12 @@ void Windows::Layout(Sim& sim) {
     int historyBottom = inputY - 4;
 
     HWND toolbar = nullptr, inputArea = nullptr;
-    if (p.afx2) toolbar = ToHwnd(p.afx1), inputArea = ToHwnd(p.afx2);
-    else if (p.afx1) inputArea = ToHwnd(p.afx1);
-    else if (p.input) inputArea = ToHwnd(p.input);
+    if (p.afx2)
+        toolbar = ToHwnd(p.afx1), inputArea = ToHwnd(p.afx2);
+    else if (p.afx1)
+        inputArea = ToHwnd(p.afx1);
+    else if (p.input)
+        inputArea = ToHwnd(p.input);
     if (toolbar) {
         ::MoveWindow(toolbar, ox + margin, inputY - toolH - 2, aw - 2 * margin, toolH, TRUE);
         historyBottom = inputY - toolH - 6;
@@ -479,14 +479,24 @@ LRESULT Windows::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool 
     if (msg == WM_WINDOWPOSCHANGED) ++traffic_[static_cast<int>(sim::Traffic::Moved)];
     if (msg == WM_PAINT) ++traffic_[static_cast<int>(sim::Traffic::Painted)];
     switch (msg) {
-    case WM_SETTEXT: case EM_REPLACESEL: case EM_SETTEXTEX: case EM_STREAMIN: case WM_CHAR:
-    case WM_IME_CHAR: case WM_PASTE: case WM_CUT: case WM_CLEAR: case WM_UNDO: case EM_UNDO:
-    case EM_REDO: case WM_KEYDOWN: case WM_NCDESTROY:
+    case WM_SETTEXT:
+    case EM_REPLACESEL:
+    case EM_SETTEXTEX:
+    case EM_STREAMIN:
+    case WM_CHAR:
+    case WM_IME_CHAR:
+    case WM_PASTE:
+    case WM_CUT:
+    case WM_CLEAR:
+    case WM_UNDO:
+    case EM_UNDO:
+    case EM_REDO:
+    case WM_KEYDOWN:
+    case WM_NCDESTROY:
         ansiText_.erase(hwnd);
         wideText_.erase(hwnd);
         break;
-    default:
-        break;
+    default: break;
     }
     if (msg == WM_GETTEXTLENGTH || msg == WM_GETTEXT) {
         if (ansi) return AnsiText(hwnd, old, msg, wParam, lParam);
@@ -560,8 +570,7 @@ LRESULT Windows::Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool 
             return result;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return callOld(msg, wParam, lParam);
 }
@@ -581,7 +590,8 @@ LRESULT Windows::AnsiText(HWND hwnd, WNDPROC old, UINT msg, WPARAM wParam, LPARA
         // Whether the control counted characters or bytes, four bytes for each
         // is room enough in any ANSI code page.
         std::string text(static_cast<size_t>(counted) * 4 + 1, '\0');
-        const LRESULT got = ::CallWindowProcA(old, hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+        const LRESULT got =
+            ::CallWindowProcA(old, hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
         text.resize(std::strlen(text.c_str()));
         if (got <= 0) text.clear();
         cached = ansiText_.emplace(hwnd, std::move(text)).first;

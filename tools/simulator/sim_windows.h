@@ -77,8 +77,8 @@ private:
     HWND HistoryOf(HWND window);
     void Layout(Sim& sim);
     void PaintSkin(HWND hwnd, const Sim& sim);
-    HWND MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, int id,
-                   HWND top, bool ansi, bool wideText = false);
+    HWND MakeChild(const wchar_t* cls, const wchar_t* text, DWORD style, HWND parent, int id, HWND top, bool ansi,
+                   bool wideText = false);
     void BuildConversation(Sim& sim, HWND parent, Input input, bool history);
     void Send(Sim& sim);
 
@@ -87,8 +87,8 @@ private:
     HFONT titleFont_ = nullptr;
     int opened_ = 0;
     std::map<HWND, std::unique_ptr<Sim>> sims_;  // by top-level window
-    std::map<HWND, HWND> topOf_;                  // every simulated window -> its top
-    std::map<HWND, WNDPROC> previous_;            // subclassed window -> former procedure
+    std::map<HWND, HWND> topOf_;                 // every simulated window -> its top
+    std::map<HWND, WNDPROC> previous_;           // subclassed window -> former procedure
     // ANSI form of each rich edit's text, kept until the text changes: a real
     // messenger answers a length query without copying its whole history.
     std::map<HWND, std::string> ansiText_;

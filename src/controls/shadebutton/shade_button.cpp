@@ -32,8 +32,7 @@ struct Skins {
                 for (int x = 0; x < shade::kSkinWidth; ++x) {
                     const std::uint32_t bgr = shade::SkinPixel(skin, x, y);
                     // DIB pixels are 0x00RRGGBB.
-                    pixels[y * shade::kSkinWidth + x] =
-                        ((bgr & 0xff) << 16) | (bgr & 0xff00) | ((bgr >> 16) & 0xff);
+                    pixels[y * shade::kSkinWidth + x] = ((bgr & 0xff) << 16) | (bgr & 0xff00) | ((bgr >> 16) & 0xff);
                 }
             }
             dc[skin] = ::CreateCompatibleDC(screen);
@@ -58,8 +57,10 @@ short ShiftState() {
 
 short ButtonOf(UINT msg) {
     switch (msg) {
-    case WM_LBUTTONDOWN: case WM_LBUTTONUP: return 1;
-    case WM_RBUTTONDOWN: case WM_RBUTTONUP: return 2;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP: return 1;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP: return 2;
     default: return 4;
     }
 }
@@ -84,8 +85,7 @@ bool ShadeButton::Raise(const Handler& handler, Args&... args) {
     return *alive && hwnd();
 }
 
-bool ShadeButton::Create(HWND parent, int x, int y, int cx, int cy, int id, std::wstring_view caption,
-                         bool isDefault) {
+bool ShadeButton::Create(HWND parent, int x, int y, int cx, int cy, int id, std::wstring_view caption, bool isDefault) {
     if (!RegisterWindowClass(kClassName)) return false;
     isDefault_ = isDefault;
     faceState_ = isDefault ? shade::kDefault : shade::kNormal;
@@ -95,8 +95,8 @@ bool ShadeButton::Create(HWND parent, int x, int y, int cx, int cy, int id, std:
     currentContext_.reset(::CreateCompatibleDC(screen));
     ::ReleaseDC(nullptr, screen);
     const std::wstring text(caption);
-    return CreateWindowFor(kClassName, text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, x, y, cx, cy,
-                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))) != nullptr;
+    return CreateWindowFor(kClassName, text.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, x, y, cx, cy, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))) != nullptr;
 }
 
 std::wstring ShadeButton::Caption() const {
@@ -256,14 +256,16 @@ void ShadeButton::Paint(HDC dc) {
     // Drawn off-screen first: the caption on a fading face never flickers.
     HDC screen = ::GetDC(nullptr);
     win32::UniqueMemoryDc memory(::CreateCompatibleDC(screen));
-    win32::UniqueBitmap canvas(::CreateCompatibleBitmap(screen, std::max<int>(rc.right, 1), std::max<int>(rc.bottom, 1)));
+    win32::UniqueBitmap canvas(
+        ::CreateCompatibleBitmap(screen, std::max<int>(rc.right, 1), std::max<int>(rc.bottom, 1)));
     ::ReleaseDC(nullptr, screen);
     if (!memory || !canvas) return;
     win32::ScopedSelect selectCanvas(memory.get(), canvas.get());
     ::BitBlt(memory.get(), 0, 0, rc.right, rc.bottom, currentContext_.get(), 0, 0, SRCCOPY);
 
     auto font = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(hwnd()), WM_GETFONT, 0, 0));
-    win32::ScopedSelect selectFont(memory.get(), font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
+    win32::ScopedSelect selectFont(memory.get(),
+                                   font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(DEFAULT_GUI_FONT));
     ::SetBkMode(memory.get(), TRANSPARENT);
     ::SetTextColor(memory.get(), CaptionColour());
     const std::wstring text = Caption();
@@ -331,20 +333,15 @@ void ShadeButton::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (out.fadeTo) StartFade(*out.fadeTo, true);
         return;
     }
-    default:
-        return;
+    default: return;
     }
 }
 
 LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         switch (msg) {
-        case WM_CREATE:
-            StartFade(faceState_, false);
-            return 0;
-        case WM_SIZE:
-            BuildFaces();
-            return 0;
+        case WM_CREATE: StartFade(faceState_, false); return 0;
+        case WM_SIZE: BuildFaces(); return 0;
         case WM_SETTEXT: {
             const LRESULT result = DefaultProc(msg, wParam, lParam);
             BuildFaces();
@@ -353,8 +350,7 @@ LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
         case WM_TIMER:
             if (wParam == kTimerPaint) OnTick();
             return 0;
-        case WM_ERASEBKGND:
-            return 1;
+        case WM_ERASEBKGND: return 1;
         case WM_PAINT: {
             PAINTSTRUCT ps;
             HDC dc = ::BeginPaint(hwnd(), &ps);
@@ -362,9 +358,7 @@ LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
             ::EndPaint(hwnd(), &ps);
             return 0;
         }
-        case WM_PRINTCLIENT:
-            Paint(reinterpret_cast<HDC>(wParam));
-            return 0;
+        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); return 0;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_ENABLE:
@@ -399,24 +393,23 @@ LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
                 Raise(events.Click);
             }
             return 0;
-        case BM_CLICK:
-            PerformClick();
-            return 0;
-        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
-        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP:
+        case BM_CLICK: PerformClick(); return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
         case WM_MOUSEMOVE:
             // A disabled window gets no input; posted messages are no exception.
             if (::IsWindowEnabled(hwnd())) OnMouse(msg, wParam, lParam);
             return 0;
-        case WM_CAPTURECHANGED:
-            pressedByMouse_ = pressedByMouse_ && reinterpret_cast<HWND>(lParam) == hwnd();
-            return 0;
+        case WM_CAPTURECHANGED: pressedByMouse_ = pressedByMouse_ && reinterpret_cast<HWND>(lParam) == hwnd(); return 0;
         case WM_DESTROY:
             ::KillTimer(hwnd(), kTimerPaint);
             timerRunning_ = false;
             break;
-        default:
-            break;
+        default: break;
         }
     } catch (...) {
         // Nothing may leave a window procedure.

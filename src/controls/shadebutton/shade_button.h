@@ -39,8 +39,7 @@ public:
 
     // A child of `parent` with the given control id; `isDefault` says that
     // the host treats it as its default button (Enter).
-    bool Create(HWND parent, int x, int y, int cx, int cy, int id, std::wstring_view caption,
-                bool isDefault = false);
+    bool Create(HWND parent, int x, int y, int cx, int cy, int id, std::wstring_view caption, bool isDefault = false);
 
     std::wstring Caption() const;
     void SetCaption(std::wstring_view caption);

@@ -65,10 +65,9 @@ bool TabControl::CreateHost(HWND parent, int x, int y, int cx, int cy, int id) {
     ::InitCommonControlsEx(&icc);
     if (!RegisterHostClass(&TabControl::HostWindowProc)) return false;
     DestroyHost();
-    HWND host = ::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                  x, y, cx, cy, parent,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                  ::GetModuleHandleW(nullptr), this);
+    HWND host =
+        ::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y, cx, cy,
+                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), this);
     if (!host) return false;
 
     RECT client{};
@@ -155,8 +154,8 @@ void TabControl::AddItem(std::wstring_view caption, int pos) {
     TCITEMW item{};
     item.mask = TCIF_TEXT;
     item.pszText = text.data();
-    const auto inserted = ::SendMessageW(hWndTab_, TCM_INSERTITEMW, static_cast<WPARAM>(pos),
-                                         reinterpret_cast<LPARAM>(&item));
+    const auto inserted =
+        ::SendMessageW(hWndTab_, TCM_INSERTITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item));
     // Some versions of the tab window select the first tab by themselves. The
     // selection is the caller's to make, and it must come with Changed.
     if (before == 0 && inserted != -1 && Selected() != -1)
@@ -300,8 +299,7 @@ void TabControl::Move(int x, int y, int cx, int cy) {
 }
 
 void TabControl::SetToBottom() {
-    if (hWndHost_)
-        ::SetWindowPos(hWndHost_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    if (hWndHost_) ::SetWindowPos(hWndHost_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
 }
 
 void TabControl::SetFocus() {
@@ -349,9 +347,7 @@ void TabControl::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 bool TabControl::SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-    case WM_LBUTTONDBLCLK:
-        Raise(events.LButtonDBLClicked);
-        return false;
+    case WM_LBUTTONDBLCLK: Raise(events.LButtonDBLClicked); return false;
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
         // Signed coordinates: with the mouse captured a point left of or above
@@ -368,8 +364,7 @@ bool TabControl::SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
         // Answered here: passed on, the default procedure would hand it to
         // the host and the same turn would step the tabs twice.
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -458,8 +453,7 @@ bool TabControl::DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         // Another window took the mouse: the drag cannot end where the user meant.
         if (drag_.Pressed() && reinterpret_cast<HWND>(lParam) != hwnd) EndDrag(true);
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -524,8 +518,7 @@ LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
             self->hWndTab_ = nullptr;  // a child: already gone by now
         }
         break;
-    default:
-        break;
+    default: break;
     }
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }

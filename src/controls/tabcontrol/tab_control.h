@@ -103,7 +103,7 @@ public:
 private:
     static LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-    void WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);  // host: notices, clicks on the empty strip
+    void WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);                // host: notices, clicks on the empty strip
     bool SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // tab window: mouse
     void RaiseWheel(int delta);
     // Pressing, dragging and dropping a tab; true when the message is answered.

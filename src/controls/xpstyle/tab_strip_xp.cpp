@@ -57,8 +57,7 @@ RECT Bounds(const std::vector<xp::PaintOp>& ops) {
         if (op.kind == xp::PaintOp::Kind::Pixel)
             add(op.x1, op.y1, op.x1 + 1, op.y1 + 1);
         else
-            add(std::min(op.x1, op.x2), std::min(op.y1, op.y2), std::max(op.x1, op.x2) + 1,
-                std::max(op.y1, op.y2) + 1);
+            add(std::min(op.x1, op.x2), std::min(op.y1, op.y2), std::max(op.x1, op.x2) + 1, std::max(op.y1, op.y2) + 1);
     }
     return box;
 }
@@ -123,9 +122,7 @@ void clsTabStripXP::Paint(bool xpLook) noexcept {
             case xp::PaintOp::Kind::Line:
                 DrawLineColor(op.x1, op.y1, op.x2, op.y2, dc, static_cast<std::int32_t>(op.colour));
                 break;
-            case xp::PaintOp::Kind::Pixel:
-                ::SetPixelV(dc, op.x1, op.y1, op.colour);
-                break;
+            case xp::PaintOp::Kind::Pixel: ::SetPixelV(dc, op.x1, op.y1, op.colour); break;
             case xp::PaintOp::Kind::Caption: {
                 RECT rc{op.x1, op.y1, op.x2, op.y2};
                 const std::wstring& text = captions[op.item];

@@ -64,8 +64,8 @@ void clsWinXPCEngine::Hooks(bool hook) noexcept {
     const struct {
         bool onParent;
         UINT message;
-    } hooks[] = {{false, WM_PAINT},      {true, WM_DRAWITEM}, {false, WM_PRINTCLIENT}, {false, WM_MOUSEMOVE},
-                 {false, WM_TIMER},      {false, WM_LBUTTONDOWN}, {false, WM_LBUTTONUP}};
+    } hooks[] = {{false, WM_PAINT}, {true, WM_DRAWITEM},     {false, WM_PRINTCLIENT}, {false, WM_MOUSEMOVE},
+                 {false, WM_TIMER}, {false, WM_LBUTTONDOWN}, {false, WM_LBUTTONUP}};
     for (const auto& h : hooks) {
         HWND target = h.onParent ? parent_ : window_;
         if (hook)
@@ -105,9 +105,7 @@ std::int32_t clsWinXPCEngine::MsgResponse() {
 
 LRESULT clsWinXPCEngine::WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) {
     switch (iMsg) {
-    case WM_PAINT:
-        PaintBuffered();
-        break;
+    case WM_PAINT: PaintBuffered(); break;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item && item->CtlType == ODT_TAB && item->hwndItem == window_) {
@@ -128,14 +126,9 @@ LRESULT clsWinXPCEngine::WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM 
     case WM_TIMER:
         if (wParam == kLeaveTimer) OnTimer();
         break;
-    case WM_LBUTTONDOWN:
-        Repaint();
-        break;
-    case WM_PRINTCLIENT:
-        PrintClient(reinterpret_cast<HDC>(wParam));
-        break;
-    default:
-        break;
+    case WM_LBUTTONDOWN: Repaint(); break;
+    case WM_PRINTCLIENT: PrintClient(reinterpret_cast<HDC>(wParam)); break;
+    default: break;
     }
     return 0;
 }

@@ -38,9 +38,9 @@ public:
     LRESULT WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void Repaint() noexcept;              // the strip, over what the screen shows
+    void Repaint() noexcept;  // the strip, over what the screen shows
     void PaintStrip(HDC dc) noexcept;
-    void PaintBuffered() noexcept;        // the whole window, for WM_PAINT
+    void PaintBuffered() noexcept;  // the whole window, for WM_PAINT
     void PrintTabWindow(HDC dc, const RECT& client) noexcept;
     void OnTimer() noexcept;
     void PrintClient(HDC dc) noexcept;
@@ -51,7 +51,7 @@ private:
     bool attached_ = false;
     bool clean_ = false;
     bool mouseInside_ = false;
-    bool inTabPaint_ = false;   // the tab window is printing itself
+    bool inTabPaint_ = false;     // the tab window is printing itself
     std::vector<int> requested_;  // tabs it asked to have drawn, not yet painted
     xp::HoverState hover_;
 };

@@ -39,13 +39,20 @@ std::wstring_view Element(std::wstring_view html, std::wstring_view tag) {
 }
 
 void AppendEntity(std::wstring& out, std::wstring_view entity) {
-    if (entity == L"amp") out += L'&';
-    else if (entity == L"lt") out += L'<';
-    else if (entity == L"gt") out += L'>';
-    else if (entity == L"quot") out += L'"';
-    else if (entity == L"apos" || entity == L"#39") out += L'\'';
-    else if (entity == L"nbsp") out += L' ';
-    else out += L'&' + std::wstring(entity) + L';';  // left as it stands
+    if (entity == L"amp")
+        out += L'&';
+    else if (entity == L"lt")
+        out += L'<';
+    else if (entity == L"gt")
+        out += L'>';
+    else if (entity == L"quot")
+        out += L'"';
+    else if (entity == L"apos" || entity == L"#39")
+        out += L'\'';
+    else if (entity == L"nbsp")
+        out += L' ';
+    else
+        out += L'&' + std::wstring(entity) + L';';  // left as it stands
 }
 
 // Tags out (script and style with their content), entities decoded.
@@ -83,10 +90,16 @@ std::wstring PlainText(std::wstring_view html) {
 bool IsAllowedAddressChar(wchar_t ch) {
     if (ch <= 0x20 || ch >= 0x7F) return false;  // blanks, controls, anything beyond ASCII
     switch (ch) {
-    case L'"': case L'<': case L'>': case L'\\': case L'^': case L'`': case L'{': case L'|': case L'}':
-        return false;
-    default:
-        return true;
+    case L'"':
+    case L'<':
+    case L'>':
+    case L'\\':
+    case L'^':
+    case L'`':
+    case L'{':
+    case L'|':
+    case L'}': return false;
+    default: return true;
     }
 }
 
@@ -125,9 +138,12 @@ std::optional<std::wstring> SafeWebAddress(std::wstring_view body) {
     const std::wstring_view address = Trim(body);
     if (address.empty() || address.size() > kMaxAddress) return std::nullopt;
     size_t schemeEnd = 0;
-    if (FindNoCase(address, L"http://") == 0) schemeEnd = 7;
-    else if (FindNoCase(address, L"https://") == 0) schemeEnd = 8;
-    else return std::nullopt;
+    if (FindNoCase(address, L"http://") == 0)
+        schemeEnd = 7;
+    else if (FindNoCase(address, L"https://") == 0)
+        schemeEnd = 8;
+    else
+        return std::nullopt;
     for (wchar_t ch : address)
         if (!IsAllowedAddressChar(ch)) return std::nullopt;
     const size_t hostEnd = address.find_first_of(L"/?#", schemeEnd);
@@ -142,17 +158,10 @@ std::optional<std::wstring> SafeWebAddress(std::wstring_view body) {
 Answer DecideAnswer(const FetchResult& fetch, Tenths running) {
     Answer answer;
     switch (fetch.status) {
-    case FetchStatus::Timeout:
-        answer.text = Failure(L"更新服务器在规定时间内没有应答。");
-        return answer;
-    case FetchStatus::NoConnection:
-        answer.text = Failure(L"无法连接到更新服务器。");
-        return answer;
-    case FetchStatus::BadAddress:
-        answer.text = Failure(L"更新页面的地址无效。");
-        return answer;
-    case FetchStatus::Ok:
-        break;
+    case FetchStatus::Timeout: answer.text = Failure(L"更新服务器在规定时间内没有应答。"); return answer;
+    case FetchStatus::NoConnection: answer.text = Failure(L"无法连接到更新服务器。"); return answer;
+    case FetchStatus::BadAddress: answer.text = Failure(L"更新页面的地址无效。"); return answer;
+    case FetchStatus::Ok: break;
     }
     if (fetch.httpStatus != 200) {
         answer.text = Failure(L"更新页面无法打开（HTTP " + std::to_wstring(fetch.httpStatus) + L"）。");
@@ -171,7 +180,8 @@ Answer DecideAnswer(const FetchResult& fetch, Tenths running) {
     }
     const std::optional<std::wstring> address = SafeWebAddress(page.body);
     if (!address) {
-        answer.text = L"发现了新版本v" + ShortestForm(*latest) + L"，但无法识别更新页面给出的下载地址，未打开任何地址。";
+        answer.text =
+            L"发现了新版本v" + ShortestForm(*latest) + L"，但无法识别更新页面给出的下载地址，未打开任何地址。";
         return answer;
     }
     answer.kind = AnswerKind::AskToOpen;

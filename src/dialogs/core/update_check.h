@@ -37,14 +37,14 @@ std::optional<std::wstring> SafeWebAddress(std::wstring_view body);
 enum class FetchStatus { Ok, Timeout, NoConnection, BadAddress };
 struct FetchResult {
     FetchStatus status = FetchStatus::NoConnection;
-    int httpStatus = 0;     // when status is Ok
-    std::wstring page;      // the page as text, when status is Ok
+    int httpStatus = 0;  // when status is Ok
+    std::wstring page;   // the page as text, when status is Ok
 };
 
 enum class AnswerKind {
-    UpToDate,       // information
-    AskToOpen,      // question; `address` is the page to open on Yes
-    Failed,         // error: the check did not work, `text` says why
+    UpToDate,   // information
+    AskToOpen,  // question; `address` is the page to open on Yes
+    Failed,     // error: the check did not work, `text` says why
 };
 struct Answer {
     AnswerKind kind = AnswerKind::Failed;

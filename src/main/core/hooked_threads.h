@@ -26,13 +26,12 @@ public:
     // none already known.
     template <class Ended>
     std::vector<ThreadId> Unhooked(const std::vector<ThreadId>& seen, Ended&& ended) {
-        known_.erase(std::remove_if(known_.begin(), known_.end(),
-                                    [&](const Entry& entry) { return ended(entry.second); }),
-                     known_.end());
+        known_.erase(
+            std::remove_if(known_.begin(), known_.end(), [&](const Entry& entry) { return ended(entry.second); }),
+            known_.end());
         std::vector<ThreadId> result;
         for (ThreadId thread : seen) {
-            if (thread == 0 || Knows(thread) ||
-                std::find(result.begin(), result.end(), thread) != result.end())
+            if (thread == 0 || Knows(thread) || std::find(result.begin(), result.end(), thread) != result.end())
                 continue;
             result.push_back(thread);
         }

@@ -33,8 +33,7 @@ std::optional<int> StepSelection(int selected, int count, bool forward) noexcept
     return (selected == 0 ? count : selected) - 1;
 }
 
-KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
-                              bool mainActive, int showState) noexcept {
+KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count, bool mainActive, int showState) noexcept {
     KeyDecision d;
     const int key = static_cast<int>(id & 0xFF);
     if (key == kHotKeyShowHide) {

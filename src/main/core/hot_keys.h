@@ -11,11 +11,11 @@ inline constexpr std::uint32_t kModAlt = 1;
 inline constexpr std::uint32_t kModCtrl = 2;
 inline constexpr std::uint32_t kModShift = 4;
 
-inline constexpr int kHotKeyShowHide = 1;   // the user's global key
-inline constexpr int kHotKeyNextTab = 2;    // Ctrl+Tab
-inline constexpr int kHotKeyPrevTab = 3;    // Ctrl+Shift+Tab
-inline constexpr int kHotKeyLastTab = 4;    // Ctrl+0
-inline constexpr int kHotKeyFirstDigit = 5; // Ctrl+1; Ctrl+9 is 13
+inline constexpr int kHotKeyShowHide = 1;    // the user's global key
+inline constexpr int kHotKeyNextTab = 2;     // Ctrl+Tab
+inline constexpr int kHotKeyPrevTab = 3;     // Ctrl+Shift+Tab
+inline constexpr int kHotKeyLastTab = 4;     // Ctrl+0
+inline constexpr int kHotKeyFirstDigit = 5;  // Ctrl+1; Ctrl+9 is 13
 inline constexpr int kHotKeyLastId = 13;
 
 struct HotKeyDef {
@@ -47,8 +47,7 @@ struct KeyDecision {
 
 // KeyFunctions: only the low byte of the id counts. Tab keys act only while
 // the main window is active and there is at least one tab.
-KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count,
-                              bool mainActive, int showState) noexcept;
+KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count, bool mainActive, int showState) noexcept;
 
 enum class HookNotice { None, ShowNumbers, HideNumbers, StepNext, StepPrevious };
 

@@ -9,15 +9,13 @@ int ChatCaptionHeight(std::int32_t kind) noexcept { return kind == kKindQQ2009 ?
 int ChatExtraWidth() noexcept { return 14; }
 int ChatExtraHeight(std::int32_t kind) noexcept { return kind == kKindQQ2009 ? 51 : 33; }
 
-PixelRect PicWinPlacement(int clientWidth, int clientHeight, int headerHeight,
-                          bool tabsAtBottom) noexcept {
+PixelRect PicWinPlacement(int clientWidth, int clientHeight, int headerHeight, bool tabsAtBottom) noexcept {
     if (tabsAtBottom) return {2, 2, clientWidth - 4, clientHeight - headerHeight - 6};
     return {2, headerHeight + 3, clientWidth - 5, clientHeight - headerHeight - 4};
 }
 
 PixelRect ChatWindowFit(int picWinWidth, int picWinHeight, std::int32_t kind) noexcept {
-    return {-8, -ChatCaptionHeight(kind), picWinWidth + ChatExtraWidth(),
-            picWinHeight + ChatExtraHeight(kind)};
+    return {-8, -ChatCaptionHeight(kind), picWinWidth + ChatExtraWidth(), picWinHeight + ChatExtraHeight(kind)};
 }
 
 namespace {
@@ -64,12 +62,8 @@ LayoutChange Adjust(const LayoutInput& in, Source source) noexcept {
 
 }  // namespace
 
-LayoutChange AdjustQQWindowSizes(const LayoutInput& in) noexcept {
-    return Adjust(in, Source::LiveWindow);
-}
+LayoutChange AdjustQQWindowSizes(const LayoutInput& in) noexcept { return Adjust(in, Source::LiveWindow); }
 
-LayoutChange AdjustTabWindowSizes(const LayoutInput& in) noexcept {
-    return Adjust(in, Source::StoredSize);
-}
+LayoutChange AdjustTabWindowSizes(const LayoutInput& in) noexcept { return Adjust(in, Source::StoredSize); }
 
 }  // namespace varnu

@@ -22,19 +22,18 @@ int ChatExtraHeight(std::int32_t kind) noexcept;    // 51 for kind 5, else 33
 
 // picWin inside a client area W x H whose tab rows take headerHeight pixels.
 // Bottom tabs: (2, 2, W-4, H-h-6); top tabs: (2, h+3, W-5, H-h-4).
-PixelRect PicWinPlacement(int clientWidth, int clientHeight, int headerHeight,
-                          bool tabsAtBottom) noexcept;
+PixelRect PicWinPlacement(int clientWidth, int clientHeight, int headerHeight, bool tabsAtBottom) noexcept;
 
 // The selected chat window's rectangle in picWin's client coordinates.
 PixelRect ChatWindowFit(int picWinWidth, int picWinHeight, std::int32_t kind) noexcept;
 
 // Input of AdjustQQWindow / AdjustTabWindow.
 struct LayoutInput {
-    int chatWidth = 0, chatHeight = 0;  // outer size of the chat window (or node W, H)
+    int chatWidth = 0, chatHeight = 0;                     // outer size of the chat window (or node W, H)
     int picWinWidth = 0, picWinHeight = 0, picWinTop = 0;  // picWin now
-    int innerHeight = 0;    // main window's client height
-    int headerHeight = 0;   // btnTab.GetHeaderHeight
-    int showState = 0;      // a WindowShow: 0 normal, 1 tray, 2 maximised
+    int innerHeight = 0;                                   // main window's client height
+    int headerHeight = 0;                                  // btnTab.GetHeaderHeight
+    int showState = 0;                                     // a WindowShow: 0 normal, 1 tray, 2 maximised
     bool tabsAtBottom = true;
     std::int32_t kind = 0;  // clsLink::version
 };

@@ -48,33 +48,33 @@ struct MessageSettings {
 
 // One record's part of a tmrChkMsg tick.
 struct MessageCheckInput {
-    std::int32_t i = 0;         // list position of the record (tab i - 1)
+    std::int32_t i = 0;  // list position of the record (tab i - 1)
     std::int32_t CurIndex = -1;
     bool MainActive = false;
-    std::int32_t oldMsg = 0;    // clsLink::Msg
-    std::int32_t MsgNum = 0;    // clsLink::MsgNum
-    std::wstring_view Title;    // clsLink::Title
-    std::wstring_view text;     // history as read, with its NUL; its size is L
+    std::int32_t oldMsg = 0;  // clsLink::Msg
+    std::int32_t MsgNum = 0;  // clsLink::MsgNum
+    std::wstring_view Title;  // clsLink::Title
+    std::wstring_view text;   // history as read, with its NUL; its size is L
 };
 
 struct MessageCheckActions {
-    bool changed = false;       // false: nothing at all to do for this record
-    std::int32_t newMsg = 0;    // store in clsLink::Msg
+    bool changed = false;     // false: nothing at all to do for this record
+    std::int32_t newMsg = 0;  // store in clsLink::Msg
 
-    bool markUnread = false;    // not the selected conversation:
-    std::int32_t newMsgNum = 0; //   store in clsLink::MsgNum,
-    std::wstring tabCaption;    //   SetItemText(i - 1, ...), HilightItem(i - 1, true)
+    bool markUnread = false;     // not the selected conversation:
+    std::int32_t newMsgNum = 0;  //   store in clsLink::MsgNum,
+    std::wstring tabCaption;     //   SetItemText(i - 1, ...), HilightItem(i - 1, true)
 
-    bool showBalloon = false;   // ShowTray(balloonTitle, balloonText, icon 1)
+    bool showBalloon = false;  // ShowTray(balloonTitle, balloonText, icon 1)
     std::wstring balloonTitle;
     std::wstring balloonText;
 
-    bool announce = false;      // main window inactive:
-    std::wstring notice;        //   main caption and tray tip
-    bool maximizeBox = true;    //   WS_MAXIMIZEBOX on (true) or off
-    bool selectTab = false;     //   btnTab.Selected = tabIndex
+    bool announce = false;    // main window inactive:
+    std::wstring notice;      //   main caption and tray tip
+    bool maximizeBox = true;  //   WS_MAXIMIZEBOX on (true) or off
+    bool selectTab = false;   //   btnTab.Selected = tabIndex
     std::int32_t tabIndex = 0;
-    bool flash = false;         //   FlashWindow(main, FALSE)
+    bool flash = false;  //   FlashWindow(main, FALSE)
 };
 
 MessageCheckActions DecideMessageCheck(const MessageCheckInput& in, const MessageSettings& s);

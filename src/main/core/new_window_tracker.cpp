@@ -5,8 +5,7 @@
 namespace varnu {
 
 bool NewWindowTracker::OnEvent(WindowId window, WindowEvent event, Clock::time_point now) {
-    auto it = std::find_if(entries_.begin(), entries_.end(),
-                           [window](const Entry& e) { return e.window == window; });
+    auto it = std::find_if(entries_.begin(), entries_.end(), [window](const Entry& e) { return e.window == window; });
     switch (event) {
     case WindowEvent::Created:
         if (it != entries_.end()) {
@@ -17,9 +16,9 @@ bool NewWindowTracker::OnEvent(WindowId window, WindowEvent event, Clock::time_p
         if (entries_.size() >= 256) {
             // Every tooltip and menu of every program is born too; keep
             // only what is still being watched.
-            entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                          [now](const Entry& e) { return e.watchUntil < now; }),
-                           entries_.end());
+            entries_.erase(
+                std::remove_if(entries_.begin(), entries_.end(), [now](const Entry& e) { return e.watchUntil < now; }),
+                entries_.end());
         }
         entries_.push_back(Entry{window, now, now, now + kWatchFor, false, std::nullopt, std::nullopt});
         return true;
@@ -30,14 +29,12 @@ bool NewWindowTracker::OnEvent(WindowId window, WindowEvent event, Clock::time_p
         it->lastNotice = now;
         it->shown = true;
         return true;
-    case WindowEvent::Foreground:
-        break;
+    case WindowEvent::Foreground: break;
     }
     return false;
 }
 
-std::vector<WindowId> NewWindowTracker::Due(Clock::time_point now,
-                                            const std::function<WindowLook(WindowId)>& look) {
+std::vector<WindowId> NewWindowTracker::Due(Clock::time_point now, const std::function<WindowLook(WindowId)>& look) {
     std::vector<WindowId> due;
     for (auto it = entries_.begin(); it != entries_.end();) {
         if (now > it->watchUntil) {
@@ -65,8 +62,7 @@ std::vector<WindowId> NewWindowTracker::Due(Clock::time_point now,
 }
 
 bool NewWindowTracker::Watching(Clock::time_point now) const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [now](const Entry& e) { return e.watchUntil >= now; });
+    return std::any_of(entries_.begin(), entries_.end(), [now](const Entry& e) { return e.watchUntil >= now; });
 }
 
 bool NewWindowTracker::Quick(Clock::time_point now) const {
@@ -75,14 +71,13 @@ bool NewWindowTracker::Quick(Clock::time_point now) const {
 }
 
 void NewWindowTracker::Forget(WindowId window) {
-    entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                  [window](const Entry& e) { return e.window == window; }),
-                   entries_.end());
+    entries_.erase(
+        std::remove_if(entries_.begin(), entries_.end(), [window](const Entry& e) { return e.window == window; }),
+        entries_.end());
 }
 
 bool NewWindowTracker::IsPending(WindowId window) const {
-    return std::any_of(entries_.begin(), entries_.end(),
-                       [window](const Entry& e) { return e.window == window; });
+    return std::any_of(entries_.begin(), entries_.end(), [window](const Entry& e) { return e.window == window; });
 }
 
 }  // namespace varnu

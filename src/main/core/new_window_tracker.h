@@ -42,8 +42,7 @@ struct WindowLook {
     int children = 0;  // descendants, counted up to a small cap
 
     bool SameForRecognition(const WindowLook& other) const {
-        return title == other.title && style == other.style && exStyle == other.exStyle &&
-               children == other.children;
+        return title == other.title && style == other.style && exStyle == other.exStyle && children == other.children;
     }
     bool Same(const WindowLook& other) const {
         return SameForRecognition(other) && visible == other.visible && owned == other.owned;
@@ -91,7 +90,7 @@ private:
         Clock::time_point born;
         Clock::time_point lastNotice;
         Clock::time_point watchUntil;
-        bool shown = false;  // reported shown or renamed: built, no settling
+        bool shown = false;                  // reported shown or renamed: built, no settling
         std::optional<WindowLook> lastSeen;  // at the previous poll
         std::optional<WindowLook> lastChecked;
     };

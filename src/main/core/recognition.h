@@ -19,9 +19,9 @@ inline constexpr std::uint32_t kQQ2009ChatStyle = 0x960F0000;
 inline constexpr std::uint32_t kQQ2009ChatExStyle = 0x300;
 
 // Window-kind codes, stored in clsLink::version.
-inline constexpr std::int32_t kKindRichEdit = 0;       // classic, "RICHEDIT" input box
+inline constexpr std::int32_t kKindRichEdit = 0;          // classic, "RICHEDIT" input box
 inline constexpr std::int32_t kKindClassicUnsettled = 2;  // TakeWin settles it to 3 or 4
-inline constexpr std::int32_t kKindClassicDialog = 3;  // classic with a child "#32770"
+inline constexpr std::int32_t kKindClassicDialog = 3;     // classic with a child "#32770"
 inline constexpr std::int32_t kKindClassic = 4;
 inline constexpr std::int32_t kKindQQ2009 = 5;
 inline constexpr std::int32_t kKindBaiduHi = 6;
@@ -67,8 +67,7 @@ Recognition MatchClassicRules(std::wstring_view title, RecognitionCaller caller)
 Recognition MatchBaiduHiRule(std::wstring_view title, std::uint32_t style);
 
 // The "TXGuiFoundation" rules: the Flash child test, then the exact style pair.
-Recognition MatchQQ2009Rules(std::wstring_view title, std::uint32_t style,
-                             std::uint32_t exStyle, bool hasFlashChild);
+Recognition MatchQQ2009Rules(std::wstring_view title, std::uint32_t style, std::uint32_t exStyle, bool hasFlashChild);
 
 // Picks the rule set by class name; any other class is not taken.
 Recognition RecognizeWindow(const WindowFacts& facts, RecognitionCaller caller);

@@ -11,8 +11,7 @@ namespace varnu {
 // ones and `kept` ("关闭其他"; none for "关闭所有"). locked[t] is tab t's
 // Locked flag. Each close shifts the later tabs left, so p only advances past
 // tabs that stay.
-std::vector<int> CloseSeveralTabs(const std::vector<bool>& locked,
-                                  std::optional<int> kept = std::nullopt);
+std::vector<int> CloseSeveralTabs(const std::vector<bool>& locked, std::optional<int> kept = std::nullopt);
 
 // What the window check does with the tabs whose windows have gone.
 struct VanishedTabs {

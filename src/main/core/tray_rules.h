@@ -6,9 +6,9 @@
 namespace varnu {
 
 // The notices the icon acts on (the callback's lParam), as the shell sends them.
-inline constexpr std::uint32_t kTrayNoticeLeftUp = 0x0202;       // WM_LBUTTONUP
-inline constexpr std::uint32_t kTrayNoticeRightUp = 0x0205;      // WM_RBUTTONUP
-inline constexpr std::uint32_t kTrayNoticeBalloonClick = 0x0405; // NIN_BALLOONUSERCLICK
+inline constexpr std::uint32_t kTrayNoticeLeftUp = 0x0202;        // WM_LBUTTONUP
+inline constexpr std::uint32_t kTrayNoticeRightUp = 0x0205;       // WM_RBUTTONUP
+inline constexpr std::uint32_t kTrayNoticeBalloonClick = 0x0405;  // NIN_BALLOONUSERCLICK
 
 enum class TrayCommand { None, ToggleWindow, PopupMenu, BalloonClicked };
 

@@ -31,8 +31,8 @@ public:
     // What the history's cheap length query answered when last polled; -1
     // (never) makes the first poll read the text. Not the same measure as Msg.
     std::int32_t MsgQueried = -1;
-    std::uint32_t winLong = 0;        // GWL_STYLE before capture
-    std::int32_t Count = 0;           // head only: number of nodes after it
+    std::uint32_t winLong = 0;  // GWL_STYLE before capture
+    std::int32_t Count = 0;     // head only: number of nodes after it
 
     bool hasNext() const noexcept { return theNext != nullptr; }
 

@@ -20,8 +20,7 @@ int TwipsToPixels(std::int32_t twips) {
 
 std::int32_t PixelsToTwips(long long pixels) {
     const long long twips = pixels * kTwipsPerPixel;
-    return static_cast<std::int32_t>(
-        std::clamp<long long>(twips, INT32_MIN, INT32_MAX));
+    return static_cast<std::int32_t>(std::clamp<long long>(twips, INT32_MIN, INT32_MAX));
 }
 
 SizeTwips FitRestoredSize(SizeTwips restored, int clientWidthPx, int clientHeightPx) {

@@ -8,8 +8,8 @@
 namespace varnu::settings_core {
 
 using ::kTwipsPerPixel;
-inline constexpr std::int32_t kDefaultWidthTwips = 10560;   // 704 pixels
-inline constexpr std::int32_t kDefaultHeightTwips = 8355;   // 557 pixels
+inline constexpr std::int32_t kDefaultWidthTwips = 10560;  // 704 pixels
+inline constexpr std::int32_t kDefaultHeightTwips = 8355;  // 557 pixels
 // A restored client area this small (or smaller) is taken as a broken file.
 inline constexpr int kSmallestClientPixels = 200;
 

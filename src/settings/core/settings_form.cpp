@@ -34,9 +34,9 @@ SettingsForm LoadForm(const Settings& s, std::wstring_view hotKeyText) {
     form.tabPosTop = !s.tab_Bottom;
     form.tabRollScroll = s.tab_Roll;
     form.tabSkinXp = s.tab_Skin;
-    const std::int32_t values[kCheckBoxCount] = {s.tray_Enabled, s.tray_MsgTip,  s.tray_AlwaysShowTip, s.tray_AutoMin,
-                                                 s.tray_CloseTray, s.org_ExitMsg, s.hot_Enabled,        s.org_AutoRun,
-                                                 s.org_AutoSize,   s.org_AutoSwitch};
+    const std::int32_t values[kCheckBoxCount] = {
+        s.tray_Enabled, s.tray_MsgTip, s.tray_AlwaysShowTip, s.tray_AutoMin, s.tray_CloseTray,
+        s.org_ExitMsg,  s.hot_Enabled, s.org_AutoRun,        s.org_AutoSize, s.org_AutoSwitch};
     for (int i = 0; i < kCheckBoxCount; ++i) form.checks[i] = CheckValue(values[i], design.checks[i]);
     form.tipTime = Decimal(s.tray_TipTime);
     form.qqPath = s.org_QQPath;
@@ -112,14 +112,8 @@ std::vector<std::pair<std::wstring_view, std::wstring>> KeysWrittenByOk(const Se
 
 namespace {
 constexpr HotKeyPrefix kPrefixes[8] = {
-    {L"", 0},
-    {L"Shift + ", 4},
-    {L"Ctrl + ", 2},
-    {L"Ctrl + Shift + ", 6},
-    {L"Alt + ", 1},
-    {L"Alt + Shift + ", 5},
-    {L"Ctrl + Alt + ", 3},
-    {L"Ctrl + Alt + Shift + ", 7},
+    {L"", 0},       {L"Shift + ", 4},       {L"Ctrl + ", 2},       {L"Ctrl + Shift + ", 6},
+    {L"Alt + ", 1}, {L"Alt + Shift + ", 5}, {L"Ctrl + Alt + ", 3}, {L"Ctrl + Alt + Shift + ", 7},
 };
 }  // namespace
 
@@ -135,14 +129,23 @@ bool IsPrefixOnly(std::wstring_view text) {
 
 bool IsExtendedKey(std::int32_t virtualKey) {
     switch (virtualKey) {
-    case 0x21: case 0x22: case 0x23: case 0x24:  // Page Up, Page Down, End, Home
-    case 0x25: case 0x26: case 0x27: case 0x28:  // arrows
-    case 0x2D: case 0x2E:                        // Insert, Delete
-    case 0x6F: case 0x90:                        // keypad divide, Num Lock
-    case 0x5B: case 0x5C: case 0x5D:             // Windows keys, Apps
+    case 0x21:
+    case 0x22:
+    case 0x23:
+    case 0x24:  // Page Up, Page Down, End, Home
+    case 0x25:
+    case 0x26:
+    case 0x27:
+    case 0x28:  // arrows
+    case 0x2D:
+    case 0x2E:  // Insert, Delete
+    case 0x6F:
+    case 0x90:  // keypad divide, Num Lock
+    case 0x5B:
+    case 0x5C:
+    case 0x5D:  // Windows keys, Apps
         return true;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -15,8 +15,16 @@ namespace varnu::settings_core {
 
 // The ten check boxes, in the order the dialog loads them.
 enum CheckBox : int {
-    chkTray, chkShowTip, chkAlwaysShowTip, chkAutoMin, chkCloseTray,
-    chkExitMsg, chkHotKey, chkAutoRun, chkAutoSize, chkAutoSwitch,
+    chkTray,
+    chkShowTip,
+    chkAlwaysShowTip,
+    chkAutoMin,
+    chkCloseTray,
+    chkExitMsg,
+    chkHotKey,
+    chkAutoRun,
+    chkAutoSize,
+    chkAutoSwitch,
     kCheckBoxCount
 };
 

@@ -21,8 +21,7 @@ FadeTick AdvanceFade(std::int32_t& state, std::int16_t& level, std::int32_t spee
         step = speed;
         tick.caption = CaptionColour::Pressed;
         break;
-    default:
-        return tick;  // settled, or a state nobody set: nothing to draw
+    default: return tick;  // settled, or a state nobody set: nothing to draw
     }
     // A zero or negative Speed would never arrive; one step per tick still does.
     step = std::clamp(step, 1, kOpaque);
@@ -84,14 +83,14 @@ std::array<Piece, 9> NineSlice(int width, int height) noexcept {
     const int right = std::max(w - 2, 0);
     const int bottom = std::max(h - 2, 0);
     return {{
-        {2, 2, 2, 28, 2, 2, innerW, innerH},       // centre
-        {0, 0, 2, 2, 0, 0, 2, 2},                  // corners
+        {2, 2, 2, 28, 2, 2, innerW, innerH},  // centre
+        {0, 0, 2, 2, 0, 0, 2, 2},             // corners
         {4, 0, 2, 2, right, 0, 2, 2},
         {0, 30, 2, 2, 0, bottom, 2, 2},
         {4, 30, 2, 2, right, bottom, 2, 2},
-        {2, 0, 2, 2, 2, 0, innerW, 2},             // top, bottom
+        {2, 0, 2, 2, 2, 0, innerW, 2},  // top, bottom
         {2, 30, 2, 2, 2, bottom, innerW, 2},
-        {0, 2, 2, 28, 0, 2, 2, innerH},            // left, right
+        {0, 2, 2, 28, 0, 2, 2, innerH},  // left, right
         {4, 2, 2, 28, right, 2, 2, innerH},
     }};
 }
@@ -131,10 +130,12 @@ Rgb Ramp(const Stop (&stops)[N], int y) noexcept {
 }
 
 // Rows 2..29 are the inside; row 1 and row 30 meet the border.
-constexpr Stop kNormalCentre[] = {{1, {223, 230, 230}}, {2, {214, 222, 223}}, {16, {220, 226, 228}}, {30, {224, 229, 231}}};
-constexpr Stop kHotCentre[] = {{1, {254, 247, 213}}, {14, {250, 229, 169}}, {15, {255, 207, 73}}, {30, {255, 229, 159}}};
-constexpr Stop kPressedCentre[] = {{1, {204, 150, 102}}, {6, {255, 178, 104}}, {11, {255, 165, 53}},
-                                   {15, {255, 141, 5}}, {30, {255, 196, 80}}};
+constexpr Stop kNormalCentre[] = {
+    {1, {223, 230, 230}}, {2, {214, 222, 223}}, {16, {220, 226, 228}}, {30, {224, 229, 231}}};
+constexpr Stop kHotCentre[] = {
+    {1, {254, 247, 213}}, {14, {250, 229, 169}}, {15, {255, 207, 73}}, {30, {255, 229, 159}}};
+constexpr Stop kPressedCentre[] = {
+    {1, {204, 150, 102}}, {6, {255, 178, 104}}, {11, {255, 165, 53}}, {15, {255, 141, 5}}, {30, {255, 196, 80}}};
 constexpr Stop kDefaultCentre[] = {{1, {255, 251, 213}}, {15, {255, 213, 70}}, {30, {255, 230, 145}}};
 constexpr Stop kPlainSide[] = {{2, {187, 195, 199}}, {15, {154, 161, 165}}, {29, {184, 192, 194}}};
 constexpr Stop kPressedSide[] = {{2, {168, 180, 182}}, {29, {122, 134, 139}}};

@@ -18,10 +18,10 @@ inline constexpr int kOpaque = 255;
 enum class CaptionColour { Fore, Hot, Pressed };
 
 struct FadeTick {
-    bool draw = false;       // blend face `face` at `alpha`
+    bool draw = false;  // blend face `face` at `alpha`
     int face = kNormal;
     int alpha = 0;
-    bool settle = false;     // the blend was the last: keep the picture, state settled
+    bool settle = false;  // the blend was the last: keep the picture, state settled
     CaptionColour caption = CaptionColour::Fore;
 };
 
@@ -32,10 +32,10 @@ FadeTick AdvanceFade(std::int32_t& state, std::int16_t& level, std::int32_t spee
 // The fade a mouse event starts; empty keeps the present face.
 struct MouseOutcome {
     std::optional<std::int32_t> fadeTo;
-    bool raise = false;          // raise the event (MouseMove / MouseOut / MouseDown / MouseUp)
-    bool capture = false;        // SetCapture
-    bool releaseCapture = false; // ReleaseCapture
-    bool inside = false;         // a move inside the face (MouseMove rather than MouseOut)
+    bool raise = false;           // raise the event (MouseMove / MouseOut / MouseDown / MouseUp)
+    bool capture = false;         // SetCapture
+    bool releaseCapture = false;  // ReleaseCapture
+    bool inside = false;          // a move inside the face (MouseMove rather than MouseOut)
 };
 
 inline constexpr int kLeftButton = 1;

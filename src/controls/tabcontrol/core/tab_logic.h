@@ -5,7 +5,7 @@
 
 namespace varnu::tabs {
 
-inline constexpr std::uint32_t kBaseStyle = 0x54002000;  // child, visible, clip siblings, owner-drawn
+inline constexpr std::uint32_t kBaseStyle = 0x54002000;   // child, visible, clip siblings, owner-drawn
 inline constexpr std::uint32_t kStyleBottom = 0x0002;     // TCS_BOTTOM
 inline constexpr std::uint32_t kStyleMultiline = 0x0200;  // TCS_MULTILINE
 

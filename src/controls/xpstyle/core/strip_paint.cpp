@@ -94,8 +94,7 @@ private:
     // A failed query leaves the working rectangle as it was.
     TabFacts Load(int index) {
         TabFacts facts = query_(index);
-        if (facts.rectKnown)
-            rect_ = facts.rect;
+        if (facts.rectKnown) rect_ = facts.rect;
         return facts;
     }
 
@@ -111,8 +110,8 @@ private:
             ItemFrame2(outline);
         }
         if (facts.hasText)
-            ops_.push_back({PaintOp::Kind::Caption, rect_.left, rect_.top, rect_.right, rect_.bottom,
-                            kCaptionColour, index});
+            ops_.push_back(
+                {PaintOp::Kind::Caption, rect_.left, rect_.top, rect_.right, rect_.bottom, kCaptionColour, index});
     }
 
     void ItemBackground(Colour base) {

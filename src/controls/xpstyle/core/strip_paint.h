@@ -52,8 +52,8 @@ enum class Look { Messenger, Xp };
 struct StripInput {
     int selected = -1;
     int count = 0;
-    int current = -1;  // the hovered tab, or the one last asked to be drawn
-    int last = -1;     // the previous current tab
+    int current = -1;    // the hovered tab, or the one last asked to be drawn
+    int last = -1;       // the previous current tab
     bool clean = false;  // paint the current tab without its hot look
     // Tabs the tab window asked to have drawn since the last repaint; they
     // are drawn in their plain look first, so one repaint serves a whole
