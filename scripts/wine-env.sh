@@ -7,6 +7,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 WINE_BIN=${WINE:-$(command -v wine64 || echo /usr/lib/wine/wine64)}
 WINESERVER_BIN=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 started_xvfb=""
+desktop_keeper=""
 
 varnu_env_up() {
   if [ -z "${DISPLAY:-}" ]; then
@@ -30,10 +31,23 @@ varnu_env_up() {
   # The first program in a fresh session pays for Wine's own start-up
   # (services, explorer); do that here, not inside the first test's time.
   timeout 120 "$WINE_BIN" cmd.exe /c exit >/dev/null 2>&1 || true
+  # Wine closes its desktop about a second after the last program on it has
+  # ended; a program that starts just then can land on the closing desktop,
+  # where the next program cannot find its message-only windows. A console
+  # waiting for input for the whole session keeps the desktop open.
+  if [ -z "$desktop_keeper" ]; then
+    (tail -f /dev/null | "$WINE_BIN" cmd.exe >/dev/null 2>&1) &
+    desktop_keeper=$!
+  fi
 }
 
 varnu_env_down() {
   timeout 30 "$WINESERVER_BIN" -k >/dev/null 2>&1 || true
+  if [ -n "$desktop_keeper" ]; then
+    pkill -P "$desktop_keeper" 2>/dev/null || true
+    wait "$desktop_keeper" 2>/dev/null || true
+    desktop_keeper=""
+  fi
   if [ -n "$started_xvfb" ]; then
     kill "$started_xvfb" 2>/dev/null || true
     wait "$started_xvfb" 2>/dev/null || true
