@@ -221,14 +221,8 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
         switch (msg) {
         case WM_CREATE: CreateChildren(); return 0;
         case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
-        case WM_ERASEBKGND: return 1;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(hwnd(), &ps);
-            Paint(dc);
-            ::EndPaint(hwnd(), &ps);
-            return 0;
-        }
+        case WM_ERASEBKGND:
+        case WM_PAINT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
         case WM_CTLCOLORSTATIC: {
             auto dc = reinterpret_cast<HDC>(wParam);
             auto label = reinterpret_cast<HWND>(lParam);

@@ -23,15 +23,9 @@ LRESULT SmallWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
         if (LOWORD(lParam)) ::InvalidateRect(hwnd(), nullptr, TRUE);
         return 0;
     case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
-    case WM_ERASEBKGND: return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd(), &ps);
-        PaintContent(dc);
-        ::EndPaint(hwnd(), &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT: PaintContent(reinterpret_cast<HDC>(wParam)); return 0;
+    case WM_ERASEBKGND:
+    case WM_PAINT:
+    case WM_PRINTCLIENT: return PaintMessage(msg, wParam, [this](HDC dc) { PaintContent(dc); });
     default: return DefaultProc(msg, wParam, lParam);
     }
 }

@@ -29,14 +29,6 @@ constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 constexpr UINT_PTR kSubclassId = 1;
 constexpr wchar_t kHotKeyConflict[] = L"热键冲突，您的热键将不会生效。";
 
-int ShiftStateNow() {
-    int state = 0;
-    if (::GetKeyState(VK_SHIFT) < 0) state |= 1;
-    if (::GetKeyState(VK_CONTROL) < 0) state |= 2;
-    if (::GetKeyState(VK_MENU) < 0) state |= 4;
-    return state;
-}
-
 std::wstring TextOf(HWND control) {
     const int length = ::GetWindowTextLengthW(control);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
@@ -332,7 +324,7 @@ LRESULT CALLBACK frmSet::HotKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN: {
             const auto key = static_cast<std::int32_t>(wParam);
-            const core::HotKeyPrefix prefix = core::PrefixForShiftState(ShiftStateNow());
+            const core::HotKeyPrefix prefix = core::PrefixForShiftState(win32::ShiftState());
             Settings& s = AppSettings();
             s.hot_Mod = prefix.modifiers;
             std::wstring text(prefix.text);

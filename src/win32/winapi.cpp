@@ -30,6 +30,14 @@ std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     return static_cast<LRESULT>(result);
 }
 
+int ShiftState() noexcept {
+    int state = 0;
+    if (::GetKeyState(VK_SHIFT) < 0) state |= 1;
+    if (::GetKeyState(VK_CONTROL) < 0) state |= 2;
+    if (::GetKeyState(VK_MENU) < 0) state |= 4;
+    return state;
+}
+
 void SetMaximizeBox(HWND window, bool wanted) {
     const LONG_PTR style = ::GetWindowLongPtrW(window, GWL_STYLE);
     const LONG_PTR next = wanted ? (style | WS_MAXIMIZEBOX) : (style & ~static_cast<LONG_PTR>(WS_MAXIMIZEBOX));

@@ -20,6 +20,9 @@ DWORD WindowExStyle(HWND hwnd);       // GWL_EXSTYLE
 // SendMessageTimeout with SMTO_ABORTIFHUNG; empty when the peer did not answer.
 std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs = kPeerTimeoutMs);
 
+// The modifier keys held now, as events report them: Shift 1, Ctrl 2, Alt 4.
+int ShiftState() noexcept;
+
 // Adds or removes WS_MAXIMIZEBOX and redraws the frame; nothing when it is
 // already so.
 void SetMaximizeBox(HWND window, bool wanted);

@@ -32,6 +32,22 @@ protected:
     LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
         return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     }
+    // The paint messages of a window that draws its whole client area itself:
+    // no erase (the picture covers it), WM_PAINT between BeginPaint and
+    // EndPaint, WM_PRINTCLIENT into the device context it brings.
+    template <class Paint>
+    LRESULT PaintMessage(UINT msg, WPARAM wParam, Paint&& paint) {
+        if (msg == WM_ERASEBKGND) return 1;
+        if (msg == WM_PRINTCLIENT) {
+            paint(reinterpret_cast<HDC>(wParam));
+            return 0;
+        }
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd_, &ps);
+        paint(dc);
+        ::EndPaint(hwnd_, &ps);
+        return 0;
+    }
     // Called after WM_NCDESTROY, when the handle is no longer valid.
     virtual void OnFinalMessage() noexcept {}
 

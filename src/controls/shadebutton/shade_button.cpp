@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "win32/winapi.h"
+
 namespace varnu {
 namespace {
 
@@ -45,14 +47,6 @@ struct Skins {
 const Skins& SkinSet() {
     static const Skins* skins = new Skins;  // kept for the run, never torn down
     return *skins;
-}
-
-short ShiftState() {
-    short shift = 0;
-    if (::GetKeyState(VK_SHIFT) < 0) shift |= 1;
-    if (::GetKeyState(VK_CONTROL) < 0) shift |= 2;
-    if (::GetKeyState(VK_MENU) < 0) shift |= 4;
-    return shift;
 }
 
 short ButtonOf(UINT msg) {
@@ -284,7 +278,7 @@ void ShadeButton::Paint(HDC dc) {
 
 void ShadeButton::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
     short button = 0;
-    short shift = ShiftState();
+    short shift = static_cast<short>(win32::ShiftState());
     float x = static_cast<float>(GET_X_LPARAM(lParam));
     float y = static_cast<float>(GET_Y_LPARAM(lParam));
     switch (msg) {
@@ -350,15 +344,9 @@ LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexc
         case WM_TIMER:
             if (wParam == kTimerPaint) OnTick();
             return 0;
-        case WM_ERASEBKGND: return 1;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(hwnd(), &ps);
-            Paint(dc);
-            ::EndPaint(hwnd(), &ps);
-            return 0;
-        }
-        case WM_PRINTCLIENT: Paint(reinterpret_cast<HDC>(wParam)); return 0;
+        case WM_ERASEBKGND:
+        case WM_PAINT:
+        case WM_PRINTCLIENT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
         case WM_ENABLE:
