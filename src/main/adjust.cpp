@@ -10,6 +10,8 @@
 #include "dialogs/msgbox.h"
 #include "main/core/tab_actions.h"
 #include "main/release_guard.h"
+#include "win32/peer_lanes.h"
+#include "win32/winapi.h"
 #include "main/watch.h"
 #include "settings/settings.h"
 
@@ -22,22 +24,12 @@ struct BusyFlag {
     bool& flag_;
 };
 
-// A child's rectangle in its parent's client coordinates.
-RECT RectInParent(HWND child) noexcept {
-    RECT rect{};
-    ::GetWindowRect(child, &rect);
-    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
 }  // namespace
 
 void frmMain::ApplyLayout(const LayoutChange& change, const RECT& picRect) noexcept {
     HWND self = hwnd();
-    // Unchanged on most timer ticks; moving anyway would repaint needlessly.
-    if (change.picWinTop != picRect.top || change.picWinWidth != picRect.right - picRect.left ||
-        change.picWinHeight != picRect.bottom - picRect.top)
-        ::MoveWindow(picWin, picRect.left, change.picWinTop, change.picWinWidth, change.picWinHeight, TRUE);
+    // Unchanged on most timer ticks.
+    win32::MoveContainer(picWin, picRect.left, change.picWinTop, change.picWinWidth, change.picWinHeight);
 
     const int dx = change.outerWidthDeltaTwips / kTwipsPerPixel;
     const int dy = change.outerHeightDeltaTwips / kTwipsPerPixel;
@@ -60,7 +52,7 @@ LayoutInput frmMain::ReadLayoutInput(int chatWidth, int chatHeight, std::int32_t
     LayoutInput in;
     in.chatWidth = chatWidth;
     in.chatHeight = chatHeight;
-    picRect = RectInParent(picWin);
+    picRect = win32::RectInParent(picWin);
     in.picWinWidth = picRect.right - picRect.left;
     in.picWinHeight = picRect.bottom - picRect.top;
     in.picWinTop = picRect.top;
@@ -83,20 +75,22 @@ void frmMain::AdjustQQWindow() {
     LinkPtr node = chats_.CurNode();
     if (!node) return;
     HWND chat = ToHwnd(node->hWnd);
+    // A size of ours still on its way to the window: its own size is about
+    // to change, so the main window does not follow it now.
+    if (win32::PeerLanes::Program().Pending(chat, win32::lanes::Kind::Place)) return;
 
     RECT chatRect{};
     ::GetWindowRect(chat, &chatRect);
     // This runs on every timer tick. A move of the messenger's window is a
     // message to its thread and a repaint there, so it is only made when the
-    // window has left its place or the top of the conversation area; and it
-    // is asynchronous, so a hung messenger cannot stop our thread. Every
-    // give-back queues its final place behind such requests.
-    const POINT place{-8, -ChatCaptionHeight(node->version)};
+    // window has left its place or the top of the conversation area.
+    win32::lanes::Placement place;
+    place.x = -8;
+    place.y = -ChatCaptionHeight(node->version);
+    place.toTop = true;
     POINT at{chatRect.left, chatRect.top};
     ::ScreenToClient(picWin, &at);
-    const bool moved = at.x != place.x || at.y != place.y || ::GetWindow(picWin, GW_CHILD) != chat;
-    if (CapturedTouch touch; moved && touch)
-        ::SetWindowPos(chat, HWND_TOP, place.x, place.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    if (at.x != *place.x || at.y != *place.y || ::GetWindow(picWin, GW_CHILD) != chat) PlaceChat(*node, place);
 
     RECT picRect{};
     LayoutInput in =

@@ -1,11 +1,12 @@
 // Taking a messenger's chat window into the main window and giving it back.
 // The window stays the messenger's: we only change its parent, style, place
 // and size, and remember enough in its clsLink record to undo all of it.
+// What touches the window runs on its messenger's lane; what touches the
+// list and the tabs runs here, on the window thread, when the lane is done.
 #include "main/capture.h"
 
 #include <windows.h>
 
-#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -16,12 +17,31 @@
 #include "dialogs/msgbox.h"
 #include "main/core/recognition.h"
 #include "main/new_message.h"
-#include "main/peer.h"
-#include "main/release_guard.h"
 #include "main/window_id.h"
 #include "win32/winapi.h"
 
 namespace varnu {
+
+// One capture on its lane: what it was asked and what it found and did.
+struct CaptureJob {
+    HWND target = nullptr;
+    HWND area = nullptr;
+    int code = 0;  // settled there: 2 becomes 3 or 4
+    // Set on the window thread when nobody wants the window any more: the
+    // lane then undoes what it has done (or does nothing).
+    std::atomic<bool> cancelled{false};
+
+    bool gone = false;      // the window had closed
+    bool guarded = true;    // false: the release guard could not hold it
+    bool parented = false;  // inside the conversation area
+    FormerState was;
+    HWND history = nullptr;
+    HWND input = nullptr;
+    std::int32_t baseline = 1;  // the history as the poll measures it
+
+    bool taken = false;  // listed with its tab (or taken in again), on the window thread
+};
+
 namespace {
 
 constexpr DWORD kKeepForQQ2009 = 0x3DBFFFFF;  // drops WS_POPUP and WS_CLIPCHILDREN
@@ -29,16 +49,17 @@ constexpr DWORD kAddForQQ2009 = 0x40400000;   // WS_CHILD | WS_DLGFRAME
 constexpr DWORD kKeepForOthers = 0x3FFFFFFF;  // drops WS_POPUP
 constexpr DWORD kExLayered = 0x00080000;
 
-// Bounds of what may wait for the messenger. A program that does not answer
-// a plain question within the probe's time is left alone for now: its
-// window is taken when it answers again, so a hung messenger never keeps the
-// main window from showing or answering.
-constexpr UINT kPeerProbeMs = 250;
+// A request to the messenger that it may take its time over; the lane goes
+// on after this, and a request that times out is still carried out later.
 constexpr UINT kPeerCommandTimeoutMs = 2000;
-constexpr DWORD kMoveTimeoutMs = 1500;
 
 void WriteStyle(HWND hwnd, DWORD style) noexcept {
     ::SetWindowLongPtrW(hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(style)));
+}
+
+void SendToPeer(HWND hwnd, UINT msg, WPARAM wParam) noexcept {
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutW(hwnd, msg, wParam, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kPeerCommandTimeoutMs, &ignored);
 }
 
 // The message shown when a window cannot be taken in.
@@ -51,21 +72,6 @@ void ReportCaptureFailure(HWND owner, const std::wstring& caption) noexcept {
     }
 }
 
-FormerState FormerStateOf(const clsLink& node) {
-    return {ToHwnd(node.hWnd), node.x, node.Y, node.orgW, node.orgH, node.winLong, 0, nullptr};
-}
-
-// The window stays in the crash guard until the give-back has really been
-// made, however long the messenger takes.
-void GiveBackBounded(const FormerState& was) {
-    RunBounded(
-        [was] {
-            GiveBack(was, false);
-            ReleaseGuardRemove(was.hwnd);
-        },
-        kMoveTimeoutMs);
-}
-
 HWND FindInputBox(HWND container, int code) noexcept {
     if (code == kKindRichEdit) return ::FindWindowExW(container, nullptr, L"RICHEDIT", nullptr);
     if (code != kKindClassicDialog && code != kKindClassic) return nullptr;
@@ -76,240 +82,276 @@ HWND FindInputBox(HWND container, int code) noexcept {
     return second ? ::FindWindowExW(second, nullptr, L"RichEdit20A", nullptr) : nullptr;
 }
 
-struct CaptureFailed : std::exception {
-    const char* what() const noexcept override { return "capture failed"; }
-};
+// The capture itself, on the messenger's lane.
+void RunCapture(CaptureJob& job) noexcept {
+    const HWND target = job.target;
+    if (!::IsWindow(target) || job.cancelled.load()) {
+        job.gone = !::IsWindow(target);
+        return;
+    }
+    SendToPeer(target, WM_SYSCOMMAND, SC_RESTORE);
+    RECT rect{};
+    if (!::GetWindowRect(target, &rect)) {
+        job.gone = true;
+        return;
+    }
+    FormerState& was = job.was;
+    was.hwnd = target;
+    was.x = rect.left;
+    was.y = rect.top;
+    was.width = rect.right - rect.left;
+    was.height = rect.bottom - rect.top;
+    was.style = win32::WindowStyle(target);
+    was.exStyle = win32::WindowExStyle(target);
+    was.owner = ::GetWindow(target, GW_OWNER);
+
+    HWND dialog = ::FindWindowExW(target, nullptr, L"#32770", nullptr);
+    HWND container = dialog ? dialog : target;
+    job.history = ::FindWindowExW(container, nullptr, L"RichEdit20A", nullptr);
+    if (job.code == kKindClassicUnsettled) job.code = dialog ? kKindClassicDialog : kKindClassic;
+    job.input = FindInputBox(container, job.code);
+
+    // The baseline of the new-message poll, measured as the poll measures
+    // it. No history (or no answer) reads as empty.
+    try {
+        std::wstring text;
+        if (!job.history || !ReadHistoryText(job.history, text)) text = MeasuredHistory(L"");
+        job.baseline = static_cast<std::int32_t>(text.size());
+    } catch (...) {
+        job.baseline = 1;
+    }
+
+    const DWORD newStyle = job.code == kKindQQ2009 ? ((was.style & kKeepForQQ2009) | kAddForQQ2009)
+                                                   : ((was.style & kKeepForOthers) | WS_CHILD);
+    // What follows waits for the messenger without a bound: only once it answers.
+    if (!win32::AwaitPeer(target, &job.cancelled)) {
+        job.gone = !::IsWindow(target);
+        return;
+    }
+    // Guarded from before the first change until its give-back is made.
+    if (!ReleaseGuardAdd(was, true)) {
+        job.guarded = false;
+        return;
+    }
+    if (job.cancelled.load()) {
+        ReleaseGuardRemove(target);
+        return;
+    }
+    WriteStyle(target, newStyle);
+    ::SetWindowLongPtrW(target, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle & ~kExLayered)));
+    job.parented = ::SetParent(target, job.area) != nullptr;
+    // A window its program closed on the way in has nothing to undo.
+    if (!job.parented || job.cancelled.load()) {
+        if (::IsWindow(target)) GiveBack(was, GiveBackMode::Undo);
+        ReleaseGuardRemove(target);
+        job.parented = false;
+        job.gone = !::IsWindow(target);
+        return;
+    }
+    (void)ReleaseGuardAdd(was);  // inside now: no longer in flight; its entry exists, so this cannot fail
+}
 
 }  // namespace
+
+FormerState Capture::FormerStateOf(const clsLink& node) noexcept {
+    return {ToHwnd(node.hWnd), node.x, node.Y, node.orgW, node.orgH, node.winLong, node.exStyle, ToHwnd(node.owner)};
+}
+
+win32::LaneTicket Capture::QueueGiveBack(const FormerState& was, GiveBackMode mode, bool close) {
+    ReleaseGuardLeaving(was.hwnd);
+    win32::LaneRequest request;
+    request.window = was.hwnd;
+    request.kind = win32::lanes::Kind::GiveBack;
+    request.work = [was, mode, close] {
+        // A window that has gone has nothing to give back; a halt leaves it
+        // to the fault path, which gives back what the guard holds.
+        if (!win32::AwaitPeer(was.hwnd)) {
+            if (!::IsWindow(was.hwnd)) ReleaseGuardRemove(was.hwnd);
+            return;
+        }
+        GiveBack(was, mode);
+        ReleaseGuardRemove(was.hwnd);
+        if (close) SendToPeer(was.hwnd, WM_CLOSE, 0);
+    };
+    return win32::PeerLanes::Program().Post(std::move(request));
+}
 
 bool Capture::TakeWin(HWND target, const std::wstring& tabText, const std::wstring& caption, bool isGroup, int& code) {
     // Nothing to take: the window closed between the notice and now.
     if (!::IsWindow(target)) return false;
-    const DeferredCapture later{target, tabText, caption, isGroup, code};
-    // Another window of a thread already known not to answer waits with it;
-    // any other program is asked first whether it answers at all.
-    if (IsDeferredThread(target) || !SendToPeer(target, WM_NULL, 0, 0, kPeerProbeMs)) {
-        DeferCapture(later);
+    if (pending_.count(target)) return true;
+    Pending pending;
+    pending.tabText = tabText;
+    pending.caption = caption;
+    pending.isGroup = isGroup;
+    pending.job = std::make_shared<CaptureJob>();
+    pending.job->target = target;
+    pending.job->area = host_.ConversationArea();
+    pending.job->code = code;
+    std::shared_ptr<CaptureJob> job = pending.job;
+    if (!Start(target, std::move(pending), kSettleMs)) return true;  // on its way
+    code = job->code;
+    return job->taken;
+}
+
+bool Capture::Start(HWND target, Pending pending, DWORD waitMs) {
+    auto& lanes = win32::PeerLanes::Program();
+    const bool stuck = lanes.Stuck(::GetWindowThreadProcessId(target, nullptr), waitMs);
+    std::shared_ptr<CaptureJob> job = pending.job;
+    pending_[target] = std::move(pending);
+    win32::LaneRequest request;
+    request.window = target;
+    request.kind = win32::lanes::Kind::Capture;
+    request.work = [job] { RunCapture(*job); };
+    request.done = [this, alive = std::weak_ptr<bool>(alive_), target](bool ran) {
+        if (!alive.expired()) Finish(target, ran);
+    };
+    const win32::LaneTicket ticket = lanes.Post(std::move(request));
+    // A lane that is stuck on an earlier request will not be quicker now.
+    if (!stuck && waitMs > 0) lanes.Wait(ticket, waitMs);
+    return pending_.count(target) == 0;
+}
+
+bool Capture::Finish(HWND target, bool ran) {
+    const auto found = pending_.find(target);
+    if (found == pending_.end()) return false;
+    Pending p = std::move(found->second);
+    pending_.erase(found);
+    CaptureJob& job = *p.job;
+    if (!ran || job.gone) return false;  // closed on its way in: nothing to report
+    if (job.cancelled.load()) {
+        // Made before the lane heard of the cancel: the window goes back.
+        if (job.parented) QueueGiveBack(job.was, GiveBackMode::Release);
+        return false;
+    }
+    const bool again = p.again != nullptr;
+    const std::wstring& caption = again ? p.again->Caption : p.caption;
+    if (!job.guarded || !job.parented) {
+        // Undone on the lane already (or never begun): only the report is left.
+        if (::IsWindow(target)) ReportCaptureFailure(host_.MainWindow(), caption);
+        return false;
+    }
+    // Leaving, or the tab of a window taken in again was closed meanwhile:
+    // the window goes straight back.
+    if (host_.Leaving() || (again && !chats_.TabOf(p.again))) {
+        QueueGiveBack(job.was, GiveBackMode::Release);
         return false;
     }
 
-    // What has been done so far, so that a failure part-way undoes exactly
-    // that and leaves the window free, the list and the tab row in step.
-    bool moved = false, listed = false, tabbed = false;
-    FormerState was;
-    int listTab = 0;
-    LinkPtr node;
+    LinkPtr node = again ? p.again : std::make_shared<clsLink>();
+    node->hWnd = ToId(target);
+    node->x = job.was.x;
+    node->Y = job.was.y;
+    node->W = job.was.width;
+    node->H = job.was.height;
+    node->orgW = job.was.width;
+    node->orgH = job.was.height;
+    node->winLong = job.was.style;
+    node->exStyle = job.was.exStyle;
+    node->owner = ToId(job.was.owner);
+    node->chatHwnd = ToId(job.history);
+    node->sayHwnd = ToId(job.input ? job.input : target);
+    node->version = job.code;
+    if (again) {
+        // The tab, its unread count and the baseline stay as they were.
+        job.taken = true;
+        host_.TakenInAgain(node);
+        return true;
+    }
+    node->Caption = p.caption;
+    node->isGroup = p.isGroup;
+    node->Title = p.tabText;
+    node->Msg = job.baseline;
+
+    // The list and the tab row must stay in step: a failure undoes both, and
+    // the window goes back as it came.
+    bool listed = false;
     try {
-        node = std::make_shared<clsLink>();
-        node->Caption = caption;
-
-        SendToPeer(target, WM_SYSCOMMAND, SC_RESTORE, 0, kPeerCommandTimeoutMs);
-        RECT rect{};
-        if (!::GetWindowRect(target, &rect)) throw CaptureFailed();
-
-        node->hWnd = ToId(target);
-        node->isGroup = isGroup;
-        node->Title = tabText;
-        node->x = rect.left;
-        node->Y = rect.top;
-        node->W = rect.right - rect.left;
-        node->H = rect.bottom - rect.top;
-        node->orgW = node->W;
-        node->orgH = node->H;
-        node->winLong = win32::WindowStyle(target);
-
-        HWND dialog = ::FindWindowExW(target, nullptr, L"#32770", nullptr);
-        HWND container = dialog ? dialog : target;
-        HWND history = ::FindWindowExW(container, nullptr, L"RichEdit20A", nullptr);
-        node->chatHwnd = ToId(history);
-
-        if (code == kKindClassicUnsettled) code = dialog ? kKindClassicDialog : kKindClassic;
-        node->version = code;
-
-        HWND input = FindInputBox(container, code);
-        node->sayHwnd = ToId(input ? input : target);
-
-        // The baseline of the new-message poll, measured as the poll measures
-        // it. No history (or no answer) reads as empty.
-        std::wstring historyText;
-        if (!history || !ReadHistoryText(history, historyText)) historyText = MeasuredHistory(L"");
-        node->Msg = static_cast<std::int32_t>(historyText.size());
-
-        const DWORD style = node->winLong;
-        const DWORD newStyle =
-            code == kKindQQ2009 ? ((style & kKeepForQQ2009) | kAddForQQ2009) : ((style & kKeepForOthers) | WS_CHILD);
-        was = FormerStateOf(*node);
-        was.exStyle = win32::WindowExStyle(target);
-        was.owner = ::GetWindow(target, GW_OWNER);
-
-        // The moves wait for the messenger's thread, so they run bounded. A
-        // move that does not finish in time is undone by its own worker once
-        // the messenger wakes, and the capture is tried again then.
-        ReleaseGuardAdd({target, was.x, was.y, was.width, was.height, was.style, true});
-        enum : int { kRunning, kFinished, kAbandoned };
-        auto state = std::make_shared<std::atomic<int>>(kRunning);
-        auto parented = std::make_shared<std::atomic<bool>>(false);
-        const HWND area = host_.ConversationArea(), notify = host_.MainWindow();
-        const bool inTime = RunBounded(
-            [=] {
-                WriteStyle(target, newStyle);
-                ::SetWindowLongPtrW(target, GWL_EXSTYLE,
-                                    static_cast<LONG_PTR>(static_cast<LONG>(was.exStyle & ~kExLayered)));
-                parented->store(::SetParent(target, area) != nullptr);
-                if (state->exchange(kFinished) != kAbandoned) return;
-                GiveBack(was, true);
-                ReleaseGuardRemove(target);
-                if (notify) ::PostMessageW(notify, kMsgRetryCapture, reinterpret_cast<WPARAM>(target), 0);
-            },
-            kMoveTimeoutMs);
-        if (!inTime && state->exchange(kAbandoned) == kRunning) {
-            DeferCapture(later, false);
-            return false;
-        }
-        moved = true;
-        if (!parented->load()) throw CaptureFailed();
-        ReleaseGuardAdd({target, was.x, was.y, was.width, was.height, was.style, false});
-
         chats_.Append(node);
         listed = true;
-        listTab = chats_.Count() - 1;
-
         const int tabsBefore = tabs_.Count();
-        try {
-            tabs_.AddItem(tabText);
-        } catch (...) {
-            tabbed = tabs_.Count() > tabsBefore;
-            throw;
-        }
-        tabbed = tabs_.Count() > tabsBefore;
-        if (!tabbed) throw CaptureFailed();  // the list and the tab row must stay in step
+        tabs_.AddItem(p.tabText);
+        if (tabs_.Count() <= tabsBefore) throw std::runtime_error("no tab");
     } catch (...) {
-        // Undo in reverse order. A failure here must not hide the report.
-        try {
-            if (tabbed) tabs_.DelItem(tabs_.Count() - 1);
-        } catch (...) {
+        if (listed) {
+            if (const auto tab = chats_.TabOf(node)) chats_.RemoveAtTab(*tab);
         }
-        if (listed && chats_.AtTab(listTab) == node) chats_.RemoveAtTab(listTab);
-        if (moved) {
-            GiveBack(was, true);
-            ReleaseGuardRemove(target);
-        }
-        // A window its program closed on the way in was the user's doing:
-        // there is nothing to report, only the half-made record to forget.
-        if (::IsWindow(target)) ReportCaptureFailure(host_.MainWindow(), node ? node->Caption : caption);
+        QueueGiveBack(job.was, GiveBackMode::Undo);
+        ReportCaptureFailure(host_.MainWindow(), p.caption);
         return false;
     }
 
     // The window is in, listed and has its tab; what follows only shows it.
     // In the visible window every layout step costs a repaint.
+    job.taken = true;
     if (startupScan_) return true;
     try {
         tabs_.SetSelected(tabs_.Count() - 1);
     } catch (...) {
     }
     host_.ShowConversations();
+    host_.TakenIn(node);
     return true;
 }
 
-bool Capture::IsDeferredThread(HWND window) const {
-    const DWORD thread = ::GetWindowThreadProcessId(window, nullptr);
-    for (const DeferredCapture& d : deferred_)
-        if (d.hwnd != window && ::GetWindowThreadProcessId(d.hwnd, nullptr) == thread) return true;
-    return false;
+void Capture::TakeInAgain(const LinkPtr& node) {
+    const HWND target = node ? ToHwnd(node->hWnd) : nullptr;
+    if (!target || !::IsWindow(target) || pending_.count(target)) return;
+    Pending pending;
+    pending.again = node;
+    pending.job = std::make_shared<CaptureJob>();
+    pending.job->target = target;
+    pending.job->area = host_.ConversationArea();
+    pending.job->code = node->version;
+    Start(target, std::move(pending), 0);
 }
 
-void Capture::DeferCapture(const DeferredCapture& capture, bool watch) {
-    // A program that ended does not answer either; its window has nothing
-    // left to wait for.
-    if (!::IsWindow(capture.hwnd)) return;
-    for (const DeferredCapture& d : deferred_)
-        if (d.hwnd == capture.hwnd) return;
-    const bool threadWatched = IsDeferredThread(capture.hwnd);
-    deferred_.push_back(capture);
-    HWND main = host_.MainWindow();
-    if (watch && !threadWatched && main) NotifyWhenAnswering(capture.hwnd, main, kMsgRetryCapture);
+void Capture::DropPending() noexcept {
+    // Each is undone on its lane, or given back when its result comes.
+    for (auto& [hwnd, p] : pending_) p.job->cancelled.store(true);
 }
 
-void Capture::RetryDeferredCaptures(HWND answered) {
-    // Every window of the thread that answered is tried again; one whose
-    // capture is deferred once more comes back into the list.
-    const DWORD thread = ::GetWindowThreadProcessId(answered, nullptr);
-    std::vector<DeferredCapture> due;
-    for (auto it = deferred_.begin(); it != deferred_.end();) {
-        const bool gone = !::IsWindow(it->hwnd);
-        if (gone || it->hwnd == answered || ::GetWindowThreadProcessId(it->hwnd, nullptr) == thread) {
-            if (!gone) due.push_back(*it);
-            it = deferred_.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    // The watched window itself may be what vanished; the others of its
-    // thread would then wait for good without a watch of their own.
-    HWND main = host_.MainWindow();
-    if (!::IsWindow(answered) && main) {
-        std::vector<DWORD> watched;
-        for (const DeferredCapture& d : deferred_) {
-            const DWORD t = ::GetWindowThreadProcessId(d.hwnd, nullptr);
-            if (std::find(watched.begin(), watched.end(), t) != watched.end()) continue;
-            watched.push_back(t);
-            NotifyWhenAnswering(d.hwnd, main, kMsgRetryCapture);
-        }
-    }
-    for (DeferredCapture& d : due) {
-        // Meanwhile the window may have been closed, taken or released, or
-        // we may be leaving.
-        if (host_.Leaving() || suspended_ || ::GetParent(d.hwnd)) continue;
-        TakeWin(d.hwnd, d.tabText, d.caption, d.isGroup, d.code);
-    }
+void Capture::LeaveOut(HWND hwnd) {
+    std::erase_if(leftOut_, [](HWND w) { return !::IsWindow(w); });
+    leftOut_.insert(hwnd);
 }
 
-void Capture::PopWin(int index) {
+bool Capture::LeftOut(HWND hwnd) const { return leftOut_.count(hwnd) && ::IsWindow(hwnd); }
+
+void Capture::Release(int index, bool close, DWORD waitMs) {
+    // getNode stops at the tail, so an index past the end would release
+    // (and delNode would drop) some other window. -1 comes from a click off
+    // any tab. Neither names a conversation: nothing to do.
+    LinkPtr node = chats_.AtTab(index);
+    if (!node || (close && node->Locked)) return;
+    const HWND hwnd = ToHwnd(node->hWnd);
+    // Given back on purpose: a notice of it does not take it back in.
+    LeaveOut(hwnd);
+    // The layout must not queue another move of a window on its way out.
+    chats_.LetGo(node);
+    auto& lanes = win32::PeerLanes::Program();
+    const bool stuck = lanes.Stuck(::GetWindowThreadProcessId(hwnd, nullptr), waitMs);
+    const win32::LaneTicket ticket = QueueGiveBack(FormerStateOf(*node), GiveBackMode::Release, close);
+    chats_.RemoveAtTab(index);
+    tabs_.DelItem(index);
+    // A healthy messenger has the window back before the notice or the tray
+    // takes our window's place.
+    if (!stuck && waitMs > 0) lanes.Wait(ticket, waitMs);
+    host_.ShowMsg();
+}
+
+void Capture::PopWin(int index, DWORD waitMs) {
     try {
-        // getNode stops at the tail, so an index past the end would release
-        // (and delNode would drop) some other window. -1 comes from a click
-        // off any tab. Neither names a conversation: nothing to do.
-        LinkPtr node = chats_.AtTab(index);
-        if (!node) return;
-        // The layout check must not queue another move of a window that is
-        // on its way out.
-        chats_.LetGo(node);
-        GiveBackBounded(FormerStateOf(*node));
-        chats_.RemoveAtTab(index);
-        tabs_.DelItem(index);
-        host_.ShowMsg();
+        Release(index, false, waitMs);
     } catch (...) {
         Sh(L"PopWin");
     }
 }
 
-void Capture::CloseTab(int index) {
-    LinkPtr node = chats_.AtTab(index);  // as in PopWin
-    if (!node || node->Locked) return;
-
-    // While the window is top-level again it must not be taken straight back
-    // in; the flag is cleared however the release ends, or capture would
-    // stay off for the rest of the run.
-    struct SuspendCapture {
-        explicit SuspendCapture(bool& flag) : flag_(flag) { flag_ = true; }
-        ~SuspendCapture() { flag_ = false; }
-        bool& flag_;
-    } suspend(suspended_);
-
+void Capture::CloseTab(int index, DWORD waitMs) {
     try {
-        HWND hwnd = ToHwnd(node->hWnd);
-        chats_.LetGo(node);  // as in PopWin
-        HWND area = host_.ConversationArea();
-        ::ShowWindow(area, SW_HIDE);
-        GiveBackBounded(FormerStateOf(*node));
-        // A request that times out is still carried out, after the give-back.
-        SendToPeer(hwnd, WM_CLOSE, 0, 0, kPeerCommandTimeoutMs);
-        ::ShowWindow(area, SW_SHOW);
-        chats_.RemoveAtTab(index);
-        tabs_.DelItem(index);
-        host_.ShowMsg();
+        Release(index, true, waitMs);
     } catch (...) {
-        ::ShowWindow(host_.ConversationArea(), SW_SHOW);
         Sh(L"CloseTab");
     }
 }

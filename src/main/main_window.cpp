@@ -16,7 +16,6 @@
 #include "main/core/recognition.h"
 #include "main/core/tab_actions.h"
 #include "main/core/tray_rules.h"
-#include "main/peer.h"
 #include "main/release_guard.h"
 #include "main/notice_windows.h"
 #include "main/taskbar.h"
@@ -28,7 +27,7 @@
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "win32/strconv.h"
-#include "win32/focus.h"
+#include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 
 namespace varnu {
@@ -96,6 +95,8 @@ bool RegisterHelperClasses() {
 // session ends and the system will not wait.
 constexpr DWORD kExitWaitMs = 60000;
 constexpr DWORD kEndSessionWaitMs = 5000;
+// How long closing several tabs waits, in all, for their windows to be back.
+constexpr DWORD kCloseSeveralWaitMs = 250;
 constexpr int kOffScreen = -32000;
 // Focus into the input box after a return from the tray waits this long.
 constexpr UINT kSetFocusDelayMs = 1500;
@@ -369,7 +370,7 @@ void frmMain::CentreNotice() {
     centreNotice_ = client.right <= 0 || client.bottom <= 0;
     const PixelPoint at = CentreInClient(client.right - client.left, client.bottom - client.top,
                                          frame.right - frame.left, frame.bottom - frame.top);
-    ::SetWindowPos(fraMsg, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ::SetWindowPos(fraMsg, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_DEFERERASE);
 }
 
 void frmMain::LayoutChildren() {
@@ -382,14 +383,29 @@ void frmMain::LayoutChildren() {
     const PixelRect area = PicWinPlacement(width, height, btnTab.GetHeaderHeight(), AppSettings().tab_Bottom);
     // A minimised window has no client area: nothing sensible to place.
     if (area.width < 0 || area.height < 0) return;
-    ::MoveWindow(picWin, area.left, area.top, area.width, area.height, TRUE);
+    win32::MoveContainer(picWin, area.left, area.top, area.width, area.height);
     if (LinkPtr node = chats_.CurNode()) {
         const PixelRect fit = ChatWindowFit(area.width, area.height, node->version);
         node->W = fit.width;
         node->H = fit.height;
-        if (CapturedTouch touch; touch)
-            ::MoveWindow(ToHwnd(node->hWnd), fit.left, fit.top, fit.width, fit.height, TRUE);
+        // While maximised this runs on every tick: only a window that is not
+        // where it belongs, or still has a move of ours on its way, is moved.
+        const HWND chat = ToHwnd(node->hWnd);
+        const RECT now = win32::RectInParent(chat);
+        const bool fitted = now.left == fit.left && now.top == fit.top && now.right - now.left == fit.width &&
+                            now.bottom - now.top == fit.height;
+        if (!fitted || win32::PeerLanes::Program().Pending(chat, win32::lanes::Kind::Place))
+            PlaceChat(*node, {fit.left, fit.top, fit.width, fit.height});
     }
+}
+
+void frmMain::PlaceChat(const clsLink& node, const win32::lanes::Placement& placement) {
+    win32::LaneRequest request;
+    request.window = ToHwnd(node.hWnd);
+    request.kind = win32::lanes::Kind::Place;
+    request.placement = placement;
+    request.expectedParent = picWin;
+    win32::PeerLanes::Program().Post(std::move(request));
 }
 
 // --- tabs ----------------------------------------------------------------------
@@ -405,8 +421,9 @@ bool frmMain::ShowMsg() {
     }
     try {
         chats_.ClearSelection();
-        if (HWND host = btnTab.hWndHost()) ::ShowWindow(host, SW_HIDE);
-        ::ShowWindow(picWin, SW_HIDE);
+        // Windows still on their way back to a messenger may be inside.
+        win32::ShowContainer(btnTab.hWndHost(), false);
+        win32::ShowContainer(picWin, false);
         CentreNotice();
         SetCaption(BaseCaption);
         if (AppSettings().tray_AutoMin == 1 && state_.ShowState != kHiddenInTray) ShowInTaskBar(false);
@@ -418,7 +435,7 @@ bool frmMain::ShowMsg() {
 }
 
 void frmMain::SetQQFocus() {
-    if (LinkPtr node = chats_.CurNode()) win32::SetFocusBounded(ToHwnd(node->sayHwnd));
+    if (LinkPtr node = chats_.CurNode()) win32::MoveFocus(ToHwnd(node->sayHwnd));
 }
 
 void frmMain::btnTab_Changed(int index) {
@@ -432,11 +449,14 @@ void frmMain::btnTab_Changed(int index) {
             AdjustTabWindow();
         else
             Form_Resize();
-        // Asynchronous: the chat window belongs to another program, and a
-        // step to the tab of a hung one must not wait for it.
-        if (CapturedTouch touch; touch)
-            ::SetWindowPos(ToHwnd(node->hWnd), HWND_TOP, -8, -ChatCaptionHeight(node->version), 0, 0,
-                           SWP_SHOWWINDOW | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
+        // On its messenger's lane: a step to the tab of a hung one must not
+        // wait for it.
+        win32::lanes::Placement top;
+        top.x = -8;
+        top.y = -ChatCaptionHeight(node->version);
+        top.toTop = true;
+        top.show = true;
+        PlaceChat(*node, top);
         SetCaption(node->Title + L" - Varnu");
         if (state_.MainActive && !capture_.StartupScan()) SetTabRead();
     } catch (const std::exception& e) {
@@ -489,7 +509,12 @@ void frmMain::CloseSeveral(bool keepMenuTab) {
         locked[static_cast<size_t>(t)] = node && node->Locked;
     }
     const auto kept = keepMenuTab ? std::optional<int>(MenuTab) : std::nullopt;
-    for (int p : CloseSeveralTabs(locked, kept)) CloseTab(p);
+    // One bound for the whole sequence: healthy messengers have their
+    // windows back at once, a hung one gets what is left of it, and carries
+    // the rest out when it answers.
+    const win32::lanes::Deadline deadline(::GetTickCount64(), kCloseSeveralWaitMs);
+    for (int p : CloseSeveralTabs(locked, kept))
+        capture_.CloseTab(p, static_cast<DWORD>(deadline.Allow(::GetTickCount64(), Capture::kSettleMs)));
 }
 
 void frmMain::SetTabRead() {
@@ -507,7 +532,7 @@ void frmMain::SetTabRead() {
         }
         win32::SetMaximizeBox(hwnd(), MaximizeBoxWanted(AppSettings().org_AutoSize));
         node->MsgNum = 0;
-        win32::SetFocusBounded(ToHwnd(node->sayHwnd));
+        win32::MoveFocus(ToHwnd(node->sayHwnd));
     } catch (const std::exception& e) {
         Sh(L"SetTabRead\r\n" + ErrorText(e));
     } catch (...) {
@@ -615,30 +640,27 @@ bool frmMain::ExitSequence(DWORD waitMs) {
 }
 
 void frmMain::GiveBackAll(DWORD waitMs) {
-    capture_.DropDeferred();
+    capture_.DropPending();
+    // Nothing is selected or laid out meanwhile, and captures that come in
+    // now go straight back.
     releasingAll_ = true;
-    // A PopWin that cannot remove its record must not keep us here.
+    // Every give-back is queued at once, each on its messenger's lane, so
+    // the slowest messenger sets the time, not their sum.
     for (int guard = chats_.Count() + 1; chats_.Count() > 0 && guard > 0; --guard) {
         const int before = chats_.Count();
-        try {
-            PopWin(0);
-        } catch (...) {
-        }
+        capture_.PopWin(0, 0);
         if (chats_.Count() >= before) break;
     }
-    releasingAll_ = false;
-    // Give-backs that the messenger has not carried out yet keep their
-    // windows in the crash guard; wait for them, handling our messages.
-    if (!WaitForPeerWork(waitMs)) {
-        ::OutputDebugStringW((L"Varnu: " + std::to_wstring(PeerWorkInFlight()) +
-                              L" conversation window(s) not given back yet at exit: their program does not "
-                              L"answer; they are left to it.\n")
+    // Whatever else is still inside picWin goes back before our window
+    // (and with it every child) is destroyed.
+    for (const FormerState& was : ReleaseGuardTakeAll()) Capture::QueueGiveBack(was, GiveBackMode::Release);
+    auto& lanes = win32::PeerLanes::Program();
+    if (!lanes.WaitIdle(waitMs))
+        ::OutputDebugStringW((L"Varnu: " + std::to_wstring(lanes.InFlight()) +
+                              L" request(s) on conversation windows not carried out yet at exit: their program "
+                              L"does not answer; they are left to it.\n")
                                  .c_str());
-        return;
-    }
-    // Whatever is still inside picWin goes back to the desktop before our
-    // window (and with it every child) is destroyed.
-    ReleaseAllForEmergency();
+    releasingAll_ = false;
 }
 
 void frmMain::OpenSettingsDialog() {
@@ -734,21 +756,25 @@ void frmMain::OnTimer(UINT_PTR id) {
 
 void frmMain::tmrChkMsg_Timer() {
     try {
-        const Settings& s = AppSettings();
-        MessageCheckTarget target;
-        target.list = chats_.WinList();
-        target.curIndex = &chats_.CurIndexRef();
-        target.mainActive = &state_.MainActive;
-        target.settings.tray_MsgTip = s.tray_MsgTip;
-        target.settings.tray_AlwaysShowTip = s.tray_AlwaysShowTip;
-        target.settings.org_AutoSwitch = s.org_AutoSwitch;
-        target.settings.org_AutoSize = s.org_AutoSize;
-        target.tabs = &btnTab;
-        target.main = hwnd();
-        target.tray = &tray_;
-        messageCheck_.Tick(std::move(target));
+        messageCheck_.Tick();
     } catch (...) {
     }
+}
+
+MessageCheckTarget frmMain::MessageTarget() {
+    const Settings& s = AppSettings();
+    MessageCheckTarget target;
+    target.list = chats_.WinList();
+    target.curIndex = &chats_.CurIndexRef();
+    target.mainActive = &state_.MainActive;
+    target.settings.tray_MsgTip = s.tray_MsgTip;
+    target.settings.tray_AlwaysShowTip = s.tray_AlwaysShowTip;
+    target.settings.org_AutoSwitch = s.org_AutoSwitch;
+    target.settings.org_AutoSize = s.org_AutoSize;
+    target.tabs = &btnTab;
+    target.main = hwnd();
+    target.tray = &tray_;
+    return target;
 }
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -769,7 +795,6 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             if (lParam == 0) OnCommand(LOWORD(wParam));
             return 0;
         case WM_TIMER: OnTimer(wParam); return 0;
-        case Capture::kMsgRetryCapture: RetryDeferredCaptures(reinterpret_cast<HWND>(wParam)); return 0;
         case WM_ENDSESSION:
             if (wParam && !unloaded_) {
                 // The session ends without a close request: the captured
@@ -805,9 +830,9 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
 }
 
 void frmMain::ShowConversations() {
-    ::ShowWindow(btnTab.hWndHost(), SW_SHOW);
-    ::ShowWindow(picWin, SW_SHOW);
-    ::ShowWindow(fraMsg, SW_HIDE);
+    win32::ShowContainer(btnTab.hWndHost(), true);
+    win32::ShowContainer(picWin, true);
+    win32::ShowContainer(fraMsg, false);
 }
 
 // --- what the window watch hears ----------------------------------------------------
@@ -817,12 +842,19 @@ void frmMain::StopShellWatch() { watch_.Stop(); }
 
 void frmMain::HookMessengersAtStartup() { watch_.HookMessengersAtStartup(chats_.WinList()); }
 
-bool frmMain::OnWindowCreated(HWND window) {
-    if (!CheckNewWindow(window)) return false;
+bool frmMain::OnWindowCreated(HWND window) { return CheckNewWindow(window); }
+
+void frmMain::TakenIn(const LinkPtr& node) {
+    (void)node;  // it is the one selected now
     if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
-    if (::IsWindowEnabled(hwnd())) win32::SetFocusBounded(hwnd());
+    if (::IsWindowEnabled(hwnd())) win32::MoveFocus(hwnd());
     SetQQFocus();
-    return true;
+}
+
+void frmMain::TakenInAgain(const LinkPtr& node) {
+    if (node != chats_.CurNode()) return;
+    // Fitted and brought to the top again as when it was chosen.
+    btnTab_Changed(chats_.CurIndex() - 1);
 }
 
 void frmMain::OnActivated(HWND window) {

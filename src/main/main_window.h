@@ -31,9 +31,8 @@ namespace varnu {
 // it from here.
 struct MainState {
     WindowShow ShowState = kShownNormal;
-    bool MainActive = false;        // the main window is the active top-level window
-    bool CaptureSuspended = false;  // a tab is being released; new windows are not taken in
-    bool FrameTracking = false;     // the mouse is on the main window's frame
+    bool MainActive = false;     // the main window is the active top-level window
+    bool FrameTracking = false;  // the mouse is on the main window's frame
 };
 
 class frmMain : public win32::Window, private WatchHost, private CaptureHost {
@@ -106,8 +105,7 @@ public:
     }
     void PopWin(int index) { capture_.PopWin(index); }
     void CloseTab(int index) { capture_.CloseTab(index); }
-    size_t DeferredCount() const noexcept { return capture_.DeferredCount(); }
-    void RetryDeferredCaptures(HWND answered) { capture_.RetryDeferredCaptures(answered); }
+    size_t PendingCount() const noexcept { return capture_.PendingCount(); }
 
     // --- recognition ------------------------------------------------------
     bool CheckNewWindow(HWND hwnd) { return capture_.CheckNewWindow(hwnd); }
@@ -148,7 +146,9 @@ private:
     HWND MainWindow() const noexcept override { return hwnd(); }
     HWND ConversationArea() const noexcept override { return picWin; }
     void ShowConversations() override;
-    bool Leaving() const noexcept override { return closing_ || unloaded_; }
+    bool Leaving() const noexcept override { return closing_ || unloaded_ || releasingAll_; }
+    void TakenIn(const LinkPtr& node) override;
+    void TakenInAgain(const LinkPtr& node) override;
 
     // What the window watch hears, acted on here.
     HWND WatchedWindow() const noexcept override { return hwnd(); }
@@ -175,12 +175,15 @@ private:
     void TrayAction(LPARAM notice);
     void KillTrayBalloon();
     void tmrChkMsg_Timer();
+    MessageCheckTarget MessageTarget();
     // The unread total on the taskbar button and, in the tray, in the tooltip.
     void ShowUnreadTotal();
 
     bool CreateChildren();
     void CreateMenus();
     void LayoutChildren();
+    // Queues a placement of a conversation's window inside picWin.
+    void PlaceChat(const clsLink& node, const win32::lanes::Placement& placement);
     void OnCommand(UINT id);
     void OnTimer(UINT_PTR id);
     void OpenTabMenu(int tab);
@@ -195,10 +198,10 @@ private:
     Conversations chats_;
     MainState state_;
     ShellWatch watch_{*this};
-    Capture capture_{*this, chats_, btnTab, state_.CaptureSuspended};
+    Capture capture_{*this, chats_, btnTab};
     TrayIcon tray_;
     TaskbarBadge badge_;
-    NewMessageCheck messageCheck_;
+    NewMessageCheck messageCheck_{[this] { return MessageTarget(); }};
     // tmrKillTip is started by the tray with this interval (ms); the tick
     // stops it and calls KillTrayBalloon.
     UINT tmrKillTipInterval_ = 3000;

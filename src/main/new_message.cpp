@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <limits>
-#include <vector>
+#include <map>
+#include <utility>
 
 #include "controls/tabcontrol/tab_control.h"
 #include "main/tray.h"
 #include "main/window_id.h"
-#include "win32/peer_call.h"
+#include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 
 namespace varnu {
@@ -16,26 +17,24 @@ namespace {
 
 // The history is read through the wide messages: a window that holds its
 // text in UTF-16 gives every character, an ANSI one gives what its code page
-// holds either way. The messages go from a worker (win32/peer_call.h): under
-// Wine a peer that hangs while our message is on its way has been seen to
-// hold SendMessageTimeout for the whole hang.
-bool SendWideBounded(HWND hwnd, UINT msg, UINT timeoutMs, LRESULT& result) {
-    const auto answer = win32::PeerSend(hwnd, msg, 0, 0, timeoutMs, false);
-    if (!answer) return false;
-    result = *answer;
+// holds either way.
+bool SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs, LRESULT& result) noexcept {
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG, timeoutMs, &answer)) return false;
+    result = static_cast<LRESULT>(answer);
     return true;
 }
 
 // A length the record can hold; a control claiming more is not believed.
-bool QueryHistoryLength(HWND history, UINT timeoutMs, std::int32_t& length) {
+bool QueryHistoryLength(HWND history, UINT timeoutMs, std::int32_t& length) noexcept {
     LRESULT n = 0;
-    if (!SendWideBounded(history, WM_GETTEXTLENGTH, timeoutMs, n)) return false;
+    if (!SendBounded(history, WM_GETTEXTLENGTH, 0, 0, timeoutMs, n)) return false;
     if (n < 0 || n >= std::numeric_limits<std::int32_t>::max()) return false;
     length = static_cast<std::int32_t>(n);
     return true;
 }
 
-// One step of the check: whatever goes wrong in it ends that step only.
+// One step of acting on a result: whatever goes wrong in it ends that step only.
 template <class F>
 void Step(F&& action) noexcept {
     try {
@@ -44,66 +43,62 @@ void Step(F&& action) noexcept {
     }
 }
 
+// The list position of `node` now, 0 when it has left the list.
+std::int32_t PositionOf(const LinkPtr& list, const LinkPtr& node) {
+    std::int32_t i = 1;
+    for (LinkPtr n = list ? list->theNext : nullptr; n; n = n->theNext, ++i)
+        if (n == node) return i;
+    return 0;
+}
+
 }  // namespace
 
 bool ReadHistoryText(HWND history, std::wstring& text, UINT timeoutMs) {
     if (!history) return false;
     std::int32_t length = 0;
     if (!QueryHistoryLength(history, timeoutMs, length)) return false;
-    auto buffer = win32::PeerGetTextWide(history, static_cast<size_t>(length) + 1, timeoutMs);
-    if (!buffer) return false;
-    text = MeasuredHistory(std::move(*buffer));
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    LRESULT copied = 0;
+    if (!SendBounded(history, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), timeoutMs, copied))
+        return false;
+    text = MeasuredHistory(std::move(buffer));
     return true;
 }
 
-HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs, bool lengthFirst) {
-    HWND history = ToHwnd(node.chatHwnd);
-    if (!history) return HistoryPoll::NoAnswer;
-    if (!lengthFirst) return ReadHistoryText(history, text, timeoutMs) ? HistoryPoll::Read : HistoryPoll::NoAnswer;
-
+void MeasureHistory(HistoryMeasure& m, UINT timeoutMs, bool lengthFirst) {
+    m.outcome = HistoryPoll::NoAnswer;
+    if (!m.history) return;
+    if (!lengthFirst) {
+        if (ReadHistoryText(m.history, m.text, timeoutMs)) m.outcome = HistoryPoll::Read;
+        return;
+    }
     // The character count, not the ANSI byte count: a rich edit works the
     // byte count out by converting its whole text, which is the very cost
     // this query is there to avoid.
     std::int32_t length = 0;
-    if (!QueryHistoryLength(history, timeoutMs, length)) return HistoryPoll::NoAnswer;
-    if (!ShouldReadHistory(node.MsgQueried, length)) return HistoryPoll::Unchanged;
-    if (!ReadHistoryText(history, text, timeoutMs)) return HistoryPoll::NoAnswer;
-    // Only now: a read that failed is tried again at the next tick. Text
-    // added between the two messages moves the count again and is looked
-    // at next time.
-    node.MsgQueried = length;
-    return HistoryPoll::Read;
+    if (!QueryHistoryLength(m.history, timeoutMs, length)) return;
+    if (!ShouldReadHistory(m.lastQueried, length)) {
+        m.outcome = HistoryPoll::Unchanged;
+        return;
+    }
+    if (!ReadHistoryText(m.history, m.text, timeoutMs)) return;
+    // Text added between the two messages moves the count again and is
+    // looked at next time.
+    m.queried = length;
+    m.outcome = HistoryPoll::Read;
 }
 
-void CheckMessages(const MessageCheckTarget& t) {
-    if (!t.list) return;
-    // Several conversations usually share one messenger thread; once it has
-    // let a message time out, the others would only add their own waits.
-    SilentPeers tickOnly;
-    SilentPeers& silent = t.silent ? *t.silent : tickOnly;
-    const std::uint64_t now = ::GetTickCount64();
-    std::wstring text;
-
-    for (std::int32_t i = 1; i <= t.list->Count; ++i) {
+void ApplyMeasurements(const MessageCheckTarget& t, std::vector<HistoryMeasure>& measures) {
+    for (HistoryMeasure& m : measures) {
         LinkPtr node;
-        try {
-            node = t.list->getNode(i);
-            if (!node || node == t.list) continue;
-            HWND history = ToHwnd(node->chatHwnd);
-            const DWORD thread = history ? ::GetWindowThreadProcessId(history, nullptr) : 0;
-            if (thread && silent.Skip(thread, now)) continue;
-            const HistoryPoll poll = PollHistory(*node, text, t.timeoutMs, t.lengthFirst);
-            if (poll == HistoryPoll::NoAnswer && thread && ::IsWindow(history))
-                silent.NoAnswer(thread, now);
-            else if (thread)
-                silent.Answered(thread);
-            if (poll != HistoryPoll::Read) continue;
-        } catch (...) {
-            continue;
-        }
-
+        std::int32_t i = 0;
         MessageCheckActions a;
         try {
+            node = m.record.lock();
+            i = node ? PositionOf(t.list, node) : 0;
+            if (i == 0 || m.outcome != HistoryPoll::Read) continue;
+            // Only now: a read that failed is tried again at the next tick.
+            if (t.lengthFirst) node->MsgQueried = m.queried;
             MessageCheckInput in;
             in.i = i;
             in.CurIndex = t.curIndex ? *t.curIndex : -1;
@@ -111,7 +106,7 @@ void CheckMessages(const MessageCheckTarget& t) {
             in.oldMsg = node->Msg;
             in.MsgNum = node->MsgNum;
             in.Title = node->Title;
-            in.text = text;
+            in.text = m.text;
             a = DecideMessageCheck(in, t.settings);
         } catch (...) {
             continue;
@@ -133,7 +128,7 @@ void CheckMessages(const MessageCheckTarget& t) {
             if (t.tray) Step([&] { t.tray->SetTrayTip(a.notice); });
             if (t.main) Step([&] { win32::SetMaximizeBox(t.main, a.maximizeBox); });
             // Raises Changed: the main window selects and lays out the
-            // conversation inside this tick.
+            // conversation here and now.
             if (a.selectTab && t.tabs) Step([&] { t.tabs->SetSelected(a.tabIndex); });
             Step([&] {
                 if (t.flash)
@@ -145,15 +140,38 @@ void CheckMessages(const MessageCheckTarget& t) {
     }
 }
 
-void NewMessageCheck::Tick(MessageCheckTarget target) noexcept {
-    if (busy_) return;
-    busy_ = true;
-    try {
-        target.silent = &silent_;
-        CheckMessages(target);
-    } catch (...) {
+void NewMessageCheck::Tick() {
+    const MessageCheckTarget target = target_();
+    if (!target.list) return;
+    // One request per messenger thread, its records in list order.
+    std::map<DWORD, std::vector<HistoryMeasure>> byThread;
+    for (LinkPtr node = target.list->theNext; node; node = node->theNext) {
+        HWND history = ToHwnd(node->chatHwnd);
+        if (!history) continue;
+        const DWORD thread = ::GetWindowThreadProcessId(history, nullptr);
+        if (thread == 0 || asked_.count(thread)) continue;
+        HistoryMeasure m;
+        m.history = history;
+        m.lastQueried = node->MsgQueried;
+        m.record = node;
+        byThread[thread].push_back(std::move(m));
     }
-    busy_ = false;
+    for (auto& [thread, measures] : byThread) {
+        auto batch = std::make_shared<std::vector<HistoryMeasure>>(std::move(measures));
+        win32::LaneRequest request;
+        request.window = batch->front().history;
+        request.kind = win32::lanes::Kind::Read;
+        request.work = [batch, timeout = target.timeoutMs, lengthFirst = target.lengthFirst] {
+            for (HistoryMeasure& m : *batch) MeasureHistory(m, timeout, lengthFirst);
+        };
+        request.done = [this, alive = std::weak_ptr<bool>(alive_), thread = thread, batch](bool ran) {
+            if (alive.expired()) return;
+            asked_.erase(thread);
+            if (ran) ApplyMeasurements(target_(), *batch);
+        };
+        asked_.insert(thread);
+        win32::PeerLanes::Program().Post(std::move(request));
+    }
 }
 
 }  // namespace varnu

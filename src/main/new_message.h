@@ -2,11 +2,16 @@
 // The new-message poll (tmrChkMsg): every tick each captured conversation's
 // history length is compared with the length seen last time, and a change
 // marks the tab, shows a balloon, announces it and switches to it as the
-// settings say.
+// settings say. The histories are measured on the lanes (one request per
+// messenger thread and tick); what follows is decided and done here, on the
+// window thread, when the measurements come back.
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "main/core/new_message.h"
 #include "main/core/win_list.h"
@@ -17,27 +22,39 @@ class TabControl;
 class TrayIcon;
 
 // Bound of each message to a messenger's history control. A peer that does
-// not answer in this time is left alone until the next tick.
+// not answer in this time is asked again at a later tick.
 inline constexpr UINT kHistoryTimeoutMs = 300;
 
 // The history text read through the wide messages (WM_GETTEXTLENGTH gives n,
 // WM_GETTEXT fills a zeroed buffer of n + 1 characters), in the one form the
 // capture's baseline and the poll both measure (MeasuredHistory): the text
-// and one NUL. False when the window is gone or did not answer.
+// and one NUL. False when the window is gone or did not answer. Waits for
+// the history's thread: for a lane worker, never the window thread.
 bool ReadHistoryText(HWND history, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs);
 
 enum class HistoryPoll {
     Unchanged,  // the length query answered what it answered last time
-    Read,       // `text` holds the history; node.MsgQueried is up to date
+    Read,       // `text` holds the history
     NoAnswer,   // no history, window gone, or the peer timed out
 };
 
-// One record's share of a tick. Only the cheap length query (the control's
-// character count) crosses to the messenger unless that count moved (or `lengthFirst` is false: then the
-// text is read every time). Changes no field but MsgQueried.
-HistoryPoll PollHistory(clsLink& node, std::wstring& text, UINT timeoutMs = kHistoryTimeoutMs, bool lengthFirst = true);
+// One record's measurement, made where the waiting does no harm.
+struct HistoryMeasure {
+    HWND history = nullptr;
+    std::int32_t lastQueried = kNeverQueried;  // clsLink::MsgQueried when asked
+    std::weak_ptr<clsLink> record;             // whose it is; untouched by the measurement
+    HistoryPoll outcome = HistoryPoll::NoAnswer;
+    std::int32_t queried = kNeverQueried;  // the length query's answer, with Read
+    std::wstring text;                     // with Read
+};
 
-// What one tick works on; the main window fills it from its own fields.
+// Only the cheap length query (the control's character count) crosses to
+// the messenger unless that count moved from `lastQueried` (or `lengthFirst`
+// is false: then the text is read every time). Waits as ReadHistoryText does.
+void MeasureHistory(HistoryMeasure& m, UINT timeoutMs = kHistoryTimeoutMs, bool lengthFirst = true);
+
+// What the measurements act on; the main window fills it from its own fields
+// whenever a measurement comes back.
 struct MessageCheckTarget {
     LinkPtr list;                   // WinList
     const int* curIndex = nullptr;  // read per record: an automatic switch moves it
@@ -49,23 +66,28 @@ struct MessageCheckTarget {
     std::function<void(HWND)> flash;  // FlashWindow(main, FALSE) when empty
     UINT timeoutMs = kHistoryTimeoutMs;
     bool lengthFirst = true;
-    SilentPeers* silent = nullptr;  // kept across ticks; this tick only when null
 };
 
-// One tick over the records in list order. Each step stands alone: one that
-// fails is skipped, the rest go on. Nothing is reported.
-void CheckMessages(const MessageCheckTarget& target);
+// The results of measurements, in the order they were made. A record that
+// has left the list meanwhile is passed over. Each step stands alone: one
+// that fails is skipped, the rest go on. Nothing is reported.
+void ApplyMeasurements(const MessageCheckTarget& target, std::vector<HistoryMeasure>& measures);
 
-// The main window's poll: keeps the peers that did not answer lately across
-// ticks, and never starts a tick inside another (a step that pumps messages,
-// such as a selection's layout or the error box, would otherwise do so).
+// The main window's poll. A messenger thread whose last measurement has not
+// come back is not asked again: a hung messenger costs one waiting request,
+// and the other messengers' tabs go on being marked.
 class NewMessageCheck {
 public:
-    void Tick(MessageCheckTarget target) noexcept;
+    explicit NewMessageCheck(std::function<MessageCheckTarget()> target) : target_(std::move(target)) {}
+    NewMessageCheck(const NewMessageCheck&) = delete;
+    NewMessageCheck& operator=(const NewMessageCheck&) = delete;
+
+    void Tick();
 
 private:
-    SilentPeers silent_;
-    bool busy_ = false;
+    std::function<MessageCheckTarget()> target_;
+    std::set<DWORD> asked_;  // threads with a measurement on its way
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace varnu

@@ -6,6 +6,7 @@
 #include "controls/tabcontrol/tab_control.h"
 #include "main/core/tab_actions.h"
 #include "main/notice_windows.h"
+#include "win32/winapi.h"
 
 namespace varnu {
 
@@ -40,7 +41,7 @@ void NumberOverlay::Show(const TabControl& tabs) {
             }
             ::SetWindowTextW(copy, (L" " + std::to_wstring(pos.number)).c_str());
             ::SetWindowPos(copy, HWND_TOP, origin.x + pos.x, origin.y + pos.y, kOverlayWidth, kOverlayHeight,
-                           SWP_SHOWWINDOW | SWP_NOACTIVATE);
+                           SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_DEFERERASE);
             ::InvalidateRect(copy, nullptr, TRUE);
         } catch (...) {
         }
@@ -49,7 +50,11 @@ void NumberOverlay::Show(const TabControl& tabs) {
 
 void NumberOverlay::Hide() {
     for (HWND copy : copies_) {
-        if (copy && ::IsWindow(copy)) ::DestroyWindow(copy);
+        if (!copy || !::IsWindow(copy)) continue;
+        // Hidden first: destroyed while shown, it would have what lies
+        // below it painted at once.
+        win32::ShowContainer(copy, false);
+        ::DestroyWindow(copy);
     }
     copies_.clear();
 }

@@ -1,28 +1,46 @@
 #pragma once
 // Crash safety for captured windows. A captured chat window is a child of our
 // picWin; if this process dies with it still inside, the window dies with us
-// or is left stranded without a frame. The guard keeps a small fixed table of
-// what is needed to give each window back (no heap, no list walking), and
-// empties that table back onto the desktop from the unhandled-fault paths and
-// at the end of the session.
+// or is left stranded without a frame. The guard keeps what is needed to give
+// each window back in a table that grows as needed but never moves or frees
+// what it holds, so the fault paths can walk it without a lock or an
+// allocation, and gives the windows back from there: on a fault, at the end
+// of the session, and when the window thread stops answering (the watchdog).
 #include <windows.h>
 
-#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace varnu {
 
-struct ReleaseRecord {
+// What a captured window had before it was taken in.
+struct FormerState {
     HWND hwnd = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
-    std::uint32_t style = 0;  // GWL_STYLE before capture
-    // Being moved in by a worker that has not finished: it may still be
-    // top-level (or already inside), and is given back either way.
-    bool inFlight = false;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    HWND owner = nullptr;
 };
 
-// Most windows the table can hold; captures beyond it are simply unguarded.
-inline constexpr std::size_t kReleaseGuardSlots = 256;
+// How much of the former state a give-back restores.
+enum class GiveBackMode {
+    // A release ("分离", closing, leaving): no parent and no owner, the former
+    // style, place and size. WS_EX_LAYERED stays cleared: some messengers draw
+    // nothing while it is set without their own layered attributes.
+    Release,
+    // An undone capture: everything, the ex-style and the owner included.
+    Undo,
+    // A rescue (a fault, a frozen window thread): everything as it was, the
+    // owner included, but WS_EX_LAYERED as for a release, so the window is
+    // seen on the desktop whatever happens to us next.
+    Rescue,
+};
+
+// The one give-back: parent, style (and ex-style and owner as the mode
+// says), then place and size; then the place once more as a queued request,
+// behind any reposition of ours the window's thread may still hold. Waits
+// for the window's thread; allocates nothing, so the fault paths can use it.
+void GiveBack(const FormerState& was, GiveBackMode mode) noexcept;
 
 // Installs SetUnhandledExceptionFilter, std::set_terminate and a SIGABRT
 // handler that all call ReleaseAllForEmergency. Call once at start-up, before
@@ -34,56 +52,35 @@ void InstallReleaseGuard();
 // handle was reused by an unrelated window is left alone.
 void SetReleaseGuardContainer(HWND container) noexcept;
 
-// Bookkeeping, called on the user-interface thread when a window is taken in
-// and when it leaves (released, closed or vanished).
-void ReleaseGuardAdd(const ReleaseRecord& record) noexcept;
+// Guards a window from before its capture changes anything (`inFlight`: it
+// may still be top-level, and is given back either way) until its give-back
+// has really been made. Adding a window again replaces its entry. False only
+// when the table could not grow: the window must not be taken in then.
+[[nodiscard]] bool ReleaseGuardAdd(const FormerState& was, bool inFlight = false) noexcept;
+// The window left: given back, closed or vanished.
 void ReleaseGuardRemove(HWND hwnd) noexcept;
-// Empties the table and lets CapturedTouch work again (a new session; tests).
+// A give-back of the window has been queued; until it has been made (and
+// the entry removed), a fault still gives the window back.
+void ReleaseGuardLeaving(HWND hwnd) noexcept;
+// Every guarded window that is inside and has no give-back on its way yet,
+// marked as leaving: the caller queues one for each. A capture still under
+// way is left to its own lane, which finishes or undoes it.
+std::vector<FormerState> ReleaseGuardTakeAll();
+// Empties the table and lets the lanes run again after a fault path halted
+// them (a new session; tests).
 void ReleaseGuardClear() noexcept;
-
-// Gives every guarded window back: no parent and no owner, its former style,
-// place and size, and then once more its place as a queued request, behind
-// any reposition of ours still waiting in the messenger's queue. Uses only
-// SetParent, SetWindowLongPtrW and SetWindowPos. Safe from any thread and
-// more than once: each entry is given back at most once. Returns how many
-// windows were given back. With `stopOtherThreads` (the fault paths) no
-// CapturedTouch may begin any more, and one under way is waited for briefly
-// first, so no thread of ours moves a window after it was given back.
-int ReleaseAllForEmergency(bool stopOtherThreads = false) noexcept;
-
-// Held by our own code around every move of a captured window; false (and
-// nothing may be moved) once a fault's give-back has begun.
-class CapturedTouch {
-public:
-    CapturedTouch() noexcept;
-    ~CapturedTouch();
-    CapturedTouch(const CapturedTouch&) = delete;
-    CapturedTouch& operator=(const CapturedTouch&) = delete;
-    explicit operator bool() const noexcept { return allowed_; }
-
-private:
-    bool allowed_ = false;
-};
-
-// What a captured window had before it was taken in.
-struct FormerState {
-    HWND hwnd = nullptr;
-    int x = 0, y = 0, width = 0, height = 0;
-    DWORD style = 0;
-    DWORD exStyle = 0;
-    HWND owner = nullptr;
-};
-
-// The one give-back, used by release, close, exit and the crash guard: no
-// parent, the former style, no owner, the former place and size; then the
-// place once more, queued behind the repositions of ours the window's thread
-// may still hold. WS_EX_LAYERED stays cleared on a release (some messengers
-// draw nothing while it is set without their own layered attributes); an
-// undone capture (`undo`) gives back the ex-style and owner too. Allocates
-// nothing, so the crash guard can use it.
-void GiveBack(const FormerState& was, bool undo = false) noexcept;
-
-// For tests: the number of windows currently guarded.
+// The number of windows currently guarded.
 int ReleaseGuardCount() noexcept;
+
+// How long the fault path may take at most, whatever the messengers do.
+inline constexpr DWORD kEmergencyDeadlineMs = 3000;
+
+// Gives every guarded window back (GiveBackMode::Rescue), on a worker per
+// messenger thread, so a hung messenger holds back only its own windows; the
+// whole takes at most `deadlineMs`. With `haltLanes` (the fault paths) the
+// lanes are halted first, so that no move of ours follows a give-back. Safe
+// from any thread and more than once: each entry is given back at most once.
+// Returns how many windows it set out to give back.
+int ReleaseAllForEmergency(bool haltLanes = false, DWORD deadlineMs = kEmergencyDeadlineMs) noexcept;
 
 }  // namespace varnu

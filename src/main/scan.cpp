@@ -35,10 +35,11 @@ WindowFacts ReadFacts(HWND hwnd, bool wantFlashChild) {
 }  // namespace
 
 bool Capture::CheckNewWindow(HWND hwnd) {
-    if (suspended_) return false;
+    if (pending_.count(hwnd)) return true;
     // Captured windows, dialogs of a conversation and anything owned are
-    // never conversations of their own.
-    if (::GetParent(hwnd)) return false;
+    // never conversations of their own; a window we gave back on purpose is
+    // left where it is.
+    if (::GetParent(hwnd) || LeftOut(hwnd)) return false;
     try {
         WindowFacts facts = ReadFacts(hwnd, false);
         facts.hasFlashChild = facts.className == kClassQQ2009 && HasFlashChild(hwnd);

@@ -27,11 +27,8 @@ void frmMain::PopOut(int index, std::optional<POINT> at) {
         node->x = at->x;
         node->Y = at->y;
     }
-    // The watch is off meanwhile, so the window that reappears on the
-    // desktop is not taken straight back in.
-    StopShellWatch();
+    // Given back on purpose, it is not taken straight back in by a notice.
     PopWin(index);
-    StartShellWatch();
 }
 
 void frmMain::ShowUnreadTotal() {

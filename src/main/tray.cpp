@@ -6,7 +6,7 @@
 #include "main/core/tray_rules.h"
 #include "main/core/unread.h"
 #include "main/main_window.h"
-#include "win32/focus.h"
+#include "win32/peer_lanes.h"
 
 namespace varnu {
 
@@ -189,7 +189,7 @@ void frmMain::TrayAction(LPARAM notice) {
         case TrayCommand::BalloonClicked:
             if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
             ::SetForegroundWindow(hwnd());
-            win32::SetFocusBounded(hwnd());
+            win32::MoveFocus(hwnd());
             break;
         case TrayCommand::None: break;
         }

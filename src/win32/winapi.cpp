@@ -23,11 +23,31 @@ std::wstring WindowClass(HWND hwnd) {
 DWORD WindowStyle(HWND hwnd) { return static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)); }
 DWORD WindowExStyle(HWND hwnd) { return static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_EXSTYLE)); }
 
+RECT RectInParent(HWND child) noexcept {
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(nullptr, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs) {
     DWORD_PTR result = 0;
     if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result))
         return std::nullopt;
     return static_cast<LRESULT>(result);
+}
+
+void MoveContainer(HWND window, int x, int y, int width, int height) noexcept {
+    const RECT now = RectInParent(window);
+    if (now.left == x && now.top == y && now.right - now.left == width && now.bottom - now.top == height) return;
+    ::SetWindowPos(window, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE | SWP_DEFERERASE);
+}
+
+void ShowContainer(HWND window, bool show) noexcept {
+    if (!window) return;
+    ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                   (show ? SWP_SHOWWINDOW : SWP_HIDEWINDOW) | SWP_DEFERERASE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER |
+                       SWP_NOACTIVATE);
 }
 
 int ShiftState() noexcept {

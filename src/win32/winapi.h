@@ -16,9 +16,21 @@ std::wstring WindowText(HWND hwnd);   // GetWindowTextW: never blocks on a hung 
 std::wstring WindowClass(HWND hwnd);  // GetClassNameW
 DWORD WindowStyle(HWND hwnd);         // GWL_STYLE
 DWORD WindowExStyle(HWND hwnd);       // GWL_EXSTYLE
+// A child's rectangle in its parent's client coordinates (answered from the
+// window table: nothing is sent to the window's thread).
+RECT RectInParent(HWND child) noexcept;
 
 // SendMessageTimeout with SMTO_ABORTIFHUNG; empty when the peer did not answer.
 std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs = kPeerTimeoutMs);
+
+// Moving, showing and hiding a child window of ours that contains, or lies
+// over, windows of other programs. A plain move or hide repaints what it
+// uncovers at once, and under Wine that sends the other programs' windows
+// their paint messages and waits for them; here the repaint comes through
+// the message queues instead (SWP_DEFERERASE).
+// MoveContainer does nothing when the rectangle does not change.
+void MoveContainer(HWND window, int x, int y, int width, int height) noexcept;
+void ShowContainer(HWND window, bool show) noexcept;
 
 // The modifier keys held now, as events report them: Shift 1, Ctrl 2, Alt 4.
 int ShiftState() noexcept;

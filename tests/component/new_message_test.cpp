@@ -120,6 +120,19 @@ std::int32_t Baseline(HWND history) { return ::GetWindowTextLengthW(history) + 1
 
 // --- the poll of one record ----------------------------------------------------------
 
+// One record's measurement, its length kept as the poll keeps it.
+HistoryPoll PollHistory(clsLink& node, std::wstring& text, bool lengthFirst = true) {
+    HistoryMeasure m;
+    m.history = ToHwnd(node.chatHwnd);
+    m.lastQueried = node.MsgQueried;
+    MeasureHistory(m, kHistoryTimeoutMs, lengthFirst);
+    if (m.outcome == HistoryPoll::Read) {
+        text = m.text;
+        if (lengthFirst) node.MsgQueried = m.queried;
+    }
+    return m.outcome;
+}
+
 class HistoryPollTest : public ::testing::Test {
 protected:
     Counts counts;
@@ -166,7 +179,7 @@ TEST_F(HistoryPollTest, TextIsReadOnlyWhenTheLengthMoved) {
 
     // The full-read form reads every time, as the old poll did.
     counts = {};
-    EXPECT_EQ(PollHistory(node, text, kHistoryTimeoutMs, false), HistoryPoll::Read);
+    EXPECT_EQ(PollHistory(node, text, false), HistoryPoll::Read);
     EXPECT_EQ(counts.textReads, 1);
 }
 
@@ -301,7 +314,8 @@ protected:
         tabs.Destroy();
         ::DestroyWindow(area);
     }
-    void Tick() { CheckMessages(target); }
+    NewMessageCheck check{[this] { return target; }};
+    void Tick() { check.Tick(); }
     LinkPtr Node(int i) { return list->getNode(i); }
     std::wstring MainCaption() {
         wchar_t buffer[256] = {};

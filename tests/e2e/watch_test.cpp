@@ -296,3 +296,96 @@ TEST_F(WatchTest, HungMessengerDoesNotStopTheOtherTabs) {
 }
 
 }  // namespace
+
+namespace {
+
+// A click on a tab, as the user's own input arrives (posted), and the time
+// until the main window shows that conversation.
+std::chrono::milliseconds ClickUntilShown(RemoteTabs& tabs, HWND main, int tab, const std::wstring& name) {
+    const auto start = std::chrono::steady_clock::now();
+    tabs.ClickTab(tab);
+    WaitUntil([&] { return Ansi(Caption(main)) == Ansi(name + L" - Varnu"); }, 10000ms, 5ms);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+}
+
+}  // namespace
+
+// Choosing, maximising, resizing and closing while one of two messengers
+// hangs: the next click is handled at once, and what waits for the hung
+// messenger is carried out once it answers.
+TEST_F(WatchTest, AHungMessengerNeverHoldsTheNextClick) {
+    StartVarnu();
+    Simulator hanging;
+    const SimWindow a = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(a.top, 1));
+    const SimWindow b = messenger_.Open(Kind::Classic, L"与 李四 交谈中");
+    ASSERT_TRUE(WaitTaken(b.top, 2));
+    const RECT hungPlace{300, 200, 760, 560};
+    const SimWindow h = hanging.Open(Kind::Classic, L"与 王五 交谈中", SimOpen().WithRect(hungPlace));
+    const DWORD hungStyle = Style(h.top);
+    ASSERT_TRUE(WaitTaken(h.top, 3));
+    // It stays open when asked to close, so its give-back can be seen.
+    ASSERT_TRUE(hanging.SetCloseDestroys(h.top, false));
+    // The user works in Varnu: choosing a tab moves the keyboard focus into
+    // that conversation's input box.
+    ::SetForegroundWindow(main_);
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == main_; }));
+    ASSERT_LT(ClickUntilShown(*tabs_, main_, 0, L"张三"), 5000ms);
+    Pause(500ms);  // the focus has moved into 张三's input box
+
+    ASSERT_TRUE(hanging.Hang(20000ms));
+    const auto hangStart = std::chrono::steady_clock::now();
+    Pause(200ms);
+    ASSERT_FALSE(hanging.Ping(200));
+
+    std::vector<std::pair<const char*, std::chrono::milliseconds>> steps;
+    // The hung one's tab, then another one 300 ms later.
+    tabs_->ClickTab(2);
+    Pause(300ms);
+    steps.emplace_back("another tab after the hung one's", ClickUntilShown(*tabs_, main_, 1, L"李四"));
+    // Maximised and restored with the hung one shown: the layout ticks fit it.
+    steps.emplace_back("the hung one's tab", ClickUntilShown(*tabs_, main_, 2, L"王五"));
+    ::PostMessageW(main_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    Pause(300ms);
+    steps.emplace_back("a tab while maximised", ClickUntilShown(*tabs_, main_, 0, L"张三"));
+    ClickUntilShown(*tabs_, main_, 2, L"王五");
+    ::PostMessageW(main_, WM_SYSCOMMAND, SC_RESTORE, 0);
+    Pause(300ms);
+    steps.emplace_back("a tab after restoring", ClickUntilShown(*tabs_, main_, 1, L"李四"));
+    // Resized from outside with the hung one shown.
+    ClickUntilShown(*tabs_, main_, 2, L"王五");
+    const RECT outer = WindowRect(main_);
+    ::SetWindowPos(main_, nullptr, 0, 0, Width(outer) + 60, Height(outer) + 40,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    Pause(300ms);
+    steps.emplace_back("a tab after resizing", ClickUntilShown(*tabs_, main_, 0, L"张三"));
+    // "关闭所有" with 张三 locked: 李四 and 王五 leave the row at once, and
+    // the next gesture (Ctrl held in a conversation: the tab numbers) is
+    // answered at once.
+    ::PostMessageW(main_, WM_COMMAND, 111, 0);  // "锁定" on tab 0
+    ::PostMessageW(main_, WM_COMMAND, 100, 0);                         // "关闭所有" of the strip menu
+    const auto start = std::chrono::steady_clock::now();
+    ::PostMessageW(main_, kHookNotify, 0, 0);  // Ctrl went down
+    EXPECT_TRUE(
+        WaitUntil([&] { return tabs_->Count() == 1 && VisibleTabNumbers(main_).size() == 1; }, 10000ms, 5ms));
+    steps.emplace_back("close all, then Ctrl in a conversation",
+                       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
+    ::PostMessageW(main_, kHookNotify, 0, 1);  // and up again
+    ASSERT_LT(std::chrono::steady_clock::now() - hangStart, 18000ms) << "the hang ended before the steps";
+
+    for (const auto& [what, took] : steps) {
+        std::printf("beside a hung messenger, %s: %lld ms\n", what, static_cast<long long>(took.count()));
+        EXPECT_LT(took, 1000ms) << what;
+    }
+    EXPECT_EQ(AnsiAll(tabs_->Captions()), AnsiAll({L"张三"}));
+
+    // Once it answers, its window is given back where it was, then asked to close.
+    EXPECT_TRUE(hanging.WaitForRecord(h.top, WM_CLOSE, sim::Via::Procedure, 30000ms).has_value());
+    EXPECT_TRUE(OnDesktop(h.top));
+    EXPECT_EQ(Style(h.top), hungStyle);
+    const RECT now = WindowRect(h.top);
+    EXPECT_TRUE(now.left == hungPlace.left && now.top == hungPlace.top && Width(now) == Width(hungPlace) &&
+                Height(now) == Height(hungPlace));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(b.top); })) << "李四 closed";
+    EXPECT_TRUE(IsTakenInto(a.top, main_));
+}

@@ -159,23 +159,5 @@ TEST_F(MessageCheck, ShorterHistoryCountsAsAChange) {
     EXPECT_EQ(a.balloonText, L"old\r\n张三[图片]12:00\r\n在吗");
 }
 
-// A thread that let a query time out is left alone for the quiet time, then
-// asked again; an answer from it ends the quiet time at once. Other threads
-// are never held back by it.
-TEST(SilentPeersTest, QuietTimeAfterNoAnswer) {
-    SilentPeers peers;
-    EXPECT_FALSE(peers.Skip(7, 1000));
-    peers.NoAnswer(7, 1000);
-    EXPECT_TRUE(peers.Skip(7, 1000));
-    EXPECT_TRUE(peers.Skip(7, 1000 + SilentPeers::kQuietMs - 1));
-    EXPECT_FALSE(peers.Skip(7, 1000 + SilentPeers::kQuietMs));
-    EXPECT_FALSE(peers.Skip(8, 1000));
-
-    peers.NoAnswer(7, 5000);  // still silent when asked again: a new quiet time
-    EXPECT_TRUE(peers.Skip(7, 5000 + SilentPeers::kQuietMs - 1));
-    peers.Answered(7);
-    EXPECT_FALSE(peers.Skip(7, 5001));
-}
-
 }  // namespace
 }  // namespace varnu

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "win32/focus.h"
+#include "win32/peer_lanes.h"
+#include "win32/winapi.h"
 #include "win32/strconv.h"
 #include "win32/window.h"
 
@@ -288,14 +289,10 @@ TabRect TabControl::GetRect() const {
 // Placement, focus, font
 
 void TabControl::Move(int x, int y, int cx, int cy) {
-    if (!hWndHost_) return;
-    // Called on every layout pass; moving to the same place would still
-    // repaint the whole strip.
-    RECT now{};
-    ::GetWindowRect(hWndHost_, &now);
-    ::MapWindowPoints(nullptr, ::GetParent(hWndHost_), reinterpret_cast<POINT*>(&now), 2);
-    if (now.left == x && now.top == y && now.right - now.left == cx && now.bottom - now.top == cy) return;
-    ::MoveWindow(hWndHost_, x, y, cx, cy, TRUE);
+    // Called on every layout pass, where it mostly changes nothing. The strip
+    // lies below the conversation area: moved without waiting for the other
+    // programs' windows in there to repaint.
+    if (hWndHost_) win32::MoveContainer(hWndHost_, x, y, cx, cy);
 }
 
 void TabControl::SetToBottom() {
@@ -395,7 +392,7 @@ void TabControl::EndDrag(bool putBack) {
     drag_.Reset();
     if (hWndTab_ && ::GetCapture() == hWndTab_) ::ReleaseCapture();
     const HWND focus = std::exchange(focusBeforeDrag_, nullptr);
-    if (focus && ::IsWindow(focus) && hWndTab_ && ::GetFocus() == hWndTab_) win32::SetFocusBounded(focus);
+    if (focus && ::IsWindow(focus) && hWndTab_ && ::GetFocus() == hWndTab_) win32::MoveFocus(focus);
 }
 
 bool TabControl::DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -422,7 +419,7 @@ bool TabControl::DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             // Escape must reach us, not the conversation that has the focus
             // (where it would close the chat window).
             focusBeforeDrag_ = ::GetFocus();
-            win32::SetFocusBounded(hwnd);
+            win32::MoveFocus(hwnd);
         }
         ::SetCursor(::LoadCursorW(nullptr, drag_.Outside() ? IDC_SIZEALL : IDC_SIZEWE));
         if (to != drag_.Current()) DragTo(to);
@@ -498,7 +495,7 @@ LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
         }
         break;
     case WM_SETFOCUS:
-        if (self->hWndTab_) win32::SetFocusBounded(self->hWndTab_);
+        if (self->hWndTab_) win32::MoveFocus(self->hWndTab_);
         return 0;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);

@@ -95,24 +95,4 @@ MessageCheckActions DecideMessageCheck(const MessageCheckInput& in, const Messag
     return a;
 }
 
-bool SilentPeers::Skip(std::uint32_t thread, std::uint64_t nowMs) const noexcept {
-    for (const Entry& e : entries_)
-        if (e.thread == thread) return nowMs < e.askAgainMs;
-    return false;
-}
-
-void SilentPeers::NoAnswer(std::uint32_t thread, std::uint64_t nowMs) {
-    for (Entry& e : entries_) {
-        if (e.thread == thread) {
-            e.askAgainMs = nowMs + kQuietMs;
-            return;
-        }
-    }
-    entries_.push_back({thread, nowMs + kQuietMs});
-}
-
-void SilentPeers::Answered(std::uint32_t thread) noexcept {
-    std::erase_if(entries_, [thread](const Entry& e) { return e.thread == thread; });
-}
-
 }  // namespace varnu

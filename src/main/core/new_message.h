@@ -79,27 +79,6 @@ struct MessageCheckActions {
 
 MessageCheckActions DecideMessageCheck(const MessageCheckInput& in, const MessageSettings& s);
 
-// Messenger threads that let a history query time out. A hung thread would
-// otherwise hold every tick for the whole timeout, and with ticks every
-// 100 ms our window would hardly answer the user until the hang ends. Its
-// conversations are left alone for kQuietMs, then asked again; a hung
-// messenger cannot receive a message meanwhile anyway.
-class SilentPeers {
-public:
-    static constexpr std::uint64_t kQuietMs = 2000;
-
-    bool Skip(std::uint32_t thread, std::uint64_t nowMs) const noexcept;
-    void NoAnswer(std::uint32_t thread, std::uint64_t nowMs);
-    void Answered(std::uint32_t thread) noexcept;
-
-private:
-    struct Entry {
-        std::uint32_t thread;
-        std::uint64_t askAgainMs;
-    };
-    std::vector<Entry> entries_;
-};
-
 // The maximise box follows org_AutoSize: off exactly when it is 1.
 bool MaximizeBoxWanted(std::int32_t org_AutoSize) noexcept;
 

@@ -32,6 +32,8 @@ public:
     // (never) makes the first poll read the text. Not the same measure as Msg.
     std::int32_t MsgQueried = -1;
     std::uint32_t winLong = 0;  // GWL_STYLE before capture
+    std::uint32_t exStyle = 0;  // GWL_EXSTYLE before capture
+    WindowId owner = 0;         // owner window before capture
     std::int32_t Count = 0;     // head only: number of nodes after it
 
     bool hasNext() const noexcept { return theNext != nullptr; }

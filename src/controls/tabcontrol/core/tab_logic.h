@@ -5,7 +5,11 @@
 
 namespace varnu::tabs {
 
-inline constexpr std::uint32_t kBaseStyle = 0x54002000;   // child, visible, clip siblings, owner-drawn
+// Child, visible, clip siblings, owner-drawn, and never taking the keyboard
+// focus on a click: the focus may sit in a conversation of another program,
+// and taking it from there waits for that program, hung or not. The focus
+// belongs in the chosen conversation's input box anyway.
+inline constexpr std::uint32_t kBaseStyle = 0x5400A000;
 inline constexpr std::uint32_t kStyleBottom = 0x0002;     // TCS_BOTTOM
 inline constexpr std::uint32_t kStyleMultiline = 0x0200;  // TCS_MULTILINE
 
