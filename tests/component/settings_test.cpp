@@ -1,4 +1,5 @@
-// The settings store against real "set.ini" files in a temporary folder.
+// The settings store against real "set.ini" files in a temporary folder, and
+// the settings dialog writing them back.
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,11 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "dialogs/msgbox.h"
+#include "settings/settings_dialog.h"
 #include "win32/strconv.h"
 
 namespace {
@@ -191,6 +194,7 @@ protected:
         AppSettings() = varnu::Settings{};
     }
     void TearDown() override {
+        varnu::CloseSettingsDialog();
         varnu::CloseMsgBox();
         ::DestroyWindow(window_);
         RemoveFolder(folder_);
@@ -203,6 +207,11 @@ protected:
         ::GetWindowRect(window_, &r);
         return r;
     }
+    void OpenDialog() {
+        varnu::ShowSettingsDialog({window_, {}, {}});
+        ASSERT_NE(varnu::SettingsDialogWindow(), nullptr);
+    }
+    static void Press(int id) { ::SendMessageW(::GetDlgItem(varnu::SettingsDialogWindow(), id), BM_CLICK, 0, 0); }
     void ExpectWindowUntouched() const {
         const RECT now = WindowRect();
         EXPECT_EQ(now.left, initial_.left);
@@ -301,46 +310,78 @@ TEST_F(SettingsTest, EveryKeyReadInItsTextForm) {
     EXPECT_EQ(r.bottom - r.top, 400);
 }
 
-TEST_F(SettingsTest, EmptyTipTimeStopsLoadingThere) {
+TEST_F(SettingsTest, ABadValueCostsItsKeyAloneAndOkWritesTheRealValuesBack) {
     InstallValue install("D:\\Tencent\\QQ");
     WriteIni(
-        "tab_Bottom=False\r\ntab_Selected=1\r\ntray_AutoMin=0\r\ntray_TipTime=\r\n"
-        "org_ExitMsg=1\r\norg_AutoSwitch=1\r\norg_QQName=QQ.exe\r\nhot_Key=81\r\nwin_CX=9000\r\n");
+        "tab_Bottom=False\r\ntab_Selected=1\r\ntab_Normal=12abc\r\ntab_Roll=True\r\ntab_Skin=False\r\n"
+        "tray_Enabled=0\r\ntray_MsgTip=1\r\ntray_AutoMin=0\r\ntray_TipTime=\r\norg_ExitMsg=1\r\n"
+        "org_AutoSwitch=0\r\norg_AutoSize=1\r\norg_QQName=QQ2009.exe\r\nhot_Key=81\r\nhot_Mod=3\r\n"
+        "win_CX=9000\r\nwin_CY=6000\r\nwin_X=1500\r\nwin_Y=450\r\n");
     EXPECT_EQ(Load(), SW_SHOWNORMAL);
 
     EXPECT_EQ(ReportedText(), L"LoadSettings");
     const varnu::Settings& s = AppSettings();
+    EXPECT_EQ(s.tab_Normal, 16763046);
+    EXPECT_EQ(s.tray_TipTime, 3);
     EXPECT_FALSE(s.tab_Bottom);
     EXPECT_EQ(s.tab_Selected, 1);
-    EXPECT_EQ(s.tab_Hot, 5700777);
-    EXPECT_EQ(s.tray_Enabled, 1);
+    EXPECT_EQ(s.tray_Enabled, 0);
     EXPECT_EQ(s.tray_AutoMin, 0);
-    EXPECT_EQ(s.tray_TipTime, 0);
-    EXPECT_EQ(s.org_ExitMsg, 0);
-    EXPECT_EQ(s.org_AutoSwitch, 0);
-    EXPECT_EQ(s.org_QQPath, L"") << "the registry is not asked after a stop";
-    EXPECT_EQ(s.org_QQName, L"");
-    EXPECT_EQ(s.hot_Key, 0);
-    ExpectWindowUntouched();
+    EXPECT_EQ(s.org_ExitMsg, 1);
+    EXPECT_EQ(s.org_QQPath, L"D:\\Tencent\\QQ") << "the registry fallback still runs";
+    EXPECT_EQ(s.org_QQName, L"QQ2009.exe");
+    EXPECT_EQ(s.hot_Key, 81);
+    EXPECT_EQ(s.hot_Mod, 3);
+    const RECT r = WindowRect();
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 30);
+    EXPECT_EQ(r.right - r.left, 600);
+    EXPECT_EQ(r.bottom - r.top, 400);
+
+    // OK in the settings dialog writes what the user had, not zeros.
+    OpenDialog();
+    Press(varnu::idBtnOK);
+    ASSERT_EQ(varnu::SettingsDialogWindow(), nullptr);
+    const std::pair<const wchar_t*, const wchar_t*> written[] = {
+        {L"tab_Bottom", L"False"},
+        {L"tab_Selected", L"1"},
+        {L"tab_Normal", L"16763046"},
+        {L"tab_Hot", L"5700777"},
+        {L"tab_Roll", L"True"},
+        {L"tab_Skin", L"False"},
+        {L"tray_Enabled", L"0"},
+        {L"tray_MsgTip", L"1"},
+        {L"tray_TipTime", L"3"},
+        {L"tray_AutoMin", L"0"},
+        {L"org_ExitMsg", L"1"},
+        {L"org_AutoSwitch", L"0"},
+        {L"org_AutoSize", L"1"},
+        {L"org_QQName", L"QQ2009.exe"},
+        {L"org_QQPath", L"D:\\Tencent\\QQ"},
+        {L"hot_Key", L"81"},
+        {L"hot_Mod", L"3"},
+    };
+    for (const auto& [key, value] : written) EXPECT_EQ(varnu::GetIniValue(L"Settings", key, L"?"), value) << key;
 }
 
-TEST_F(SettingsTest, LettersInANumberOrABadStateStopToo) {
+TEST_F(SettingsTest, LettersInANumberOrABadStateTakeTheDefault) {
     WriteIni("tab_Normal=7\r\ntab_Hot=abc\r\ntab_Roll=True\r\n");
     Load();
     EXPECT_EQ(ReportedText(), L"LoadSettings");
     EXPECT_EQ(AppSettings().tab_Normal, 7);
-    EXPECT_EQ(AppSettings().tab_Hot, 0);
-    EXPECT_FALSE(AppSettings().tab_Roll);
+    EXPECT_EQ(AppSettings().tab_Hot, 5700777);
+    EXPECT_TRUE(AppSettings().tab_Roll);
     varnu::CloseMsgBox();
 
     for (const char* state : {"3", "-1", "x", ""}) {
         SCOPED_TRACE(state);
-        WriteIni(std::string("win_Status=") + state + "\r\nwin_CX=3000\r\nwin_X=3000\r\n");
+        WriteIni(std::string("win_Status=") + state + "\r\nwin_CX=9000\r\nwin_X=3000\r\nhot_Mod=4\r\n");
         EXPECT_EQ(Load(), SW_SHOWNORMAL);
         EXPECT_EQ(ReportedText(), L"LoadSettings");
-        EXPECT_EQ(AppSettings().hot_Mod, 0);
-        EXPECT_EQ(AppSettings().org_QQName, L"QQ.exe") << "keys before the state were loaded";
-        ExpectWindowUntouched();
+        EXPECT_EQ(AppSettings().hot_Mod, 4);
+        const RECT r = WindowRect();
+        EXPECT_EQ(r.right - r.left, 600) << "the geometry is restored as for the normal state";
+        EXPECT_EQ(r.left, 200);
         varnu::CloseMsgBox();
     }
 }
