@@ -212,6 +212,19 @@ protected:
         ASSERT_NE(varnu::SettingsDialogWindow(), nullptr);
     }
     static void Press(int id) { ::SendMessageW(::GetDlgItem(varnu::SettingsDialogWindow(), id), BM_CLICK, 0, 0); }
+    // The colour the open dialog paints a swatch with.
+    static COLORREF SwatchColour(int index) {
+        HWND dialog = varnu::SettingsDialogWindow();
+        HDC dc = ::CreateCompatibleDC(nullptr);
+        const auto brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(dialog, varnu::idLblColor0 + index))));
+        LOGBRUSH fill{};
+        ::GetObjectW(brush, sizeof(fill), &fill);
+        EXPECT_EQ(::GetBkColor(dc), fill.lbColor);
+        ::DeleteDC(dc);
+        return fill.lbColor;
+    }
     void ExpectWindowUntouched() const {
         const RECT now = WindowRect();
         EXPECT_EQ(now.left, initial_.left);
@@ -384,6 +397,24 @@ TEST_F(SettingsTest, LettersInANumberOrABadStateTakeTheDefault) {
         EXPECT_EQ(r.left, 200);
         varnu::CloseMsgBox();
     }
+}
+
+TEST_F(SettingsTest, ASystemColourIsShownResolvedAndKeptUnlessPicked) {
+    const COLORREF buttonFace = ::GetSysColor(COLOR_BTNFACE);
+    WriteIni("tab_Normal=-2147483633\r\n");  // COLOR_BTNFACE
+    Load();
+    OpenDialog();
+    EXPECT_EQ(SwatchColour(1), buttonFace);
+    Press(varnu::idBtnOK);
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"tab_Normal", L""), L"-2147483633");
+
+    // The picker starts at the colour shown: taken as it opens, it is that one.
+    OpenDialog();
+    Press(varnu::idBtnSetColor1);
+    EXPECT_EQ(answerer_.Count(), 1);
+    EXPECT_EQ(SwatchColour(1), buttonFace);
+    Press(varnu::idBtnOK);
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"tab_Normal", L""), std::to_wstring(buttonFace));
 }
 
 TEST_F(SettingsTest, TinySizesFallBackAndNegativeEdgesMoveToZero) {
