@@ -5,6 +5,7 @@
 #include "dialogs/msgbox.h"
 #include "settings/core/convert.h"
 #include "settings/core/geometry.h"
+#include "settings/core/load.h"
 #include "settings/core/paths.h"
 #include "settings/qq_location.h"
 #include "win32/handles.h"
@@ -81,33 +82,6 @@ void MakeFileUnicode(const std::wstring& path) {
 
 std::wstring TwipsText(long long pixels) { return std::to_wstring(core::PixelsToTwips(pixels)); }
 
-// LoadSettings' reads: each converts one key into its value, or says the
-// conversion failed so that loading stops there.
-class SettingsReader {
-public:
-    bool Bool(std::wstring_view key, std::wstring_view defaultText, bool& value) const {
-        const auto converted = core::TextToBoolean(Read(key, defaultText));
-        if (!converted) return false;
-        value = *converted;
-        return true;
-    }
-    bool Int(std::wstring_view key, std::wstring_view defaultText, std::int32_t& value) const {
-        const auto converted = core::TextToInt32(Read(key, defaultText));
-        if (!converted) return false;
-        value = *converted;
-        return true;
-    }
-    bool Text(std::wstring_view key, std::wstring_view defaultText, std::wstring& value) const {
-        value = Read(key, defaultText);
-        return true;
-    }
-
-private:
-    static std::wstring Read(std::wstring_view key, std::wstring_view defaultText) {
-        return GetIniValue(kSettingsSection, key, defaultText);
-    }
-};
-
 int ShowCommandFor(std::int32_t state) {
     switch (state) {
     case core::kStateMinimised: return SW_SHOWMINIMIZED;
@@ -122,11 +96,9 @@ void SetOuterSize(HWND window, core::SizeTwips size) {
 }
 
 // Loading the geometry: size and place a window restored in the normal state.
-bool RestoreNormalGeometry(HWND window, const SettingsReader& read) {
-    core::SizeTwips size{};
-    if (!read.Int(L"win_CX", L"10560", size.width)) return false;
-    if (!read.Int(L"win_CY", L"8355", size.height)) return false;
-    if (!::IsWindow(window)) return true;
+void RestoreNormalGeometry(HWND window, core::KeyReader& read) {
+    const core::SizeTwips size{read.Int(L"win_CX", L"10560"), read.Int(L"win_CY", L"8355")};
+    if (!::IsWindow(window)) return;
 
     SetOuterSize(window, size);
     RECT client{};
@@ -137,19 +109,10 @@ bool RestoreNormalGeometry(HWND window, const SettingsReader& read) {
     // A missing key leaves the window where its creation placed it.
     RECT outer{};
     ::GetWindowRect(window, &outer);
-    std::int32_t left = 0, top = 0;
-    if (!read.Int(L"win_X", TwipsText(outer.left), left)) return false;
-    if (!read.Int(L"win_Y", TwipsText(outer.top), top)) return false;
-    left = core::RestoredEdge(left);
-    top = core::RestoredEdge(top);
+    const std::int32_t left = core::RestoredEdge(read.Int(L"win_X", TwipsText(outer.left)));
+    const std::int32_t top = core::RestoredEdge(read.Int(L"win_Y", TwipsText(outer.top)));
     ::SetWindowPos(window, nullptr, core::TwipsToPixels(left), core::TwipsToPixels(top), 0, 0,
                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    return true;
-}
-
-int StopLoading() {
-    Sh(L"LoadSettings");
-    return SW_SHOWNORMAL;
 }
 
 }  // namespace
@@ -212,37 +175,22 @@ int LoadSettings(HWND mainWindow, std::wstring_view programFolder) {
         s = Settings{};
         InitIni(programFolder, mainWindow);
 
-        const SettingsReader read;
-        // The balloon timer multiplies tray_TipTime by 1000 and takes at most
-        // 65,535 ms; a hand-edited value is kept within the dialog's range.
-        const auto fitTipTime = [&s] {
-            s.tray_TipTime = core::ClampTipTime(s.tray_TipTime);
-            return true;
-        };
-        const bool loaded =
-            read.Bool(L"tab_Bottom", L"True", s.tab_Bottom) && read.Int(L"tab_Selected", L"16756580", s.tab_Selected) &&
-            read.Int(L"tab_Normal", L"16763046", s.tab_Normal) && read.Int(L"tab_Hot", L"5700777", s.tab_Hot) &&
-            read.Bool(L"tab_Roll", L"False", s.tab_Roll) && read.Bool(L"tab_Skin", L"True", s.tab_Skin) &&
-            read.Int(L"tray_Enabled", L"1", s.tray_Enabled) && read.Int(L"tray_MsgTip", L"0", s.tray_MsgTip) &&
-            read.Int(L"tray_AlwaysShowTip", L"0", s.tray_AlwaysShowTip) &&
-            read.Int(L"tray_CloseTray", L"0", s.tray_CloseTray) && read.Int(L"tray_AutoMin", L"1", s.tray_AutoMin) &&
-            read.Int(L"tray_TipTime", L"3", s.tray_TipTime) && fitTipTime() &&
-            read.Int(L"org_ExitMsg", L"0", s.org_ExitMsg) && read.Int(L"org_AutoRun", L"0", s.org_AutoRun) &&
-            read.Int(L"org_AutoSwitch", L"1", s.org_AutoSwitch) && read.Int(L"org_AutoSize", L"0", s.org_AutoSize) &&
-            read.Text(L"org_QQPath", L"", s.org_QQPath) && read.Text(L"org_QQName", L"QQ.exe", s.org_QQName) &&
-            read.Int(L"hot_Enabled", L"0", s.hot_Enabled) && read.Int(L"hot_Key", L"0", s.hot_Key) &&
-            read.Int(L"hot_Mod", L"0", s.hot_Mod);
-        if (!loaded) return StopLoading();
+        core::KeyReader read([](std::wstring_view key, std::wstring_view defaultText) {
+            return GetIniValue(kSettingsSection, key, defaultText);
+        });
+        s = core::ReadSettingValues(read);
 
         // Kept in memory only; it reaches the file with the settings dialog.
         if (s.org_QQPath.empty()) s.org_QQPath = GetQQPath();
 
-        std::int32_t state = 0;
-        if (!read.Int(L"win_Status", L"0", state) || !core::IsWindowState(state)) return StopLoading();
-        if (state == core::kStateNormal && !RestoreNormalGeometry(mainWindow, read)) return StopLoading();
+        const std::int32_t state = read.WindowState();
+        if (state == core::kStateNormal) RestoreNormalGeometry(mainWindow, read);
+        // One report, however many keys took their defaults.
+        if (!read.Unreadable().empty()) Sh(L"LoadSettings");
         return ShowCommandFor(state);
     } catch (...) {
-        return StopLoading();
+        Sh(L"LoadSettings");
+        return SW_SHOWNORMAL;
     }
 }
 

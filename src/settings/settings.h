@@ -44,11 +44,12 @@ std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::
 void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
 
 // Fills AppSettings() from the file and sets the main window's size and
-// position (before it is first shown). Stops at the first key that does not
-// convert and reports "LoadSettings". Returns the show command for the
-// window's first ShowWindow: SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED.
-// A tray_TipTime outside 1..60 seconds (a hand-edited file) is brought into
-// that range. After a stop, values not yet read are 0, False or empty.
+// position (before it is first shown). A value that cannot be read (letters
+// in a number, an empty boolean, a window state outside 0..2) takes its key's
+// default, reading goes on, and "LoadSettings" is reported once at the end.
+// Returns the show command for the window's first ShowWindow: SW_SHOWNORMAL,
+// SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED. A tray_TipTime outside 1..60 seconds
+// (a hand-edited file) is brought into that range.
 int LoadSettings(HWND mainWindow);
 // The same with "set.ini" looked for in `programFolder` instead of the
 // program's own folder.

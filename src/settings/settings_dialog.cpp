@@ -13,6 +13,7 @@
 #include "main/core/hot_keys.h"
 #include "settings/core/settings_form.h"
 #include "settings/qq_location.h"
+#include "win32/colour.h"
 #include "win32/modeless.h"
 #include "win32/units.h"
 #include "win32/winapi.h"
@@ -44,6 +45,10 @@ std::wstring KeyName(std::int32_t virtualKey) {
     ::GetKeyNameTextW(lParam, name, 255);
     return name;
 }
+
+// What a tab colour looks like now; a hand-edited top byte must not turn a
+// plain colour into a palette reference.
+COLORREF Shown(COLORREF colour) { return win32::ResolveColor(static_cast<std::int32_t>(colour)) & 0x00ffffff; }
 
 class frmSet : public win32::ModelessWindow {
 public:
@@ -219,8 +224,10 @@ void frmSet::SetOption(int firstId, bool firstSelected) {
 }
 
 void frmSet::SetColour(int index, COLORREF colour) {
+    // The value is kept as stored, so a system colour is written back as one;
+    // only the swatch shows what it stands for.
     colours_[static_cast<size_t>(index)] = colour;
-    colourBrush_[static_cast<size_t>(index)].reset(::CreateSolidBrush(colour & 0x00ffffff));
+    colourBrush_[static_cast<size_t>(index)].reset(::CreateSolidBrush(Shown(colour)));
     ::InvalidateRect(Item(idLblColor0 + index), nullptr, TRUE);
 }
 
@@ -294,7 +301,7 @@ void frmSet::btnBrowse_Click() {
 void frmSet::btnSetColor_Click(int index) {
     // Back to the normal face: the colour dialog takes the mouse away.
     btnSetColor[static_cast<size_t>(index)].SetEnabled(true);
-    const ColorChoice choice = ShowColorDialog(hwnd(), colours_[static_cast<size_t>(index)]);
+    const ColorChoice choice = ShowColorDialog(hwnd(), Shown(colours_[static_cast<size_t>(index)]));
     if (!choice.Cancelled && hwnd()) SetColour(index, choice.Color);
 }
 
@@ -395,7 +402,7 @@ LRESULT frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
             if (id >= idLblColor0 && id <= idLblColor2) {
                 const size_t i = static_cast<size_t>(id - idLblColor0);
                 auto dc = reinterpret_cast<HDC>(wParam);
-                ::SetBkColor(dc, colours_[i] & 0x00ffffff);
+                ::SetBkColor(dc, Shown(colours_[i]));
                 return reinterpret_cast<LRESULT>(colourBrush_[i].get());
             }
             break;

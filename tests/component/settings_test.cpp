@@ -1,4 +1,5 @@
-// The settings store against real "set.ini" files in a temporary folder.
+// The settings store against real "set.ini" files in a temporary folder, and
+// the settings dialog writing them back.
 #include "settings/settings.h"
 
 #include <gtest/gtest.h>
@@ -12,9 +13,12 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "dialogs/msgbox.h"
+#include "settings/settings_dialog.h"
+#include "win32/handles.h"
 #include "win32/strconv.h"
 
 namespace {
@@ -191,6 +195,7 @@ protected:
         AppSettings() = varnu::Settings{};
     }
     void TearDown() override {
+        varnu::CloseSettingsDialog();
         varnu::CloseMsgBox();
         ::DestroyWindow(window_);
         RemoveFolder(folder_);
@@ -202,6 +207,22 @@ protected:
         RECT r{};
         ::GetWindowRect(window_, &r);
         return r;
+    }
+    void OpenDialog() {
+        varnu::ShowSettingsDialog({window_, {}, {}});
+        ASSERT_NE(varnu::SettingsDialogWindow(), nullptr);
+    }
+    static void Press(int id) { ::SendMessageW(::GetDlgItem(varnu::SettingsDialogWindow(), id), BM_CLICK, 0, 0); }
+    // The colour the open dialog paints a swatch with.
+    static COLORREF SwatchColour(int index) {
+        HWND dialog = varnu::SettingsDialogWindow();
+        win32::ScopedGetDc dc(dialog);
+        const LPARAM swatch = reinterpret_cast<LPARAM>(::GetDlgItem(dialog, varnu::idLblColor0 + index));
+        LOGBRUSH fill{};
+        ::GetObjectW(reinterpret_cast<HBRUSH>(
+                         ::SendMessageW(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc.get()), swatch)),
+                     sizeof(fill), &fill);
+        return fill.lbColor;
     }
     void ExpectWindowUntouched() const {
         const RECT now = WindowRect();
@@ -301,48 +322,40 @@ TEST_F(SettingsTest, EveryKeyReadInItsTextForm) {
     EXPECT_EQ(r.bottom - r.top, 400);
 }
 
-TEST_F(SettingsTest, EmptyTipTimeStopsLoadingThere) {
+TEST_F(SettingsTest, ABadValueCostsItsKeyAloneAndOkWritesTheRealValuesBack) {
     InstallValue install("D:\\Tencent\\QQ");
-    WriteIni(
-        "tab_Bottom=False\r\ntab_Selected=1\r\ntray_AutoMin=0\r\ntray_TipTime=\r\n"
-        "org_ExitMsg=1\r\norg_AutoSwitch=1\r\norg_QQName=QQ.exe\r\nhot_Key=81\r\nwin_CX=9000\r\n");
+    // A bad value in the middle, and a state outside 0..2 that restores as the normal one.
+    WriteIni("tray_TipTime=\r\norg_ExitMsg=1\r\norg_QQName=QQ2009.exe\r\nwin_Status=3\r\nwin_X=1500\r\n");
     EXPECT_EQ(Load(), SW_SHOWNORMAL);
-
     EXPECT_EQ(ReportedText(), L"LoadSettings");
-    const varnu::Settings& s = AppSettings();
-    EXPECT_FALSE(s.tab_Bottom);
-    EXPECT_EQ(s.tab_Selected, 1);
-    EXPECT_EQ(s.tab_Hot, 5700777);
-    EXPECT_EQ(s.tray_Enabled, 1);
-    EXPECT_EQ(s.tray_AutoMin, 0);
-    EXPECT_EQ(s.tray_TipTime, 0);
-    EXPECT_EQ(s.org_ExitMsg, 0);
-    EXPECT_EQ(s.org_AutoSwitch, 0);
-    EXPECT_EQ(s.org_QQPath, L"") << "the registry is not asked after a stop";
-    EXPECT_EQ(s.org_QQName, L"");
-    EXPECT_EQ(s.hot_Key, 0);
-    ExpectWindowUntouched();
+    EXPECT_EQ(WindowRect().left, 100) << "the geometry is still restored";
+
+    // OK in the settings dialog writes what the user had, not zeros.
+    OpenDialog();
+    Press(varnu::idBtnOK);
+    for (const auto& [key, value] : {std::pair{L"tray_TipTime", L"3"},
+                                     {L"org_QQName", L"QQ2009.exe"},
+                                     {L"org_ExitMsg", L"1"},
+                                     {L"org_QQPath", L"D:\\Tencent\\QQ"}})
+        EXPECT_EQ(varnu::GetIniValue(L"Settings", key, L"?"), value) << key;
 }
 
-TEST_F(SettingsTest, LettersInANumberOrABadStateStopToo) {
-    WriteIni("tab_Normal=7\r\ntab_Hot=abc\r\ntab_Roll=True\r\n");
+TEST_F(SettingsTest, ASystemColourIsShownResolvedAndKeptUnlessPicked) {
+    const COLORREF buttonFace = ::GetSysColor(COLOR_BTNFACE);
+    WriteIni("tab_Normal=-2147483633\r\n");  // COLOR_BTNFACE
     Load();
-    EXPECT_EQ(ReportedText(), L"LoadSettings");
-    EXPECT_EQ(AppSettings().tab_Normal, 7);
-    EXPECT_EQ(AppSettings().tab_Hot, 0);
-    EXPECT_FALSE(AppSettings().tab_Roll);
-    varnu::CloseMsgBox();
+    OpenDialog();
+    EXPECT_EQ(SwatchColour(1), buttonFace);
+    Press(varnu::idBtnOK);
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"tab_Normal", L""), L"-2147483633");
 
-    for (const char* state : {"3", "-1", "x", ""}) {
-        SCOPED_TRACE(state);
-        WriteIni(std::string("win_Status=") + state + "\r\nwin_CX=3000\r\nwin_X=3000\r\n");
-        EXPECT_EQ(Load(), SW_SHOWNORMAL);
-        EXPECT_EQ(ReportedText(), L"LoadSettings");
-        EXPECT_EQ(AppSettings().hot_Mod, 0);
-        EXPECT_EQ(AppSettings().org_QQName, L"QQ.exe") << "keys before the state were loaded";
-        ExpectWindowUntouched();
-        varnu::CloseMsgBox();
-    }
+    // The picker starts at the colour shown: taken as it opens, it is that one.
+    OpenDialog();
+    Press(varnu::idBtnSetColor1);
+    EXPECT_EQ(answerer_.Count(), 1);
+    EXPECT_EQ(SwatchColour(1), buttonFace);
+    Press(varnu::idBtnOK);
+    EXPECT_EQ(varnu::GetIniValue(L"Settings", L"tab_Normal", L""), std::to_wstring(buttonFace));
 }
 
 TEST_F(SettingsTest, TinySizesFallBackAndNegativeEdgesMoveToZero) {

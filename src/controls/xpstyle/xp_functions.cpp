@@ -21,11 +21,6 @@ int TabHeaderHeight(HWND tab) noexcept {
     return (first.bottom - first.top) * static_cast<int>(::SendMessageW(tab, TCM_GETROWCOUNT, 0, 0));
 }
 
-COLORREF ResolveColor(std::int32_t colour) noexcept {
-    if (colour < 0) return ::GetSysColor(static_cast<int>(colour & 0x7FFFFFFF));
-    return static_cast<COLORREF>(colour);
-}
-
 void FillRectColor(const RECT& rect, std::int32_t colour, HDC dc) noexcept {
     win32::UniqueBrush brush(::CreateSolidBrush(ResolveColor(colour)));
     if (brush) ::FillRect(dc, &rect, brush.get());

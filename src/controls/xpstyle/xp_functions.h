@@ -7,13 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "win32/colour.h"
+
 namespace varnu {
 
 std::wstring GetWindowClassName(HWND window);
 bool IsMouseOverWindow(HWND window) noexcept;
 // Height of a tab window's rows of tabs: one tab's height times the rows.
 int TabHeaderHeight(HWND tab) noexcept;
-COLORREF ResolveColor(std::int32_t colour) noexcept;
+using win32::ResolveColor;
 void FillRectColor(const RECT& rect, std::int32_t colour, HDC dc) noexcept;
 // One pixel wide, end point not drawn.
 void DrawLineColor(int x1, int y1, int x2, int y2, HDC dc, std::int32_t colour) noexcept;
