@@ -87,6 +87,8 @@ TEST(FindMatch, CharactersOutsideTheTableMatchOnlyAsText) {
 }
 
 TEST(FindMatch, BoxOpensCentredOverTheStripInsideTheWorkArea) {
+    EXPECT_EQ(TabStripArea({100, 200, 600, 400}, 24, false), (PixelRect{100, 200, 600, 24}));
+    EXPECT_EQ(TabStripArea({100, 200, 600, 400}, 24, true), (PixelRect{100, 576, 600, 24}));
     const PixelRect work{0, 0, 1280, 1000};
     EXPECT_EQ(FindBoxPlace({100, 300, 600, 24}, 200, 100, work), (PixelRect{300, 262, 200, 100}));
     EXPECT_EQ(FindBoxPlace({1100, 10, 600, 24}, 200, 100, work), (PixelRect{1080, 0, 200, 100}));

@@ -80,6 +80,12 @@ std::vector<FindCandidate> FindMatches(std::wstring_view query, const std::vecto
     return matches;
 }
 
+PixelRect TabStripArea(const PixelRect& tabWindow, int headerHeight, bool tabsAtBottom) noexcept {
+    const int height = std::clamp(headerHeight, 0, std::max(tabWindow.height, 0));
+    return {tabWindow.left, tabsAtBottom ? tabWindow.top + tabWindow.height - height : tabWindow.top, tabWindow.width,
+            height};
+}
+
 PixelRect FindBoxPlace(const PixelRect& strip, int width, int height, const PixelRect& workArea) noexcept {
     const auto keepInside = [](int at, int size, int areaStart, int areaSize) {
         return std::max(areaStart, std::min(at, areaStart + areaSize - size));

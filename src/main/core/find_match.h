@@ -32,6 +32,10 @@ std::string NameInitials(std::wstring_view name);
 // in tab order.
 std::vector<FindCandidate> FindMatches(std::wstring_view query, const std::vector<FindCandidate>& candidates);
 
+// The row of tab headers inside the tab window, which covers the whole
+// client area: `headerHeight` pixels at its top or bottom edge.
+PixelRect TabStripArea(const PixelRect& tabWindow, int headerHeight, bool tabsAtBottom) noexcept;
+
 // Where a box of `width` x `height` opens: centred over the tab strip, moved
 // as little as it takes to stay inside the work area.
 PixelRect FindBoxPlace(const PixelRect& strip, int width, int height, const PixelRect& workArea) noexcept;
