@@ -1,18 +1,22 @@
 // The settings dialog and the about box opened from the main window's menu
 // items in this process, with a real "set.ini" beside the test program and,
-// for the update check, an HTTP server of the test's own on 127.0.0.1.
+// for the update check, an HTTP server of the test's own on 127.0.0.1; the
+// find box over a window of the test's own.
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <atomic>
 #include <future>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "dialogs/about_box.h"
 #include "harness.h"
+#include "main/find_box.h"
 #include "main/main_window.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
@@ -323,6 +327,77 @@ TEST_F(DialogsTest, UpdateCheckAnswersHonestlyForEveryPage) {
     o = Check(IDOK);
     EXPECT_NE(o.text.find(L"检查更新失败"), std::wstring::npos) << win32::WideToUtf8(o.text);
     EXPECT_TRUE(o.buttonBack);
+}
+
+// Keys and characters posted to whatever has the focus, as the keyboard
+// (or an input method, for the characters) would deliver them.
+void Press(std::initializer_list<UINT> keys) {
+    for (UINT key : keys) {
+        e2e::PostKey(::GetFocus(), key, true);
+        e2e::PostKey(::GetFocus(), key, false);
+        e2e::Pause(20ms);
+    }
+}
+
+void Type(std::wstring_view text) {
+    for (wchar_t c : text) ::PostMessageW(::GetFocus(), WM_CHAR, c, 1);
+    e2e::Pause(50ms);
+}
+
+std::vector<std::wstring> ListedNames() {
+    HWND list = ::GetDlgItem(FindBoxWindow(), idFindList);
+    std::vector<std::wstring> names(static_cast<size_t>(::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+    for (size_t i = 0; i < names.size(); ++i) {
+        wchar_t text[64] = {};
+        LVITEMW item{};
+        item.pszText = text;
+        item.cchTextMax = 64;
+        ::SendMessageW(list, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+        names[i] = text;
+    }
+    return names;
+}
+
+TEST(FindBox, TypingFiltersKeysChooseOrCloseAndTheOwnerTakesItAlong) {
+    HWND owner = ::CreateWindowExW(0, L"Static", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 600, 400,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ::SetForegroundWindow(owner);
+    const RECT strip{110, 130, 690, 152};
+    std::vector<int> chosen;
+    const auto open = [&] {
+        ShowFindBox(owner, strip, {{L"张三", 0, 0}, {L"李四", 2, 1}, {L"赵六", 0, 2}},
+                    [&](int tab) { chosen.push_back(tab); });
+        e2e::Pause(50ms);
+        return FindBoxWindow();
+    };
+    HWND box = open();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(win32::WindowText(box), L"查找会话");
+    EXPECT_EQ(::GetWindow(box, GW_OWNER), owner);
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(box, idFindQuery));
+    EXPECT_EQ(ListedNames(), (std::vector<std::wstring>{L"张三", L"李四", L"赵六"}));
+
+    Type(L"z");
+    EXPECT_EQ(ListedNames(), (std::vector<std::wstring>{L"张三", L"赵六"}));
+    Press({VK_DOWN, VK_DOWN, VK_RETURN});  // the second stays the last
+    EXPECT_TRUE(e2e::WaitUntil([] { return FindBoxWindow() == nullptr; }));
+    EXPECT_EQ(chosen, std::vector<int>{2});
+
+    box = open();
+    Type(L"ls");
+    EXPECT_EQ(ListedNames(), std::vector<std::wstring>{L"李四"});
+    EXPECT_EQ(open(), box);  // a second call: the same box, the typing kept
+    EXPECT_EQ(ListedNames(), std::vector<std::wstring>{L"李四"});
+    Press({VK_ESCAPE});
+    EXPECT_TRUE(e2e::WaitUntil([] { return FindBoxWindow() == nullptr; }));
+
+    open();
+    ::SetActiveWindow(owner);  // a click elsewhere
+    EXPECT_TRUE(e2e::WaitUntil([] { return FindBoxWindow() == nullptr; }));
+    box = open();
+    ::DestroyWindow(owner);
+    EXPECT_FALSE(::IsWindow(box));
+    EXPECT_EQ(chosen, std::vector<int>{2});
 }
 
 }  // namespace
