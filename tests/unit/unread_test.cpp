@@ -41,3 +41,26 @@ TEST(Unread, TotalFollowsReadClosedPoppedAndVanishedTabs) {
     badge.Forget();  // a new button carries none
     EXPECT_EQ(badge.Update(0, true), std::nullopt);
 }
+
+// Quiet conversations count on their own tabs only; the next-unread key
+// goes right from the selection, wraps, and passes over quiet and read tabs.
+TEST(Unread, QuietTabsAreLeftOutOfTheTotalAndTheNextUnread) {
+    auto list = MakeWinList();
+    EXPECT_EQ(NextUnreadTab(*list, -1), std::nullopt);
+    for (int unread : {2, 3, 0, 4, 1}) {
+        auto node = std::make_shared<clsLink>();
+        node->MsgNum = unread;
+        list->insertNode(node);
+    }
+    list->getNode(2)->Quiet = true;
+    list->getNode(5)->Quiet = true;
+    EXPECT_EQ(UnreadTotal(*list), 6);
+    EXPECT_EQ(NextUnreadTab(*list, 0), 3);
+    EXPECT_EQ(NextUnreadTab(*list, 3), 0);
+    EXPECT_EQ(NextUnreadTab(*list, 4), 0);
+    EXPECT_EQ(NextUnreadTab(*list, -1), 0);
+    EXPECT_EQ(NextUnreadTab(*list, 9), 0);
+    list->getNode(1)->MsgNum = 0;
+    EXPECT_EQ(NextUnreadTab(*list, 3), std::nullopt) << "the selected tab is not the next one";
+    EXPECT_EQ(NextUnreadTab(*list, 2), 3);
+}

@@ -10,8 +10,19 @@
 
 namespace varnu {
 
-// Sum of the unread counts of every record after the head.
+// A conversation whose unread messages call for the user: it has some and
+// is not quiet. Only these count in the badge and the tray tooltip's total,
+// and only these are visited by the next-unread key.
+bool WantsReading(const clsLink& node) noexcept;
+
+// Sum of the unread counts of every record after the head that wants reading.
 int UnreadTotal(const clsLink& head);
+
+// The tab the next-unread key selects: the first one right of `selected`
+// that wants reading, wrapping round past the last tab; from the first tab
+// when nothing is selected. The selected tab itself is never the answer, so
+// nothing is selected when no other tab wants reading.
+std::optional<int> NextUnreadTab(const clsLink& head, int selected);
 
 // What the badge reads: "" for none, "1" to "99", then "99+".
 std::wstring BadgeText(int count);
