@@ -17,6 +17,9 @@ TEST(Unread, BadgeTextAndTipSuffix) {
     const std::wstring cut =
         TipWithUnread(std::wstring(20, L'a') + std::wstring{wchar_t(0xD83D), wchar_t(0xDE00), L'b'}, 12, 29);
     EXPECT_EQ(cut, std::wstring(20, L'a') + L"（12条未读）");
+
+    EXPECT_EQ(TabTipText(L"技术交流", 3, true), L"技术交流\r\n3条未读\r\n免打扰");
+    EXPECT_EQ(TabTipText(L"张三", 0, false), L"张三");
 }
 
 TEST(Unread, TotalFollowsReadClosedPoppedAndVanishedTabs) {

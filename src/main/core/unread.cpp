@@ -43,6 +43,13 @@ std::wstring TipWithUnread(std::wstring_view tip, int total, std::size_t capacit
     return std::wstring(tip.substr(0, keep)) + suffix;
 }
 
+std::wstring TabTipText(std::wstring_view title, std::int32_t msgNum, bool quiet) {
+    std::wstring tip(title);
+    if (msgNum > 0) tip += L"\r\n" + std::to_wstring(msgNum) + L"条未读";
+    if (quiet) tip += L"\r\n免打扰";
+    return tip;
+}
+
 std::optional<int> BadgeState::Update(int total, bool hasButton) {
     const int wanted = hasButton && total > 0 ? total : 0;
     if (wanted == shown_) return std::nullopt;

@@ -2,6 +2,7 @@
 // The unread total across all conversations, as the taskbar button's badge
 // and the tray tooltip show it.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,6 +32,10 @@ std::wstring BadgeText(int count);
 // a field of `capacity` characters with its NUL; the count is never the part
 // that is cut off, and no surrogate pair is split.
 std::wstring TipWithUnread(std::wstring_view tip, int total, std::size_t capacity);
+
+// A tab's tooltip: the conversation's whole name, then "n条未读" while it has
+// unread messages and "免打扰" when it is quiet, each on a line of its own.
+std::wstring TabTipText(std::wstring_view title, std::int32_t msgNum, bool quiet);
 
 // Remembers what the taskbar button shows, so the shell is only asked when
 // that changes.
