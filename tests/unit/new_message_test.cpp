@@ -163,10 +163,6 @@ TEST_F(MessageCheck, QuietConversationCountsOnItsTabAndCallsForNothingElse) {
         EXPECT_EQ(a.tabCaption, L"(1)张三");
         EXPECT_FALSE(a.highlight || a.showBalloon || a.announce || a.selectTab || a.flash) << active;
     }
-    in.CurIndex = 2;
-    const MessageCheckActions a = DecideMessageCheck(in, settings);
-    EXPECT_TRUE(a.changed);
-    EXPECT_FALSE(a.markUnread || a.showBalloon || a.announce || a.flash);
 }
 
 TEST_F(MessageCheck, ShorterHistoryCountsAsAChange) {
