@@ -167,6 +167,36 @@ void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_
     ::WritePrivateProfileStringW(sectionText.c_str(), keyText.c_str(), line.c_str(), path.c_str());
 }
 
+void DeleteIniValue(std::wstring_view section, std::wstring_view key) {
+    const std::wstring& path = Path();
+    if (path.empty()) return;
+    const std::wstring sectionText(section), keyText(key);
+    ::WritePrivateProfileStringW(sectionText.c_str(), keyText.c_str(), nullptr, path.c_str());
+}
+
+std::vector<std::wstring> GetIniKeys(std::wstring_view section) {
+    std::vector<std::wstring> keys;
+    const std::wstring& path = Path();
+    if (path.empty()) return keys;
+    const std::wstring sectionText(section);
+    // The names come as one list of NUL-ended texts; a list that fills the
+    // buffer (its size less two) may have been cut, so it is read again.
+    for (DWORD size = 4096; size <= (1u << 22); size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const DWORD count =
+            ::GetPrivateProfileStringW(sectionText.c_str(), nullptr, L"", buffer.data(), size, path.c_str());
+        if (count + 2 >= size) continue;
+        for (size_t at = 0; at < count;) {
+            const size_t end = buffer.find(L'\0', at);
+            if (end == std::wstring::npos || end > count) break;
+            if (end > at) keys.push_back(buffer.substr(at, end - at));
+            at = end + 1;
+        }
+        break;
+    }
+    return keys;
+}
+
 int LoadSettings(HWND mainWindow) { return LoadSettings(mainWindow, win32::ModuleFolder()); }
 
 int LoadSettings(HWND mainWindow, std::wstring_view programFolder) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "settings/core/settings_values.h"
 
@@ -42,6 +43,10 @@ bool IniFileExists();
 std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue);
 // Writes one value; failures (read-only file or folder) are silent.
 void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
+// Removes one key and its value; silent as SetIniValue.
+void DeleteIniValue(std::wstring_view section, std::wstring_view key);
+// The key names of a section in file order; none for a missing section or file.
+std::vector<std::wstring> GetIniKeys(std::wstring_view section);
 
 // Fills AppSettings() from the file and sets the main window's size and
 // position (before it is first shown). A value that cannot be read (letters

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dialogs/msgbox.h"
+#include "settings/quiet_conversations.h"
 #include "settings/settings_dialog.h"
 #include "win32/handles.h"
 #include "win32/strconv.h"
@@ -530,6 +531,38 @@ TEST_F(SettingsTest, FolderNamesOutsideTheCodePageStillWork) {
     EXPECT_FALSE(AppSettings().tab_Bottom);
     varnu::SetIniValue(L"Settings", L"hot_Key", L"65");
     EXPECT_NE(ReadBytes(folder + L"\\set.ini").find("hot_Key=65"), std::string::npos);
+}
+
+// Quiet conversations live in a section of their own: names of any shape
+// read back as written, and the [Settings] lines stay exactly as they were.
+TEST_F(SettingsTest, QuietNamesRoundTripAndLeaveTheSettingsAlone) {
+    WriteIni("tab_Bottom=False\r\nhot_Key=81\r\n");
+    varnu::SetIniPath(ini_);
+    const std::string settings = ReadBytes(ini_);
+    const std::wstring odd = L"  [Team]=a;b \"c\"";
+    const std::wstring chinese = L"[技术交流]=群; \"周末\"";
+    varnu::QuietConversations quiet;
+    quiet.Load();
+    quiet.Remember(odd, true);
+    quiet.Remember(L"", true);
+    quiet.Remember(std::wstring(300, L'x'), true);
+    const std::string bytes = ReadBytes(ini_);
+    EXPECT_EQ(bytes.substr(0, settings.size()), settings);
+    EXPECT_EQ(NonEmptyLines(bytes.substr(settings.size())),
+              (std::vector<std::string>{"[Quiet]", "1=\"" + win32::WideToAnsi(odd) + "\""}));
+
+    // Hangul and a character outside the basic plane turn the file into UTF-16.
+    const std::wstring foreign = L"한국어 \U0001F600";
+    quiet.Remember(chinese, true);
+    quiet.Remember(foreign, true);
+    EXPECT_EQ(ReadBytes(ini_).substr(0, 2), "\xFF\xFE");
+    varnu::QuietConversations loaded;
+    loaded.Load();
+    for (const std::wstring& name : {odd, chinese, foreign}) EXPECT_TRUE(loaded.IsQuiet(name));
+    quiet.Remember(odd, false);
+    loaded.Load();
+    EXPECT_FALSE(loaded.IsQuiet(odd));
+    EXPECT_EQ(varnu::GetIniKeys(L"Settings"), (std::vector<std::wstring>{L"tab_Bottom", L"hot_Key"}));
 }
 
 }  // namespace

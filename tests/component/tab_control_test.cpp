@@ -329,6 +329,11 @@ TEST_F(TabControlTest, HighlightRoundTrip) {
     EXPECT_EQ(tabs.IsHilighted(0), std::optional<bool>(false));
     tabs.HilightItem(1, false);
     EXPECT_EQ(tabs.IsHilighted(1), std::optional<bool>(false));
+    // The quiet mark is pushed in by the owner and goes along when the tab moves.
+    tabs.SetItemQuiet(2, true);
+    tabs.MoveItem(2, 0);
+    EXPECT_TRUE(tabs.IsItemQuiet(0));
+    EXPECT_FALSE(tabs.IsItemQuiet(2));
     TabControl none;
     EXPECT_EQ(none.IsHilighted(0), std::nullopt);
 }
@@ -413,6 +418,50 @@ TEST_F(TabControlTest, ParentDestroyedBeforeControl) {
     EXPECT_EQ(tabs.hWndHost(), nullptr);
     EXPECT_EQ(tabs.hWnd(), nullptr);
     EXPECT_EQ(tabs.Count(), 0);
+}
+
+// The tooltip that shows now, if any: the tab control's is the only one.
+HWND ShownTooltip() {
+    HWND tip = ::FindWindowW(TOOLTIPS_CLASSW, nullptr);
+    return tip && ::IsWindowVisible(tip) ? tip : nullptr;
+}
+
+// Pumps until `done` holds or the time is up.
+template <class Done>
+bool PumpUntil(Done done, DWORD ms = 5000) {
+    for (const DWORD until = ::GetTickCount() + ms; ::GetTickCount() < until; ::Sleep(20)) {
+        Pump();
+        if (done()) return true;
+    }
+    return false;
+}
+
+// The mouse really rests there: a tooltip looks where the cursor is before it shows.
+TEST_F(TabControlTest, TooltipTextComesFromTheOwnerAndOnlyForTabs) {
+    AddTabs(3);
+    std::vector<int> asked;
+    tabs.events.TipText = [&](int& index, std::wstring& text) {
+        asked.push_back(index);
+        text = L"技术交流\r\n3条未读\r\n免打扰";
+    };
+    auto rest = [](HWND window, POINT at) {
+        POINT screen = at;
+        ::ClientToScreen(window, &screen);
+        ::SetCursorPos(screen.x, screen.y);
+        ::PostMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+    };
+    rest(tabs.hWnd(), CentrePoint(1));
+    ASSERT_TRUE(PumpUntil([] { return ShownTooltip() != nullptr; }));
+    EXPECT_EQ(asked, (std::vector<int>{1}));
+    wchar_t shown[64] = {};
+    ::GetWindowTextW(ShownTooltip(), shown, 64);
+    EXPECT_STREQ(shown, L"技术交流\r\n3条未读\r\n免打扰");
+
+    // The empty strip belongs to the host: no tab, no tooltip.
+    rest(tabs.hWndHost(), POINT{390, 60});
+    EXPECT_TRUE(PumpUntil([] { return ShownTooltip() == nullptr; }));
+    EXPECT_FALSE(PumpUntil([] { return ShownTooltip() != nullptr; }, 1500)) << "three times the initial delay";
+    EXPECT_EQ(asked.size(), 1u);
 }
 
 // Looks at the pixels: the plain drawing fills the selected tab lighter and a

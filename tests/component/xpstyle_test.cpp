@@ -157,6 +157,7 @@ protected:
         for (const wchar_t* caption : {L"张三", L"李四", L"王五"}) tabs.AddItem(caption);
         tabs.SetSelected(1);
         tabs.HilightItem(2, true);
+        tabs.SetItemQuiet(0, true);
     }
     void TearDown() override { ::DestroyWindow(form); }
 
@@ -201,6 +202,10 @@ TEST_F(XpStripTest, BothLooksAtTopAndBottom) {
             const int rowsFromEdge = bottom ? hot.bottom - (xpLook ? 1 : 0) - hot.top : 0;
             const xp::Colour expected = xp::AdjustColor(base, -xp::RoundHalfEven(step * rowsFromEdge));
             EXPECT_EQ(::GetPixel(memory, hot.left + 3, y), expected) << bottom << xpLook;
+            const TabRect quiet = tabs.GetItemRect(0);
+            EXPECT_EQ(::GetPixel(memory, quiet.left + 2, bottom ? quiet.bottom - 2 : quiet.top + 2),
+                      xp::kQuietMarkColour)
+                << bottom << xpLook;
             RECT rc{};
             ::GetClientRect(tabs.hWnd(), &rc);
             const int below = tabs.GetItemRect(1).bottom + 4;

@@ -94,6 +94,7 @@ TEST_F(MessageCheck, OtherConversationWhileActiveIsMarkedQuietly) {
     EXPECT_TRUE(a.markUnread);
     EXPECT_EQ(a.newMsgNum, 1);
     EXPECT_EQ(a.tabCaption, L"(1)张三");
+    EXPECT_TRUE(a.highlight);
     EXPECT_FALSE(a.showBalloon);
     EXPECT_FALSE(a.announce);
     EXPECT_FALSE(a.flash);
@@ -148,6 +149,20 @@ TEST_F(MessageCheck, InactiveMainWindowAnnounces) {
     EXPECT_FALSE(a.markUnread);
     EXPECT_TRUE(a.showBalloon);
     EXPECT_TRUE(a.announce);
+}
+
+TEST_F(MessageCheck, QuietConversationCountsOnItsTabAndCallsForNothingElse) {
+    in.Quiet = true;
+    settings.tray_AlwaysShowTip = 1;
+    settings.org_AutoSwitch = 1;
+    for (bool active : {true, false}) {
+        in.MainActive = active;
+        const MessageCheckActions a = DecideMessageCheck(in, settings);
+        EXPECT_TRUE(a.changed);
+        EXPECT_TRUE(a.markUnread);
+        EXPECT_EQ(a.tabCaption, L"(1)张三");
+        EXPECT_FALSE(a.highlight || a.showBalloon || a.announce || a.selectTab || a.flash) << active;
+    }
 }
 
 TEST_F(MessageCheck, ShorterHistoryCountsAsAChange) {

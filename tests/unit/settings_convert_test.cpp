@@ -1,4 +1,5 @@
 #include "settings/core/convert.h"
+#include "settings/core/quiet_names.h"
 
 #include <gtest/gtest.h>
 
@@ -80,4 +81,29 @@ TEST(SettingsTipTime, HandEditedValuesStayWithinTheDialogRange) {
     EXPECT_EQ(ClampTipTime(60), 60);
     EXPECT_EQ(ClampTipTime(3000000), 60);
     EXPECT_EQ(ClampTipTime(INT32_MIN), 1);
+}
+
+TEST(SettingsQuietNames, WhatCanBeRemembered) {
+    using namespace varnu::settings_core;
+    EXPECT_TRUE(CanRememberQuietName(std::wstring(kMaxQuietNameChars, L'群')));
+    EXPECT_FALSE(CanRememberQuietName(std::wstring(kMaxQuietNameChars + 1, L'群')));
+    EXPECT_FALSE(CanRememberQuietName(L"a\r\nb"));
+    EXPECT_FALSE(CanRememberQuietName(std::wstring(L"a\0b", 3)));
+}
+
+TEST(SettingsQuietNames, KeysAreNeverReusedOrRenumbered) {
+    varnu::settings_core::QuietNameList list;
+    list.Loaded(L"2", L"技术交流");
+    list.Loaded(L"x", L"hand-edited");
+    list.Loaded(L"7", L"");  // nothing that could have been written
+    EXPECT_EQ(list.Size(), 2u);
+    EXPECT_TRUE(list.Contains(L"技术交流"));
+    EXPECT_FALSE(list.Contains(L"技术交流 "));
+    EXPECT_EQ(list.Add(L"家人"), L"3");
+    EXPECT_EQ(list.Add(L"家人"), std::nullopt);
+    EXPECT_EQ(list.Add(L""), std::nullopt);
+    EXPECT_EQ(list.Remove(L"技术交流"), (std::vector<std::wstring>{L"2"}));
+    EXPECT_EQ(list.Add(L"同学"), L"4");
+    list.Loaded(L"9", L"家人");  // the same name twice in a hand-edited file
+    EXPECT_EQ(list.Remove(L"家人"), (std::vector<std::wstring>{L"3", L"9"}));
 }

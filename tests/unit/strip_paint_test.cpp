@@ -217,3 +217,27 @@ TEST(SubclassRegistry, PropertyNamesAndTrace) {
     EXPECT_EQ(xp::TraceMessageCount(0x2AB, 15, 0), "Changed message count for 2AB Message 15 to 0");
     EXPECT_EQ(xp::ServiceErrorNumber(13082), static_cast<std::int32_t>(0x8004331A));
 }
+
+// The quiet mark: a wedge in the tab's outer left corner, after the fill and
+// frame and before the caption, in both looks and both orientations.
+TEST(StripPlan, QuietTabCarriesItsMarkUnderTheCaption) {
+    for (bool bottom : {false, true}) {
+        for (auto look : {xp::Look::Messenger, xp::Look::Xp}) {
+            Strip s(bottom);
+            s.tabs[0].quiet = true;
+            s.in.current = 0;
+            const auto ops = s.Plan(look);
+            const auto& r = s.tabs[0].rect;
+            const int outer = bottom ? r.bottom - 1 : r.top + 1;
+            const auto first = std::find(ops.begin(), ops.end(), Line(3, outer, 9, outer, xp::kQuietMarkColour));
+            ASSERT_NE(first, ops.end()) << bottom;
+            EXPECT_EQ(std::count_if(ops.begin(), ops.end(),
+                                    [](const xp::PaintOp& o) { return o.colour == xp::kQuietMarkColour; }),
+                      xp::kQuietMarkSize)
+                << "only the quiet tab is marked";
+            const auto caption = std::find_if(
+                first, ops.end(), [](const xp::PaintOp& o) { return o.kind == Kind::Caption && o.item == 0; });
+            EXPECT_NE(caption, ops.end()) << "the caption is written over the mark";
+        }
+    }
+}

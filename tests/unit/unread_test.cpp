@@ -17,6 +17,9 @@ TEST(Unread, BadgeTextAndTipSuffix) {
     const std::wstring cut =
         TipWithUnread(std::wstring(20, L'a') + std::wstring{wchar_t(0xD83D), wchar_t(0xDE00), L'b'}, 12, 29);
     EXPECT_EQ(cut, std::wstring(20, L'a') + L"（12条未读）");
+
+    EXPECT_EQ(TabTipText(L"技术交流", 3, true), L"技术交流\r\n3条未读\r\n免打扰");
+    EXPECT_EQ(TabTipText(L"张三", 0, false), L"张三");
 }
 
 TEST(Unread, TotalFollowsReadClosedPoppedAndVanishedTabs) {
@@ -40,4 +43,25 @@ TEST(Unread, TotalFollowsReadClosedPoppedAndVanishedTabs) {
     EXPECT_EQ(badge.Update(6, true), 6);
     badge.Forget();  // a new button carries none
     EXPECT_EQ(badge.Update(0, true), std::nullopt);
+}
+
+// Quiet conversations count on their own tabs only; the next-unread key
+// goes right from the selection, wraps, and passes over quiet and read tabs.
+TEST(Unread, QuietTabsAreLeftOutOfTheTotalAndTheNextUnread) {
+    auto list = MakeWinList();
+    EXPECT_EQ(NextUnreadTab(*list, -1), std::nullopt);
+    for (int unread : {2, 3, 0, 4, 1}) {
+        auto node = std::make_shared<clsLink>();
+        node->MsgNum = unread;
+        list->insertNode(node);
+    }
+    list->getNode(2)->Quiet = true;
+    list->getNode(5)->Quiet = true;
+    EXPECT_EQ(UnreadTotal(*list), 6);
+    EXPECT_EQ(NextUnreadTab(*list, 0), 3);
+    EXPECT_EQ(NextUnreadTab(*list, 3), 0);
+    EXPECT_EQ(NextUnreadTab(*list, -1), 0);
+    list->getNode(1)->MsgNum = 0;
+    EXPECT_EQ(NextUnreadTab(*list, 3), std::nullopt) << "the selected tab is not the next one";
+    EXPECT_EQ(NextUnreadTab(*list, 2), 3);
 }

@@ -54,6 +54,7 @@ TabControl::~TabControl() {
 void TabControl::DestroyHost() {
     // Messages sent while the windows go down must not reach this object.
     if (hWndTab_) ::RemovePropW(hWndTab_, kPropObject);
+    DestroyTip();
     if (HWND host = std::exchange(hWndHost_, nullptr)) {
         ::RemovePropW(host, kPropObject);
         ::DestroyWindow(host);
@@ -94,10 +95,24 @@ HWND TabControl::Create(int cx, int cy) {
     ::SetWindowLongPtrW(tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TabControl::TabWindowProc));
     // A recreated tab window would otherwise fall back to the system font.
     if (font_) ::SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    CreateTip();
     return tab;
 }
 
+// A standard tooltip control, so that screen readers read the tab's full
+// name too. It shows also while our window is not the active one: the mouse
+// resting on a tab asks for it as well then.
+void TabControl::CreateTip() {
+    tipTab_ = -1;
+    tip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hWndTab_, nullptr,
+                             ::GetModuleHandleW(nullptr), nullptr);
+    // A width limit makes the tooltip keep the owner's line breaks.
+    if (tip_) ::SendMessageW(tip_, TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
 void TabControl::Destroy() {
+    DestroyTip();
     // The tab window's own procedure drops its properties at WM_NCDESTROY.
     if (HWND tab = std::exchange(hWndTab_, nullptr)) ::DestroyWindow(tab);
 }
@@ -165,18 +180,21 @@ void TabControl::AddItem(std::wstring_view caption, int pos) {
 
 void TabControl::DelItem(int pos) {
     if (!hWndTab_) return;
+    ForgetTipTab();
     const int oldSelected = Selected();
     ::SendMessageW(hWndTab_, TCM_DELETEITEM, static_cast<WPARAM>(pos), 0);
     SetSelected(tabs::SelectionAfterDelete(oldSelected, Count()));
 }
 
 void TabControl::Clear() {
+    ForgetTipTab();
     if (hWndTab_) ::SendMessageW(hWndTab_, TCM_DELETEALLITEMS, 0, 0);
 }
 
 void TabControl::MoveItem(int from, int to) {
     const int count = Count();
     if (from == to || from < 0 || to < 0 || from >= count || to >= count) return;
+    ForgetTipTab();
     // The tab window has no move of its own: the tab goes and comes back at
     // its new place with everything it carries.
     std::wstring caption = Caption(from);
@@ -241,6 +259,30 @@ std::optional<bool> TabControl::IsHilighted(int pos) const {
 void TabControl::HilightItem(int pos, bool highlight) {
     if (!hWndTab_) return;
     ::SendMessageW(hWndTab_, TCM_HIGHLIGHTITEM, static_cast<WPARAM>(pos), highlight ? 0xFFFF : 0);
+}
+
+bool TabControl::IsItemQuiet(int pos) const {
+    TCITEMW item{};
+    item.mask = TCIF_PARAM;
+    if (!hWndTab_ || !::SendMessageW(hWndTab_, TCM_GETITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item)))
+        return false;
+    return (static_cast<std::uintptr_t>(item.lParam) & tabs::kItemQuiet) != 0;
+}
+
+void TabControl::SetItemQuiet(int pos, bool quiet) {
+    TCITEMW item{};
+    item.mask = TCIF_PARAM;
+    if (!hWndTab_ || !::SendMessageW(hWndTab_, TCM_GETITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item)))
+        return;
+    const auto flags = static_cast<std::uintptr_t>(item.lParam);
+    const auto updated = quiet ? flags | tabs::kItemQuiet : flags & ~tabs::kItemQuiet;
+    if (updated == flags) return;
+    item.lParam = static_cast<LPARAM>(updated);
+    ::SendMessageW(hWndTab_, TCM_SETITEMW, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&item));
+    // The tab window does not redraw for a value it never shows itself.
+    RECT rc{};
+    if (::SendMessageW(hWndTab_, TCM_GETITEMRECT, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&rc)))
+        ::InvalidateRect(hWndTab_, &rc, FALSE);
 }
 
 // ---------------------------------------------------------------------------
@@ -467,6 +509,61 @@ void TabControl::RaiseWheel(int delta) {
     }
 }
 
+// The tool is moved by taking it away and adding it again over the tab now
+// under the mouse: the tooltip then hides the old text and asks anew.
+void TabControl::TipFollowMouse(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (!tip_) return;
+    if (msg == WM_MOUSEMOVE) {
+        TCHITTESTINFO hit{};
+        hit.pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        const int index = static_cast<int>(::SendMessageW(hwnd, TCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (index != tipTab_) {
+            ForgetTipTab();
+            RECT rc{};
+            if (index >= 0 &&
+                ::SendMessageW(hwnd, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc))) {
+                TTTOOLINFOW tool{};
+                tool.cbSize = TTTOOLINFOW_V2_SIZE;  // understood by every version of the control
+                tool.hwnd = hwnd;
+                tool.uId = static_cast<UINT_PTR>(index);
+                tool.rect = rc;
+                tool.lpszText = LPSTR_TEXTCALLBACKW;
+                if (::SendMessageW(tip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool))) tipTab_ = index;
+            }
+        }
+    }
+    MSG relayed{hwnd, msg, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
+    ::GetCursorPos(&relayed.pt);
+    ::SendMessageW(tip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+void TabControl::DestroyTip() {
+    tipTab_ = -1;
+    // Gone already when the top-level window that owns it went first.
+    if (HWND tip = std::exchange(tip_, nullptr); tip && ::IsWindow(tip)) ::DestroyWindow(tip);
+}
+
+void TabControl::ForgetTipTab() {
+    if (!tip_ || tipTab_ < 0) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = hWndTab_;
+    tool.uId = static_cast<UINT_PTR>(tipTab_);
+    ::SendMessageW(tip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    tipTab_ = -1;
+}
+
+void TabControl::AnswerTipText(NMTTDISPINFOW& info) {
+    int index = static_cast<int>(info.hdr.idFrom);
+    std::wstring text;
+    std::shared_ptr<bool> alive = alive_;
+    Raise(events.TipText, index, text);
+    if (!*alive) return;
+    tipText_ = std::move(text);
+    info.hinst = nullptr;
+    info.lpszText = tipText_.data();
+}
+
 LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     if (msg == WM_NCCREATE) {
         auto* self = static_cast<TabControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
@@ -529,10 +626,22 @@ LRESULT CALLBACK TabControl::TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, L
     if (msg == WM_NCDESTROY) {
         ::RemovePropW(hwnd, kPropObject);
         ::RemovePropW(hwnd, kPropWinProc);
-        if (self && self->hWndTab_ == hwnd) self->hWndTab_ = nullptr;
+        if (self && self->hWndTab_ == hwnd) {
+            self->hWndTab_ = nullptr;
+            self->DestroyTip();
+        }
+    } else if (self && self->tip_ && msg == WM_NOTIFYFORMAT && reinterpret_cast<HWND>(wParam) == self->tip_) {
+        return NFR_UNICODE;
+    } else if (self && self->tip_ && msg == WM_NOTIFY) {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header && header->hwndFrom == self->tip_) {
+            if (header->code == TTN_GETDISPINFOW) self->AnswerTipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+            return 0;
+        }
     } else if (self && ((msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) || msg == WM_KEYDOWN ||
                         msg == WM_CAPTURECHANGED || msg == WM_CANCELMODE)) {
         std::shared_ptr<bool> alive = self->alive_;
+        if (msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) self->TipFollowMouse(hwnd, msg, wParam, lParam);
         bool answered = self->DragProc(hwnd, msg, wParam, lParam);
         if (*alive && ::IsWindow(hwnd) && !answered && msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL)
             answered = self->SubWindowProc(hwnd, msg, wParam, lParam);

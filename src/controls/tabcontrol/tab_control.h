@@ -4,6 +4,7 @@
 // notifications and mouse messages into events, raised synchronously. A tab
 // can be dragged along the row to a new place, or out of the strip.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
 #include <memory>
@@ -44,6 +45,9 @@ public:
         // A tab was dragged far from the strip and released there; x and y
         // are the drop point on the screen.
         std::function<void(int& index, int& x, int& y)> DraggedOut;
+        // The mouse rests on tab `index`: the owner puts the tab's tooltip
+        // into `text` (lines apart by CR LF); empty text shows none.
+        std::function<void(int& index, std::wstring& text)> TipText;
     };
     Events events;
 
@@ -88,6 +92,9 @@ public:
     void SetItemText(int pos, std::wstring_view caption);
     std::optional<bool> IsHilighted(int pos) const;
     void HilightItem(int pos, bool highlight);
+    // The quiet mark the painter draws on a tab; pushed in by the owner.
+    bool IsItemQuiet(int pos) const;
+    void SetItemQuiet(int pos, bool quiet);
     TabRect GetItemRect(int pos) const;
     int GetHeaderHeight() const;
     int GetHeaderBottomHeight() const;
@@ -106,6 +113,12 @@ private:
     void WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);                // host: notices, clicks on the empty strip
     bool SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // tab window: mouse
     void RaiseWheel(int delta);
+    // The tooltip follows the tab under the mouse: one tool, over that tab.
+    void CreateTip();
+    void TipFollowMouse(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void ForgetTipTab();
+    void DestroyTip();
+    void AnswerTipText(NMTTDISPINFOW& info);
     // Pressing, dragging and dropping a tab; true when the message is answered.
     bool DragProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     void DragTo(int to);
@@ -120,6 +133,10 @@ private:
     bool bottom_ = false;
     bool roll_ = false;
     win32::UniqueFont font_;
+    // A pop-up owned by the top-level window; destroyed with the tab window.
+    HWND tip_ = nullptr;
+    int tipTab_ = -1;       // the tab the tool stands over, -1 for none
+    std::wstring tipText_;  // kept while the tooltip shows it
     tabs::WheelSteps wheel_;
     tabs::TabDrag drag_{::GetSystemMetrics(SM_CXDRAG), ::GetSystemMetrics(SM_CYDRAG)};
     HWND focusBeforeDrag_ = nullptr;

@@ -7,6 +7,7 @@
 #include <map>
 #include <vector>
 
+#include "controls/tabcontrol/core/tab_logic.h"
 #include "controls/xpstyle/core/strip_paint.h"
 #include "controls/xpstyle/xp_functions.h"
 #include "settings/settings.h"
@@ -32,7 +33,7 @@ TabWindowFacts ReadTab(HWND tab, int index) {
     }
     wchar_t buffer[256]{};
     TCITEMW item{};
-    item.mask = TCIF_TEXT | TCIF_STATE;
+    item.mask = TCIF_TEXT | TCIF_STATE | TCIF_PARAM;
     item.dwStateMask = TCIS_HIGHLIGHTED;
     item.pszText = buffer;
     item.cchTextMax = 255;
@@ -40,6 +41,7 @@ TabWindowFacts ReadTab(HWND tab, int index) {
         const wchar_t* text = item.pszText ? item.pszText : buffer;
         out.caption.assign(text, wcsnlen(text, 255));
         out.facts.highlighted = (item.dwState & TCIS_HIGHLIGHTED) != 0;
+        out.facts.quiet = (static_cast<std::uintptr_t>(item.lParam) & tabs::kItemQuiet) != 0;
     }
     out.facts.hasText = out.caption.find_first_not_of(L' ') != std::wstring::npos;
     return out;

@@ -74,7 +74,9 @@ MessageCheckActions DecideMessageCheck(const MessageCheckInput& in, const Messag
         a.markUnread = true;
         a.newMsgNum = in.MsgNum + 1;
         a.tabCaption = TabCaptionWithCount(a.newMsgNum, in.Title);
+        a.highlight = !in.Quiet;
     }
+    if (in.Quiet) return a;
 
     const std::wstring notice = NewMessageNotice(in.Title);
 

@@ -55,6 +55,7 @@ struct MessageCheckInput {
     std::int32_t MsgNum = 0;  // clsLink::MsgNum
     std::wstring_view Title;  // clsLink::Title
     std::wstring_view text;   // history as read, with its NUL; its size is L
+    bool Quiet = false;       // clsLink::Quiet
 };
 
 struct MessageCheckActions {
@@ -63,7 +64,8 @@ struct MessageCheckActions {
 
     bool markUnread = false;     // not the selected conversation:
     std::int32_t newMsgNum = 0;  //   store in clsLink::MsgNum,
-    std::wstring tabCaption;     //   SetItemText(i - 1, ...), HilightItem(i - 1, true)
+    std::wstring tabCaption;     //   SetItemText(i - 1, ...)
+    bool highlight = false;      //   HilightItem(i - 1, true); never for a quiet one
 
     bool showBalloon = false;  // ShowTray(balloonTitle, balloonText, icon 1)
     std::wstring balloonTitle;
@@ -77,6 +79,9 @@ struct MessageCheckActions {
     bool flash = false;  //   FlashWindow(main, FALSE)
 };
 
+// A quiet conversation keeps its count and its "(n)" caption, so a look at
+// its tab still tells how much was said; it calls for nothing else: no
+// highlight, balloon, announcement, taskbar flash or switch.
 MessageCheckActions DecideMessageCheck(const MessageCheckInput& in, const MessageSettings& s);
 
 // The maximise box follows org_AutoSize: off exactly when it is 1.

@@ -2,6 +2,7 @@
 // The unread total across all conversations, as the taskbar button's badge
 // and the tray tooltip show it.
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,8 +11,19 @@
 
 namespace varnu {
 
-// Sum of the unread counts of every record after the head.
+// A conversation whose unread messages call for the user: it has some and
+// is not quiet. Only these count in the badge and the tray tooltip's total,
+// and only these are visited by the next-unread key.
+bool WantsReading(const clsLink& node) noexcept;
+
+// Sum of the unread counts of every record after the head that wants reading.
 int UnreadTotal(const clsLink& head);
+
+// The tab the next-unread key selects: the first one right of `selected`
+// that wants reading, wrapping round past the last tab; from the first tab
+// when nothing is selected. The selected tab itself is never the answer, so
+// nothing is selected when no other tab wants reading.
+std::optional<int> NextUnreadTab(const clsLink& head, int selected);
 
 // What the badge reads: "" for none, "1" to "99", then "99+".
 std::wstring BadgeText(int count);
@@ -20,6 +32,10 @@ std::wstring BadgeText(int count);
 // a field of `capacity` characters with its NUL; the count is never the part
 // that is cut off, and no surrogate pair is split.
 std::wstring TipWithUnread(std::wstring_view tip, int total, std::size_t capacity);
+
+// A tab's tooltip: the conversation's whole name, then "n条未读" while it has
+// unread messages and "免打扰" when it is quiet, each on a line of its own.
+std::wstring TabTipText(std::wstring_view title, std::int32_t msgNum, bool quiet);
 
 // Remembers what the taskbar button shows, so the shell is only asked when
 // that changes.

@@ -23,6 +23,9 @@ public:
     std::wstring Title;        // text of the tab
     std::wstring Caption;      // full window title at capture
     bool Locked = false;
+    // "免打扰": new messages still count on the tab, but call for nothing
+    // else (no highlight, balloon, announcement, switch, badge or tip total).
+    bool Quiet = false;
     std::int32_t x = 0, Y = 0;        // place before capture, screen pixels
     std::int32_t W = 0, H = 0;        // size before capture; then the size the layout gives
     std::int32_t orgW = 0, orgH = 0;  // size given back at release

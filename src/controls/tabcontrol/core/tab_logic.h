@@ -13,6 +13,10 @@ inline constexpr std::uint32_t kBaseStyle = 0x5400A000;
 inline constexpr std::uint32_t kStyleBottom = 0x0002;     // TCS_BOTTOM
 inline constexpr std::uint32_t kStyleMultiline = 0x0200;  // TCS_MULTILINE
 
+// Bits of a tab's application value (TCIF_PARAM), which goes along with the
+// tab when it moves: marks its owner wants the painter to show.
+inline constexpr std::uintptr_t kItemQuiet = 0x1;
+
 // `roll` means one scrolling row, so it is the absence of the multi-line bit.
 inline std::uint32_t ApplyStripStyle(std::uint32_t style, bool bottom, bool roll);
 

@@ -109,6 +109,7 @@ private:
             ItemBackground2(base, selected);
             ItemFrame2(outline);
         }
+        if (facts.quiet) QuietMark();
         if (facts.hasText)
             ops_.push_back(
                 {PaintOp::Kind::Caption, rect_.left, rect_.top, rect_.right, rect_.bottom, kCaptionColour, index});
@@ -202,6 +203,14 @@ private:
         Pixel(o - 1, E + 2 * in, p);
         Pixel(h + 2, E + in, q);
         Pixel(o - 2, E + in, q);
+    }
+
+    void QuietMark() {
+        const int left = rect_.left + 1;
+        for (int row = 0; row < kQuietMarkSize; ++row) {
+            const int y = in_.bottom ? rect_.bottom - 1 - row : rect_.top + 1 + row;
+            Line(left, y, left + kQuietMarkSize - row, y, kQuietMarkColour);
+        }
     }
 
     void StripBackground() {

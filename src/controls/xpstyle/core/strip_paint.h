@@ -45,6 +45,7 @@ struct TabFacts {
     ItemRect rect;
     bool highlighted = false;
     bool hasText = false;  // the caption holds more than blanks
+    bool quiet = false;    // gets the quiet mark
 };
 
 enum class Look { Messenger, Xp };
@@ -83,5 +84,12 @@ std::vector<PaintOp> PlanStrip(const StripInput& in, Look look, const TabQuery& 
 ItemRect PageFill(int clientWidth, int clientHeight, int headerHeight, bool bottom) noexcept;
 
 inline constexpr Colour kCaptionColour = Rgb(21, 70, 105);
+
+// A quiet tab carries a small slate-grey wedge in its outer left corner (the
+// top one for tabs at the top, the bottom one for tabs at the bottom): clear
+// of the centred caption, the hot rims and the frames, in either look and
+// whatever the fill colour. The caption itself stays as it is.
+inline constexpr Colour kQuietMarkColour = Rgb(112, 128, 144);
+inline constexpr int kQuietMarkSize = 6;  // rows, and pixels along the outer edge
 
 }  // namespace varnu::xp
