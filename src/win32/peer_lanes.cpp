@@ -430,15 +430,16 @@ void PostFocus(HWND laneWindow, const FocusChange& change) {
 // The focus leaves a window whose lane is stuck: on a thread of its own,
 // which waits for that program as long as it hangs; the focus itself has
 // left at once, so nobody else does.
+DWORD WINAPI LeaveStuckFocusThread(void* param) noexcept {
+    std::unique_ptr<FocusChange> change(static_cast<FocusChange*>(param));
+    ChangeFocus(*change);
+    return 0;
+}
+
 void LeaveStuckFocus(const FocusChange& change) {
     auto* held = new (std::nothrow) FocusChange(change);
     if (!held) return;
-    auto run = [](void* param) noexcept -> DWORD {
-        std::unique_ptr<FocusChange> c(static_cast<FocusChange*>(param));
-        ChangeFocus(*c);
-        return 0;
-    };
-    HANDLE thread = ::CreateThread(nullptr, 0, run, held, 0, nullptr);
+    HANDLE thread = ::CreateThread(nullptr, 0, &LeaveStuckFocusThread, held, 0, nullptr);
     if (thread)
         ::CloseHandle(thread);
     else
