@@ -107,14 +107,40 @@ void frmMain::AdjustTabWindow() {
     ApplyLayout(AdjustTabWindowSizes(in), picRect);
 }
 
+void frmMain::TakeInAgainAfterRescue() {
+    if (Leaving()) return;
+    // A record whose window is no longer inside, once nothing of ours is on
+    // its way to it, was given back by the watchdog while we did not answer:
+    // it comes in again with its tab and its unread count as they were.
+    // Given back a second time within a minute of that, it stays on the
+    // desktop (and its tab goes with the window check), so the two never loop.
+    const std::uint64_t now = ::GetTickCount64();
+    auto& lanes = win32::PeerLanes::Program();
+    for (LinkPtr node = chats_.WinList()->theNext; node; node = node->theNext) {
+        const HWND window = ToHwnd(node->hWnd);
+        if (!::IsWindow(window) || ::GetAncestor(window, GA_PARENT) == picWin || capture_.LeftOut(window)) continue;
+        if (ReleaseGuardHolds(window) || lanes.Pending(window, win32::lanes::Kind::GiveBack) ||
+            lanes.Pending(window, win32::lanes::Kind::Capture))
+            continue;
+        if (!rescues_.MayTakeInAgain(ToId(window), now)) {
+            capture_.LeaveOut(window);
+            continue;
+        }
+        capture_.TakeInAgain(node);
+        rescues_.TakenInAgain(ToId(window), now);
+    }
+}
+
 void frmMain::tmrChkWin_Timer() {
     try {
+        TakeInAgainAfterRescue();
         // Every record's window is looked at, selected or not: a conversation
         // its messenger closed must not keep a tab. IsWindow is answered from
         // the window table; nothing is sent to the messenger.
         const LinkPtr current = chats_.CurNode();
         const VanishedTabs gone =
-            FindVanishedTabs(RecordWindowsAlive(chats_.WinList()), current ? chats_.CurIndex() - 1 : -1);
+            FindVanishedTabs(RecordWindowsAlive(chats_.WinList(), [this](HWND w) { return capture_.LeftOut(w); }),
+                             current ? chats_.CurIndex() - 1 : -1);
         for (int tab : gone.others) {
             ReleaseGuardRemove(ToHwnd(chats_.AtTab(tab)->hWnd));
             chats_.RemoveAtTab(tab);

@@ -284,6 +284,10 @@ bool frmMain::CreateChildren() {
     ::SetWindowPos(picWin, HWND_TOP, 0, 0, 0, 0, zFlags);
     ::SetWindowPos(fraMsg, HWND_TOP, 0, 0, 0, 0, zFlags);
     SetReleaseGuardContainer(picWin);
+    // The lanes deliver their results to this thread; the watchdog gives
+    // windows back through them if this thread stops answering.
+    win32::PeerLanes::Program();
+    watchdog_.Start(hwnd());
 
     auto& ev = btnTab.events;
     ev.Changed = [this](int& index) { btnTab_Changed(index); };
@@ -808,7 +812,9 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
                 }
             }
             return 0;
+        case Watchdog::kMsgHeartbeat: watchdog_.Answer(); return 0;
         case WM_DESTROY:
+            watchdog_.Stop();
             StopShellWatch();
             for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg, kTmrKillTip, kTmrSetFocus}) ::KillTimer(hwnd(), id);
             HideNumer();

@@ -15,12 +15,14 @@
 #include "main/conversations.h"
 #include "main/core/layout.h"
 #include "main/core/show_state.h"
+#include "main/core/watchdog_rules.h"
 #include "main/core/win_list.h"
 #include "main/new_message.h"
 #include "main/number_overlay.h"
 #include "main/taskbar.h"
 #include "main/tray.h"
 #include "main/watch.h"
+#include "main/watchdog.h"
 #include "main/window_id.h"
 #include "win32/handles.h"
 #include "win32/window.h"
@@ -113,6 +115,8 @@ public:
 
     // --- window check -----------------------------------------------------
     void tmrChkWin_Timer();
+    // After a freeze: the conversations the watchdog gave back come in again.
+    void TakeInAgainAfterRescue();
 
     // --- chat window layout -------------------------------------------------
     void AdjustQQWindow();
@@ -199,6 +203,8 @@ private:
     MainState state_;
     ShellWatch watch_{*this};
     Capture capture_{*this, chats_, btnTab};
+    Watchdog watchdog_;
+    RescueHistory rescues_;
     TrayIcon tray_;
     TaskbarBadge badge_;
     NewMessageCheck messageCheck_{[this] { return MessageTarget(); }};

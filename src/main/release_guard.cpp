@@ -97,8 +97,16 @@ extern "C" void OnAbortSignal(int) { ReleaseAllForEmergency(true); }
 }  // namespace
 
 void GiveBack(const FormerState& was, GiveBackMode mode) noexcept {
+    // Hidden before it leaves our area and shown again only on the desktop:
+    // a child leaving its parent in sight has the parent's other children
+    // painted at once (under Wine by messages it waits for), and one of
+    // them may belong to a messenger that does not answer, or our window
+    // thread may be the one that does not.
+    constexpr UINT kQuiet = SWP_NOZORDER | SWP_NOACTIVATE | SWP_DEFERERASE;
+    const bool visible = (was.style & WS_VISIBLE) != 0;
+    ::SetWindowPos(was.hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | kQuiet);
     ::SetParent(was.hwnd, nullptr);
-    ::SetWindowLongPtrW(was.hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.style)));
+    ::SetWindowLongPtrW(was.hwnd, GWL_STYLE, static_cast<LONG_PTR>(static_cast<LONG>(was.style & ~WS_VISIBLE)));
     if (mode != GiveBackMode::Release) {
         const DWORD exStyle = mode == GiveBackMode::Undo ? was.exStyle : was.exStyle & ~kExLayered;
         ::SetWindowLongPtrW(was.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(static_cast<LONG>(exStyle)));
@@ -106,12 +114,11 @@ void GiveBack(const FormerState& was, GiveBackMode mode) noexcept {
     const HWND owner = mode == GiveBackMode::Release ? nullptr : was.owner;
     ::SetWindowLongPtrW(was.hwnd, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
     ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+                   kQuiet | SWP_FRAMECHANGED | (visible ? SWP_SHOWWINDOW : 0));
     // A move of ours may still sit in the window thread's queue (a fault path
     // does not wait for every lane); this request, queued last, is carried
     // out last.
-    ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height,
-                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
+    ::SetWindowPos(was.hwnd, nullptr, was.x, was.y, was.width, was.height, kQuiet | SWP_ASYNCWINDOWPOS);
 }
 
 void InstallReleaseGuard() {
@@ -178,6 +185,15 @@ std::vector<FormerState> ReleaseGuardTakeAll() {
         if (slot.state.compare_exchange_strong(expected, kLeaving, std::memory_order_acq_rel)) taken.push_back(was);
     });
     return taken;
+}
+
+bool ReleaseGuardHolds(HWND hwnd) noexcept {
+    bool held = false;
+    ForEachSlot([&](const Slot& slot) {
+        const int state = slot.state.load(std::memory_order_acquire);
+        held = held || ((state == kReady || state == kLeaving || state == kClaimed) && slot.was.hwnd == hwnd);
+    });
+    return held;
 }
 
 void ReleaseGuardClear() noexcept {

@@ -66,6 +66,8 @@ void ReleaseGuardLeaving(HWND hwnd) noexcept;
 // marked as leaving: the caller queues one for each. A capture still under
 // way is left to its own lane, which finishes or undoes it.
 std::vector<FormerState> ReleaseGuardTakeAll();
+// Whether the window has an entry: inside, or with a give-back on its way.
+bool ReleaseGuardHolds(HWND hwnd) noexcept;
 // Empties the table and lets the lanes run again after a fault path halted
 // them (a new session; tests).
 void ReleaseGuardClear() noexcept;

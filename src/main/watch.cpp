@@ -173,10 +173,12 @@ void ShellWatch::HookMessengersAtStartup(const LinkPtr& list) {
     }
 }
 
-std::vector<bool> RecordWindowsAlive(const LinkPtr& list) {
+std::vector<bool> RecordWindowsAlive(const LinkPtr& list, const std::function<bool(HWND)>& leftOut) {
     std::vector<bool> alive;
-    for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
-        alive.push_back(::IsWindow(ToHwnd(node->hWnd)) != FALSE);
+    for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext) {
+        const HWND window = ToHwnd(node->hWnd);
+        alive.push_back(::IsWindow(window) && !(leftOut && leftOut(window)));
+    }
     return alive;
 }
 

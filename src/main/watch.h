@@ -6,6 +6,7 @@
 // messenger threads get the hook library.
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "main/core/hot_keys.h"
@@ -78,8 +79,9 @@ private:
     bool hookLibraryReported_ = false;
 };
 
-// Whether each record's window still exists, in list order: the window
-// check's look at every captured window on each tick.
-std::vector<bool> RecordWindowsAlive(const LinkPtr& list);
+// Whether each record's window still exists and is still ours (not one
+// `leftOut` names), in list order: the window check's look at every
+// captured window on each tick.
+std::vector<bool> RecordWindowsAlive(const LinkPtr& list, const std::function<bool(HWND)>& leftOut = {});
 
 }  // namespace varnu

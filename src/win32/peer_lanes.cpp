@@ -64,7 +64,9 @@ struct PeerLanes::State {
         // it belongs: one for a program that does not answer is let go.
         if (!PeerAnswers(r.window, kProbeMs)) return;
         const lanes::Placement& p = r.placement;
-        UINT flags = SWP_NOACTIVATE;
+        // The erase it causes comes through the queues: at once, it would
+        // wait for the other windows in our area and for our window thread.
+        UINT flags = SWP_NOACTIVATE | SWP_DEFERERASE;
         if (!p.x) flags |= SWP_NOMOVE;
         if (!p.width) flags |= SWP_NOSIZE;
         if (!p.toTop) flags |= SWP_NOZORDER;

@@ -4,6 +4,10 @@
 // would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "harness.h"
@@ -82,6 +86,98 @@ TEST(FaultRelease, ACrashGivesEveryCapturedWindowBackBeforeTheProcessEnds) {
         EXPECT_TRUE(WaitUntil([&] { return SameRect(WindowRect(w), before[i].rect); }, 5000ms));
     }
     EXPECT_TRUE(messenger.Ping());
+}
+
+}  // namespace
+
+namespace {
+
+// Varnu's window thread stopped as a deadlock or an endless wait of ours
+// would stop it; the lanes and the watchdog run on.
+class FrozenVarnu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_.WriteIni(kQuietSettings);
+        for (int i = 0; i < 2; ++i) {
+            chats_[i] = messenger_.Open(Kind::Classic, i == 0 ? L"与 张三 交谈中" : L"开发组 － 群", At(kPlaces[i]));
+            ASSERT_TRUE(chats_[i]);
+            before_[i] = {Style(chats_[i].top), ExStyle(chats_[i].top)};
+        }
+        varnu_ = std::make_unique<VarnuApp>(folder_);
+        main_ = varnu_->WaitForMainWindow(15000ms);
+        ASSERT_NE(main_, nullptr);
+        tabs_ = std::make_unique<RemoteTabs>(varnu_->TabWindow());
+        ASSERT_TRUE(WaitUntil([&] { return BothInside() && tabs_->Count() == 2; }, 30000ms));
+        thread_.reset(::OpenThread(THREAD_SUSPEND_RESUME, FALSE, ::GetWindowThreadProcessId(main_, nullptr)));
+        ASSERT_TRUE(thread_);
+    }
+    void TearDown() override {
+        if (thread_) ::ResumeThread(thread_.get());
+    }
+
+    bool BothInside() const { return IsTakenInto(chats_[0].top, main_) && IsTakenInto(chats_[1].top, main_); }
+    // On the desktop exactly as before they were taken in.
+    bool BothBack() const {
+        for (int i = 0; i < 2; ++i) {
+            const HWND w = chats_[i].top;
+            if (!::IsWindow(w) || Ancestor(w, GA_PARENT) != ::GetDesktopWindow() || Style(w) != before_[i].style ||
+                ExStyle(w) != before_[i].exStyle || !SameRect(WindowRect(w), kPlaces[i]))
+                return false;
+        }
+        return true;
+    }
+    std::chrono::milliseconds FreezeUntilBack() {
+        const auto start = std::chrono::steady_clock::now();
+        ::SuspendThread(thread_.get());
+        EXPECT_TRUE(WaitUntil([&] { return BothBack(); }, 15000ms, 50ms));
+        return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    }
+
+    static constexpr RECT kPlaces[2] = {{100, 100, 560, 460}, {150, 130, 610, 490}};
+    ProgramFolder folder_;
+    Simulator messenger_;
+    SimWindow chats_[2];
+    struct {
+        DWORD style, exStyle;
+    } before_[2]{};
+    std::unique_ptr<VarnuApp> varnu_;
+    std::unique_ptr<RemoteTabs> tabs_;
+    HWND main_ = nullptr;
+    win32::UniqueHandle thread_;
+};
+
+TEST_F(FrozenVarnu, GivesEveryConversationBackAndEndingItTakesNoneDown) {
+    const auto took = FreezeUntilBack();
+    std::printf("frozen window thread: both windows back after %lld ms\n", static_cast<long long>(took.count()));
+    EXPECT_LT(took, 10000ms);
+    varnu_->Proc().Terminate();
+    for (const SimWindow& chat : chats_) EXPECT_TRUE(::IsWindow(chat.top));
+    EXPECT_TRUE(BothBack());
+    EXPECT_TRUE(messenger_.Ping());
+}
+
+TEST_F(FrozenVarnu, AnsweringAgainTakesThemBackInOnceButNeverLoops) {
+    // The one not shown counts it as unread.
+    for (const SimWindow& chat : chats_) ASSERT_TRUE(messenger_.AppendHistory(chat.top, L"\r\n10:00\r\n  在吗"));
+    const auto marked = [&] {
+        const auto captions = tabs_->Captions();
+        return std::count_if(captions.begin(), captions.end(), [](auto& c) { return c.rfind(L"(1)", 0) == 0; }) == 1;
+    };
+    ASSERT_TRUE(WaitUntil(marked));
+    FreezeUntilBack();
+    ::ResumeThread(thread_.get());
+    const auto resumed = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitUntil([&] { return BothInside() && tabs_->Count() == 2; }, 5000ms, 20ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - resumed, 2000ms);
+    EXPECT_TRUE(marked()) << "the unread count is kept";
+    EXPECT_EQ(WaitForErrorBox(varnu_->Id(), 0ms), nullptr);
+
+    // Frozen again within a minute: given back, and this time they stay out.
+    FreezeUntilBack();
+    ::ResumeThread(thread_.get());
+    EXPECT_TRUE(WaitUntil([&] { return tabs_->Count() == 0; }, 5000ms));
+    Pause(500ms);
+    EXPECT_TRUE(BothBack());
 }
 
 }  // namespace
