@@ -217,6 +217,12 @@ bool Capture::Finish(HWND target, bool ran) {
     if (found == pending_.end()) return false;
     Pending p = std::move(found->second);
     pending_.erase(found);
+    const bool in = Finish(target, p, ran);
+    if (startupScan_ && pending_.empty()) host_.StartupCapturesIn();
+    return in;
+}
+
+bool Capture::Finish(HWND target, Pending& p, bool ran) {
     CaptureJob& job = *p.job;
     if (!ran || job.gone) return false;  // closed on its way in: nothing to report
     if (job.cancelled.load()) {

@@ -43,6 +43,8 @@ public:
     // A conversation given back by the watchdog is inside again, with its
     // tab as it was: laid out when it is the one shown.
     virtual void TakenInAgain(const LinkPtr& node) = 0;
+    // The last capture the start-up scan asked for has come in.
+    virtual void StartupCapturesIn() = 0;
 
 protected:
     ~CaptureHost() = default;
@@ -121,6 +123,7 @@ private:
     bool Start(HWND hwnd, Pending pending, DWORD waitMs);
     // The capture's result, on the window thread. True when it is in.
     bool Finish(HWND hwnd, bool ran);
+    bool Finish(HWND hwnd, Pending& pending, bool ran);
     void Release(int index, bool close, DWORD waitMs);
 
     CaptureHost& host_;

@@ -95,6 +95,8 @@ bool RegisterHelperClasses() {
 // session ends and the system will not wait.
 constexpr DWORD kExitWaitMs = 60000;
 constexpr DWORD kEndSessionWaitMs = 5000;
+// How long start-up waits for the captures its scan asked for.
+constexpr UINT kStartupScanWaitMs = 2000;
 // How long closing several tabs waits, in all, for their windows to be back.
 constexpr DWORD kCloseSeveralWaitMs = 250;
 constexpr int kOffScreen = -32000;
@@ -239,8 +241,29 @@ bool frmMain::Start(int nCmdShow) {
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (::GetForegroundWindow() == hwnd()) step([&] { RegisterTabKeys(); });
     step([&] { ScanWindows(); });
+    // Captures its messengers did not finish at once come in as messages;
+    // the scan ends with the last of them, or when a messenger that does
+    // not answer has had its time (its windows then come in as new ones).
+    if (capture_.PendingCount() == 0)
+        EndStartupScan();
+    else
+        ::SetTimer(hwnd(), kTmrStartupScan, kStartupScanWaitMs, nullptr);
+    return true;
+}
+
+void frmMain::EndStartupScan() {
+    if (!capture_.StartupScan()) return;
+    ::KillTimer(hwnd(), kTmrStartupScan);
     capture_.EndStartupScan();
+    auto step = [](auto&& action) {
+        try {
+            action();
+        } catch (...) {
+            Sh(L"Form_Load");
+        }
+    };
     if (btnTab.Count() > 0) {
+        step([&] { btnTab.SetSelected(btnTab.Count() - 1); });
         ShowConversations();
         // Their messenger threads get the hook library too.
         step([&] { HookMessengersAtStartup(); });
@@ -252,7 +275,6 @@ bool frmMain::Start(int nCmdShow) {
     // A close request that came while loading (start-up dispatches messages
     // while it takes windows in and installs the hooks) is answered now.
     if (closeWhenLoaded_) ::PostMessageW(hwnd(), WM_CLOSE, 0, 0);
-    return true;
 }
 
 bool frmMain::CreateChildren() {
@@ -754,6 +776,7 @@ void frmMain::OnTimer(UINT_PTR id) {
         ::KillTimer(hwnd(), kTmrSetFocus);
         SetQQFocus();
         break;
+    case kTmrStartupScan: EndStartupScan(); break;
     default: break;
     }
 }

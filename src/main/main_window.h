@@ -134,6 +134,7 @@ private:
     static constexpr UINT_PTR kTmrChkMsg = 2;
     static constexpr UINT_PTR kTmrKillTip = 3;
     static constexpr UINT_PTR kTmrSetFocus = 4;
+    static constexpr UINT_PTR kTmrStartupScan = 5;  // start-up's wait for its captures
 
     void StartShellWatch();
     void StopShellWatch();
@@ -153,6 +154,7 @@ private:
     bool Leaving() const noexcept override { return closing_ || unloaded_ || releasingAll_; }
     void TakenIn(const LinkPtr& node) override;
     void TakenInAgain(const LinkPtr& node) override;
+    void StartupCapturesIn() override { EndStartupScan(); }
 
     // What the window watch hears, acted on here.
     HWND WatchedWindow() const noexcept override { return hwnd(); }
@@ -174,6 +176,8 @@ private:
     void ApplyLayout(const LayoutChange& change, const RECT& picRect) noexcept;
     LayoutInput ReadLayoutInput(int chatWidth, int chatHeight, std::int32_t kind, RECT& picRect) noexcept;
     void HookMessengersAtStartup();
+    // The start-up scan's captures are all in (or have had their time).
+    void EndStartupScan();
     void AddTrayIcon();
     void RemoveTrayIcon();
     void TrayAction(LPARAM notice);

@@ -268,7 +268,12 @@ bool PeerLanes::Wait(const LaneTicket& ticket, DWORD ms) {
             return false;
         }
     }
-    if (::GetCurrentThreadId() == state_->owner) State::Deliver(ticket);
+    // Everything that finished before it is delivered first, in order: a
+    // result must never overtake an earlier one of the same lane.
+    if (::GetCurrentThreadId() == state_->owner) {
+        state_->DeliverAll();
+        State::Deliver(ticket);
+    }
     return ticket->state.load() == JobState::Ran;
 }
 

@@ -59,7 +59,8 @@ public:
 
     // Waits at most `ms` for the request to have run, answering only the
     // messages other threads send us meanwhile; when it has, its `done` runs
-    // now. Returns whether it ran.
+    // now, after those of every request that finished before it. Returns
+    // whether it ran.
     bool Wait(const LaneTicket& ticket, DWORD ms);
 
     // Whether the lane of `thread` has been on one request for `ms` or more:
