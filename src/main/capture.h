@@ -43,6 +43,8 @@ public:
     // A conversation given back by the watchdog is inside again, with its
     // tab as it was: laid out when it is the one shown.
     virtual void TakenInAgain(const LinkPtr& node) = 0;
+    // A conversation of this name was made quiet ("免打扰") and stays so.
+    virtual bool IsQuiet(const std::wstring& name) const = 0;
 
 protected:
     ~CaptureHost() = default;
