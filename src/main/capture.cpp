@@ -290,6 +290,8 @@ bool Capture::Finish(HWND target, Pending& p, bool ran) {
     // The window is in, listed and has its tab; what follows only shows it.
     // In the visible window every layout step costs a repaint.
     job.taken = true;
+    node->Quiet = host_.IsQuiet(node->Title);
+    if (node->Quiet) tabs_.SetItemQuiet(tabs_.Count() - 1, true);
     if (startupScan_) return true;
     try {
         tabs_.SetSelected(tabs_.Count() - 1);

@@ -45,6 +45,8 @@ public:
     virtual void TakenInAgain(const LinkPtr& node) = 0;
     // The last capture the start-up scan asked for has come in.
     virtual void StartupCapturesIn() = 0;
+    // A conversation of this name was made quiet ("免打扰") and stays so.
+    virtual bool IsQuiet(const std::wstring& name) const = 0;
 
 protected:
     ~CaptureHost() = default;

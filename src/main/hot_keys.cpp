@@ -30,6 +30,8 @@ void frmMain::KeyFunctions(WPARAM id) {
         switch (d.action) {
         case KeyAction::ToggleTray: ShowInTaskBar(d.showInTaskBar); break;
         case KeyAction::SelectTab: btnTab.SetSelected(d.index); break;
+        case KeyAction::NextUnread: SelectNextUnread(); break;
+        case KeyAction::Find: OpenFindBox(); break;
         case KeyAction::None: break;
         }
     } catch (...) {

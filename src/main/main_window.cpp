@@ -16,6 +16,8 @@
 #include "main/core/recognition.h"
 #include "main/core/tab_actions.h"
 #include "main/core/tray_rules.h"
+#include "main/core/unread.h"
+#include "main/find_box.h"
 #include "main/release_guard.h"
 #include "main/notice_windows.h"
 #include "main/taskbar.h"
@@ -44,8 +46,10 @@ constexpr COLORREF kPicWinColour = RGB(145, 155, 156);
 constexpr int kInitialClientWidth = 654;
 constexpr int kInitialClientHeight = 512;
 
-constexpr RECT kFraMsgRect{98, 272, 98 + 319, 272 + 169};
-constexpr RECT kLblMsgRect{18, 26, 18 + 282, 26 + 120};
+// The label holds the help's twelve lines of 12 pixels; the frame around it
+// leaves the same margins.
+constexpr RECT kFraMsgRect{98, 272, 98 + 319, 272 + 193};
+constexpr RECT kLblMsgRect{18, 26, 18 + 282, 26 + 144};
 
 const std::wstring& FraMsgCaption() {
     static const std::wstring caption = std::wstring(23, L' ') + L"提示" + std::wstring(23, L' ');
@@ -61,6 +65,8 @@ const wchar_t* LblMsgText() {
            L"\r\n"
            L"可以按 Ctrl+Tab/Ctrl+数字键 切换聊天窗口\r\n"
            L"切换后可直接输入聊天内容。按Alt+C关闭聊天窗口。\r\n"
+           L"按 Ctrl+` 跳到下一个有未读消息的聊天窗口\r\n"
+           L"按 Ctrl+K 输入名字或拼音首字母查找会话\r\n"
            L"\r\n"
            L"https://varnu.example/";
 }
@@ -73,7 +79,7 @@ int PointsToPixels(int points) {
 
 // byCell: the size names the line height rather than the glyph height. For
 // "宋体" both are the same; a substitute face with more leading then still
-// fits the notice's ten lines into the label.
+// fits the notice's twelve lines into the label.
 HFONT MakeFont(const wchar_t* face, int points, int weight, BYTE charset, bool byCell = false) {
     LOGFONTW lf{};
     lf.lfHeight = byCell ? PointsToPixels(points) : -PointsToPixels(points);
@@ -174,6 +180,7 @@ bool frmMain::Start(int nCmdShow) {
 
     int showCommand = SW_SHOWNORMAL;
     step([&] { showCommand = LoadSettings(hwnd()); });
+    step([&] { quiet_.Load(); });
     const Settings& s = AppSettings();
     // The global hot key; a conflict is told once, then the program goes on.
     step([&] {
@@ -330,6 +337,9 @@ bool frmMain::CreateChildren() {
     ev.MouseWheel = [this](bool& towardsUser) { StepSelection(towardsUser); };
     ev.ItemMoved = [this](int& from, int& to) { btnTab_ItemMoved(from, to); };
     ev.DraggedOut = [this](int& index, int& x, int& y) { PopOut(index, POINT{x, y}); };
+    ev.TipText = [this](int& index, std::wstring& text) {
+        if (LinkPtr n = chats_.AtTab(index)) text = TabTipText(n->Title, n->MsgNum, n->Quiet);
+    };
     return true;
 }
 
@@ -343,6 +353,8 @@ void frmMain::CreateMenus() {
     separator(mnuTabContext);
     item(mnuTabContext, mnuSet, L"程序设置");
     item(mnuTabContext, mnuAbout, L"关于");
+    item(mnuTabContext, mnuNextUnread, L"下一个未读\tCtrl+`");
+    item(mnuTabContext, mnuFind, L"查找会话...\tCtrl+K");
 
     mnuContext = ::CreatePopupMenu();
     item(mnuContext, mnuPop, L"分离");
@@ -351,6 +363,8 @@ void frmMain::CreateMenus() {
     item(mnuContext, mnuClose, L"关闭");
     item(mnuContext, mnuCloseAll, L"关闭所有");
     item(mnuContext, mnuCloseOther, L"关闭其他");
+    separator(mnuContext);
+    item(mnuContext, mnuQuiet, L"免打扰");
 
     mnuTray = ::CreatePopupMenu();
     item(mnuTray, mnuShow, L"显示/隐藏窗口");
@@ -515,6 +529,7 @@ void frmMain::PrepareTabMenu(int tab) {
     const bool locked = node && node->Locked;
     ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
     ::EnableMenuItem(mnuContext, mnuClose, MF_BYCOMMAND | (locked ? MF_GRAYED : MF_ENABLED));
+    ::CheckMenuItem(mnuContext, mnuQuiet, MF_BYCOMMAND | (node && node->Quiet ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool frmMain::FindMenuTab() {
@@ -710,6 +725,7 @@ void frmMain::Unload() {
     unloaded_ = true;
     CloseSettingsDialog();
     CloseAboutBox();
+    CloseFindBox();
     try {
         UnregisterTabKeys();
     } catch (...) {
@@ -725,7 +741,7 @@ void frmMain::Unload() {
 // --- messages ------------------------------------------------------------------------
 
 void frmMain::OnCommand(UINT id) {
-    const bool forMenuTab = id == mnuPop || id == mnuLock || id == mnuClose || id == mnuCloseOther;
+    const bool forMenuTab = id == mnuPop || id == mnuLock || id == mnuClose || id == mnuCloseOther || id == mnuQuiet;
     if (forMenuTab && !FindMenuTab()) return;
     switch (id) {
     case mnuPop: PopOut(MenuTab); break;
@@ -739,6 +755,9 @@ void frmMain::OnCommand(UINT id) {
     case mnuCloseAll:
     case mnuCloseAll2: CloseSeveral(false); break;
     case mnuCloseOther: CloseSeveral(true); break;
+    case mnuQuiet: ToggleQuiet(MenuTab); break;
+    case mnuNextUnread: SelectNextUnread(); break;
+    case mnuFind: OpenFindBox(); break;
     case mnuShow: ShowInTaskBar(state_.ShowState == kHiddenInTray); break;
     case mnuExit:
         ExitRequested = true;

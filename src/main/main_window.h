@@ -24,6 +24,7 @@
 #include "main/watch.h"
 #include "main/watchdog.h"
 #include "main/window_id.h"
+#include "settings/quiet_conversations.h"
 #include "win32/handles.h"
 #include "win32/window.h"
 
@@ -48,12 +49,15 @@ public:
     enum MenuId : UINT {
         mnuCloseAll2 = 100,
         mnuSet,
-        mnuAbout,  // mnuTabContext "菜单"
+        mnuAbout,
+        mnuNextUnread,
+        mnuFind,  // mnuTabContext "菜单"
         mnuPop = 110,
         mnuLock,
         mnuClose,
         mnuCloseAll,
-        mnuCloseOther,  // mnuContext "Tab菜单"
+        mnuCloseOther,
+        mnuQuiet,  // mnuContext "Tab菜单"
         mnuShow = 120,
         mnuSet2,
         mnuAbout2,
@@ -99,6 +103,13 @@ public:
     // Remembers the tab (and its conversation) the tab menu is opened on and
     // sets the menu's states; the commands then act on that conversation.
     void PrepareTabMenu(int tab);
+    // "免打扰" on or off for the conversation of tab `tab`, and alike for
+    // every other open one of the same name: the name is what is remembered.
+    void ToggleQuiet(int tab);
+    // The next tab to the right with unread messages that is not quiet.
+    void SelectNextUnread();
+    // The find box over the tab strip, listing every conversation.
+    void OpenFindBox();
 
     // --- capture and release ----------------------------------------------
     // Carried out by the capture part (main/capture.h).
@@ -155,6 +166,7 @@ private:
     void TakenIn(const LinkPtr& node) override;
     void TakenInAgain(const LinkPtr& node) override;
     void StartupCapturesIn() override { EndStartupScan(); }
+    bool IsQuiet(const std::wstring& name) const override { return quiet_.IsQuiet(name); }
 
     // What the window watch hears, acted on here.
     HWND WatchedWindow() const noexcept override { return hwnd(); }
@@ -211,6 +223,7 @@ private:
     RescueHistory rescues_;
     TrayIcon tray_;
     TaskbarBadge badge_;
+    QuietConversations quiet_;
     NewMessageCheck messageCheck_{[this] { return MessageTarget(); }};
     // tmrKillTip is started by the tray with this interval (ms); the tick
     // stops it and calls KillTrayBalloon.

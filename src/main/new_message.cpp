@@ -107,6 +107,7 @@ void ApplyMeasurements(const MessageCheckTarget& t, std::vector<HistoryMeasure>&
             in.MsgNum = node->MsgNum;
             in.Title = node->Title;
             in.text = m.text;
+            in.Quiet = node->Quiet;
             a = DecideMessageCheck(in, t.settings);
         } catch (...) {
             continue;
@@ -119,7 +120,7 @@ void ApplyMeasurements(const MessageCheckTarget& t, std::vector<HistoryMeasure>&
             node->MsgNum = a.newMsgNum;
             if (t.tabs) {
                 Step([&] { t.tabs->SetItemText(tab, a.tabCaption); });
-                Step([&] { t.tabs->HilightItem(tab, true); });
+                if (a.highlight) Step([&] { t.tabs->HilightItem(tab, true); });
             }
         }
         if (a.showBalloon && t.tray) Step([&] { t.tray->ShowTray(a.balloonTitle, a.balloonText, kBalloonInfo); });

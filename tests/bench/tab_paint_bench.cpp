@@ -6,7 +6,9 @@
 // With --scene SKIN BOTTOM it instead shows Varnu with three captured
 // conversations, one of them unread, the mouse over the middle tab, and
 // prints "ready" while the scene holds still for a screenshot
-// (scripts/tab-shots.sh).
+// (scripts/tab-shots.sh). A fourth argument "quiet" makes the hovered one
+// quiet, with messages of its own and its tooltip showing; "find" opens the
+// find box over five conversations instead, with "z" typed into it.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -14,7 +16,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "controls/tabcontrol/tab_control.h"
 #include "controls/xpstyle/xp_engine.h"
@@ -95,50 +100,120 @@ void Measure() {
     ::DestroyWindow(form);
 }
 
-int Scene(bool skin, bool bottom) {
+// The last item of the pop-up menu that has just opened, chosen with the keys.
+void ChooseLastMenuItem(DWORD process) {
+    HWND menu = nullptr;
+    e2e::WaitUntil([&] {
+        for (HWND w : e2e::TopLevelWindows(process))
+            if (e2e::ClassName(w) == L"#32768") menu = w;
+        return menu != nullptr;
+    });
+    for (UINT key : {VK_UP, VK_RETURN}) {
+        e2e::PostKey(menu, key, true);
+        e2e::PostKey(menu, key, false);
+    }
+}
+
+int Scene(bool skin, bool bottom, std::wstring_view mode) {
     e2e::ProgramFolder folder;
-    folder.WriteIni(std::wstring(e2e::kQuietSettings) + L"win_CX=9000\r\nwin_CY=6000\r\ntab_Skin=" +
+    // The welcome balloon is gone long before the picture.
+    folder.WriteIni(std::wstring(e2e::kQuietSettings) + L"tray_TipTime=1\r\nwin_CX=9000\r\nwin_CY=6000\r\ntab_Skin=" +
                     (skin ? L"True" : L"False") + L"\r\ntab_Bottom=" + (bottom ? L"True" : L"False") + L"\r\n");
     e2e::Simulator messenger;
-    auto first = messenger.Open(sim::Kind::Classic, L"与 张三 交谈中");
-    auto second = messenger.Open(sim::Kind::Classic, L"与 李四 交谈中");
-    auto third = messenger.Open(sim::Kind::Classic, L"与 王五 交谈中");
+    std::vector<std::wstring> names{L"张三", L"李四", L"王五"};
+    if (mode == L"find") names.insert(names.end(), {L"赵六", L"技术交流群"});
+    std::map<std::wstring, HWND> chats;
+    for (const std::wstring& name : names)
+        chats[name] = messenger.Open(sim::Kind::Classic, L"与 " + name + L" 交谈中").top;
     e2e::VarnuApp varnu(folder);
     HWND main = varnu.WaitForMainWindow(10000ms);
     if (!main) {
         std::printf("no main window\n");
         return 1;
     }
-    if (!e2e::WaitUntil(
-            [&] {
-                return e2e::IsTakenInto(first.top, main) && e2e::IsTakenInto(second.top, main) &&
-                       e2e::IsTakenInto(third.top, main);
-            },
-            20000ms)) {
+    const auto allIn = [&] {
+        return std::all_of(chats.begin(), chats.end(), [&](const auto& c) { return e2e::IsTakenInto(c.second, main); });
+    };
+    if (!e2e::WaitUntil(allIn, 20000ms)) {
         std::printf("conversations not taken in\n");
         return 1;
     }
     e2e::Pause(500ms);
-    // The first tab that is not selected gets a new message; the mouse rests
-    // on the remaining one.
     e2e::RemoteTabs tabs(varnu.TabWindow());
+    const auto say = [&](const std::wstring& name, int times) {
+        // One tick of the poll apart: messages within one tick count once.
+        for (int i = 0; i < times; ++i, e2e::Pause(300ms))
+            messenger.AppendHistory(chats[name], name + L"  16:20:05\r\n  会议改到四点了。\r\n");
+    };
+    // Wine's stand-in for the notification area, a window at the screen's
+    // corner, comes to the front each time the balloon goes; it is no part of
+    // the picture.
+    const auto hideWineTray = [] {
+        if (HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr)) ::ShowWindow(tray, SW_HIDE);
+        e2e::Pause(300ms);
+    };
+    const auto holdStill = [&] {
+        e2e::Pause(1000ms);
+        hideWineTray();
+        std::printf("ready\n");
+        std::fflush(stdout);
+        e2e::Pause(5000ms);
+        return 0;
+    };
+    if (mode == L"find") {
+        ::SetCursorPos(1000, 900);  // no tab's tooltip
+        say(L"赵六", 2);
+        e2e::WaitUntil(
+            [&] {
+                const std::vector<std::wstring> shown = tabs.Captions();
+                return std::find(shown.begin(), shown.end(), L"(2)赵六") != shown.end();
+            },
+            5000ms);
+        const RECT last = tabs.ItemRect(tabs.Count() - 1).value_or(RECT{});
+        const POINT empty{last.right + 20, (last.top + last.bottom) / 2};
+        e2e::PostMouse(::GetParent(tabs.Hwnd()), WM_RBUTTONUP, 0, empty);
+        ChooseLastMenuItem(varnu.Id());  // "查找会话..."
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof(gui);
+        e2e::WaitUntil([&] {
+            return ::GetGUIThreadInfo(::GetWindowThreadProcessId(main, nullptr), &gui) &&
+                   e2e::ClassName(gui.hwndFocus) == L"Edit";
+        });
+        e2e::PostKey(gui.hwndFocus, 'Z', true);
+        e2e::PostKey(gui.hwndFocus, 'Z', false);
+        return holdStill();
+    }
+    // The first tab that is not selected gets a new message; the mouse rests
+    // on the remaining one, made quiet with messages of its own in "quiet".
     const int selected = tabs.Selected();
     const int unread = selected == 0 ? 1 : 0;
     const int hovered = 3 - selected - unread;
     const std::wstring name = tabs.Caption(unread).value_or(L"");
-    HWND chat = name == L"张三" ? first.top : name == L"李四" ? second.top : third.top;
-    messenger.AppendHistory(chat, name + L"  16:20:05\r\n  会议改到四点了。\r\n");
+    if (mode == L"quiet") {
+        tabs.ClickTab(hovered, true);
+        ChooseLastMenuItem(varnu.Id());  // "免打扰"
+        e2e::WaitUntil([&] { return tabs.ItemMarks(hovered).value_or(e2e::RemoteTabs::Marks{}).quiet; });
+        const std::wstring quiet = tabs.Caption(hovered).value_or(L"");
+        say(quiet, 2);
+        e2e::WaitUntil([&] { return tabs.Caption(hovered).value_or(quiet) != quiet; }, 5000ms);
+    }
+    say(name, 1);
     e2e::WaitUntil([&] { return tabs.Caption(unread).value_or(name) != name; }, 5000ms);
+    hideWineTray();
     if (auto rc = tabs.ItemRect(hovered)) {
         POINT p{(rc->left + rc->right) / 2, (rc->top + rc->bottom) / 2};
         ::ClientToScreen(tabs.Hwnd(), &p);
+        // Moved in from elsewhere, so that the tab hears the mouse arrive.
+        ::SetCursorPos(p.x, p.y + 200);
+        e2e::Pause(200ms);
         ::SetCursorPos(p.x, p.y);
     }
-    e2e::Pause(1000ms);
-    std::printf("ready\n");
-    std::fflush(stdout);
-    e2e::Pause(5000ms);
-    return 0;
+    if (mode == L"quiet")
+        e2e::WaitUntil([&] {
+            const std::vector<HWND> shown = e2e::TopLevelWindows(varnu.Id());
+            return std::any_of(shown.begin(), shown.end(), [](HWND w) { return e2e::ClassName(w) == TOOLTIPS_CLASSW; });
+        });
+    return holdStill();
 }
 
 }  // namespace
@@ -146,8 +221,8 @@ int Scene(bool skin, bool bottom) {
 int main() {
     int argc = 0;
     LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (argv && argc == 4 && std::wstring(argv[1]) == L"--scene")
-        return Scene(std::wstring(argv[2]) == L"1", std::wstring(argv[3]) == L"1");
+    if (argv && argc >= 4 && std::wstring(argv[1]) == L"--scene")
+        return Scene(std::wstring(argv[2]) == L"1", std::wstring(argv[3]) == L"1", argc > 4 ? argv[4] : L"");
     Measure();
     return 0;
 }

@@ -203,14 +203,14 @@ TEST_F(MainWindowTest, StartsWithTheNoticeOverAnEmptyStrip) {
     EXPECT_EQ(frame.left, 98);
     EXPECT_EQ(frame.top, 272);
     EXPECT_EQ(frame.right - frame.left, 319);
-    EXPECT_EQ(frame.bottom - frame.top, 169);
+    EXPECT_EQ(frame.bottom - frame.top, 193);
     EXPECT_EQ(win32::WindowText(w.fraMsg), std::wstring(23, L' ') + L"提示" + std::wstring(23, L' '));
     const RECT label = RectInParent(w.lblMsg);
     EXPECT_EQ(label.left, 18);
     EXPECT_EQ(label.top, 26);
     const std::wstring help = win32::WindowText(w.lblMsg);
     EXPECT_EQ(help.rfind(L"没有检测到任何聊天窗口\r\n\r\n支持QQ2008正式版", 0), 0u);
-    EXPECT_NE(help.find(L"按Alt+C关闭聊天窗口。\r\n\r\n"), std::wstring::npos);
+    EXPECT_NE(help.find(L"按Alt+C关闭聊天窗口。\r\n按 Ctrl+` 跳到下一个有未读消息的聊天窗口\r\n"), std::wstring::npos);
 
     // The notice and the conversation area lie above the tab strip.
     auto zIndex = [&](HWND child) {
@@ -258,13 +258,17 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsIdsAndStates) {
     expectItems(w.mnuTabContext, {{frmMain::mnuCloseAll2, L"关闭所有"},
                                   {0, nullptr},
                                   {frmMain::mnuSet, L"程序设置"},
-                                  {frmMain::mnuAbout, L"关于"}});
+                                  {frmMain::mnuAbout, L"关于"},
+                                  {frmMain::mnuNextUnread, L"下一个未读\tCtrl+`"},
+                                  {frmMain::mnuFind, L"查找会话...\tCtrl+K"}});
     expectItems(w.mnuContext, {{frmMain::mnuPop, L"分离"},
                                {frmMain::mnuLock, L"锁定"},
                                {0, nullptr},
                                {frmMain::mnuClose, L"关闭"},
                                {frmMain::mnuCloseAll, L"关闭所有"},
-                               {frmMain::mnuCloseOther, L"关闭其他"}});
+                               {frmMain::mnuCloseOther, L"关闭其他"},
+                               {0, nullptr},
+                               {frmMain::mnuQuiet, L"免打扰"}});
     expectItems(w.mnuTray, {{frmMain::mnuShow, L"显示/隐藏窗口"},
                             {0, nullptr},
                             {frmMain::mnuSet2, L"程序设置"},
@@ -274,8 +278,8 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsIdsAndStates) {
     EXPECT_EQ(::GetMenuDefaultItem(w.mnuTray, FALSE, 0), static_cast<UINT>(frmMain::mnuShow));
 
     // "锁定" flips its check mark and the Locked flag of the menu's tab.
-    FakeChat a, b;
-    AddRecord(a.hwnd, L"A");
+    FakeChat a, b, c;
+    LinkPtr first = AddRecord(a.hwnd, L"A");
     LinkPtr second = AddRecord(b.hwnd, L"B");
     w.PrepareTabMenu(1);
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
@@ -288,6 +292,31 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsIdsAndStates) {
     w.PrepareTabMenu(7);
     ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuLock, 0);
     EXPECT_FALSE(second->Locked);
+
+    // "免打扰" goes with the name, which is what is remembered: every open
+    // conversation of that name turns quiet, loses its highlight and leaves
+    // the unread total (seen here in the tray's tooltip), and gets all of it
+    // back with the next choice.
+    LinkPtr twin = AddRecord(c.hwnd, L"A");
+    first->MsgNum = 2;
+    second->MsgNum = 1;
+    w.btnTab.HilightItem(0, true);
+    w.State().ShowState = kHiddenInTray;
+    const auto tip = [&] { return std::wstring(w.Tray().Data().szTip); };
+    w.PrepareTabMenu(2);
+    EXPECT_FALSE(::GetMenuState(w.mnuContext, frmMain::mnuQuiet, MF_BYCOMMAND) & MF_CHECKED);
+    ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuQuiet, 0);
+    EXPECT_TRUE(first->Quiet && twin->Quiet && !second->Quiet);
+    EXPECT_TRUE(w.btnTab.IsItemQuiet(0) && w.btnTab.IsItemQuiet(2) && !w.btnTab.IsItemQuiet(1));
+    EXPECT_EQ(w.btnTab.IsHilighted(0), false);
+    EXPECT_TRUE(tip().ends_with(L"（1条未读）")) << testing::PrintToString(tip());
+    w.PrepareTabMenu(0);
+    EXPECT_TRUE(::GetMenuState(w.mnuContext, frmMain::mnuQuiet, MF_BYCOMMAND) & MF_CHECKED);
+    ::SendMessageW(w.hwnd(), WM_COMMAND, frmMain::mnuQuiet, 0);
+    EXPECT_FALSE(first->Quiet || twin->Quiet || w.btnTab.IsItemQuiet(2));
+    EXPECT_EQ(w.btnTab.IsHilighted(0), true);
+    EXPECT_TRUE(tip().ends_with(L"（3条未读）")) << testing::PrintToString(tip());
+    w.State().ShowState = kShownNormal;
 }
 
 TEST_F(MainWindowTest, LayoutPlacesTheAreaAndFitsTheSelectedChat) {
@@ -524,7 +553,7 @@ TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {
     EXPECT_FALSE(::IsWindowVisible(w.picWin));
     const RECT frame = RectInParent(w.fraMsg);
     EXPECT_EQ(frame.left, 400 - 319 / 2);
-    EXPECT_EQ(frame.top, 300 - 169 / 2);
+    EXPECT_EQ(frame.top, 300 - 193 / 2);
 
     // tray_AutoMin 1: into the tray, with no taskbar button.
     EXPECT_EQ(w.State().ShowState, 1);
@@ -551,7 +580,7 @@ TEST_F(MainWindowTest, ShowMsgCentresTheNoticeAndMayGoToTheTray) {
     ::GetClientRect(w.hwnd(), &client);
     const RECT again = RectInParent(w.fraMsg);
     EXPECT_EQ(again.left, client.right / 2 - 319 / 2);
-    EXPECT_EQ(again.top, client.bottom / 2 - 169 / 2);
+    EXPECT_EQ(again.top, client.bottom / 2 - 193 / 2);
 }
 
 TEST_F(MainWindowTest, TabMenuActsOnItsConversationWhereverItHasMoved) {

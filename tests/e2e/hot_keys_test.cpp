@@ -2,10 +2,14 @@
 // system posts it steps and picks the tabs while the main window is in front;
 // behind another window the tab keys are given back to the system; the
 // user's global key hides the window into the tray and brings it back; a
-// global key already taken is reported once and the start goes on.
+// global key already taken is reported once and the start goes on. The next-
+// unread key passes over quiet conversations, and the find box picks a
+// conversation by what is typed.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +41,8 @@ constexpr UINT kGlobalKey = VK_F12;
 const std::wstring kGlobalKeyIni = L"hot_Enabled=1\r\nhot_Mod=3\r\nhot_Key=123\r\n";
 
 constexpr UINT kModCtrl = MOD_CONTROL;
+constexpr int kNextUnreadId = 14;  // Ctrl+`
+constexpr int kFindId = 15;        // Ctrl+K
 
 // A window of the test process that tries to take key combinations.
 class KeyProbe {
@@ -86,6 +92,10 @@ class HotKeysTest : public ::testing::Test {
 protected:
     void StartVarnu(const std::wstring& extraIni, int expectedTabs) {
         folder_.WriteIni(kBaseIni + extraIni);
+        ASSERT_NO_FATAL_FAILURE(Launch(expectedTabs));
+    }
+    // With "set.ini" as the last run left it.
+    void Launch(int expectedTabs) {
         varnu_ = std::make_unique<VarnuApp>(folder_);
         main_ = varnu_->WaitForMainWindow(15000ms, L"VarnuMainWindow");
         ASSERT_NE(main_, nullptr);
@@ -98,10 +108,54 @@ protected:
     }
 
     // Three conversations open before the start and taken in by its scan.
-    void StartWithThreeTabs(const std::wstring& extraIni = L"") {
-        for (const wchar_t* name : {L"Alice", L"Bob", L"Carol"})
-            ASSERT_TRUE(messenger_.Open(Kind::Classic, std::wstring(L"与 ") + name + L" 交谈中"));
+    void StartWithThreeTabs(const std::wstring& extraIni = L"",
+                            std::vector<std::wstring> names = {L"Alice", L"Bob", L"Carol"}) {
+        for (const std::wstring& name : names)
+            ASSERT_TRUE(chats_[name] = messenger_.Open(Kind::Classic, L"与 " + name + L" 交谈中"));
         ASSERT_NO_FATAL_FAILURE(StartVarnu(extraIni, 3));
+    }
+
+    // A pop-up menu of ours is open: its last item is chosen with the keys.
+    void ChooseLastMenuItem() {
+        HWND menu = nullptr;
+        ASSERT_TRUE(WaitUntil([&] {
+            for (HWND w : varnu_->Windows())
+                if (ClassName(w) == L"#32768") menu = w;
+            return menu != nullptr;
+        }));
+        for (UINT key : {VK_UP, VK_RETURN}) {
+            PostKey(menu, key, true);
+            PostKey(menu, key, false);
+        }
+    }
+
+    // The find box once the keyboard focus is in it: the box, the window
+    // with the focus (its edit box) and its list.
+    struct FindBox {
+        HWND box = nullptr, focus = nullptr, list = nullptr;
+    };
+    FindBox WaitForFindBox() {
+        FindBox found;
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof(gui);
+        const DWORD thread = ::GetWindowThreadProcessId(main_, nullptr);
+        WaitUntil([&] {
+            found = {};
+            for (HWND w : varnu_->Windows())
+                if (Caption(w) == L"查找会话") found.box = w;
+            if (!found.box || !::GetGUIThreadInfo(thread, &gui) || ::GetParent(gui.hwndFocus) != found.box)
+                return false;
+            found.focus = gui.hwndFocus;
+            found.list = FindChild(found.box, L"SysListView32");
+            return true;
+        });
+        return found;
+    }
+    void Type(HWND focus, std::string_view keys) {
+        for (char key : keys) {
+            PostKey(focus, static_cast<UINT>(key), true);
+            PostKey(focus, static_cast<UINT>(key), false);
+        }
     }
 
     // The main window in front holding the tab keys.
@@ -133,13 +187,18 @@ protected:
     std::unique_ptr<VarnuApp> varnu_;
     std::optional<RemoteTabs> tabs_;
     HWND main_ = nullptr;
+    std::map<std::wstring, SimWindow> chats_;
 };
 
 TEST_F(HotKeysTest, TabKeysStepAndPickWhileTheMainWindowIsInFront) {
     ASSERT_NO_FATAL_FAILURE(StartWithThreeTabs());
     ASSERT_NO_FATAL_FAILURE(BringMainToFront());
-    for (const auto& [modifiers, key] : std::vector<std::pair<UINT, UINT>>{
-             {kModCtrl | MOD_SHIFT, VK_TAB}, {kModCtrl, '0'}, {kModCtrl, '1'}, {kModCtrl, '9'}})
+    for (const auto& [modifiers, key] : std::vector<std::pair<UINT, UINT>>{{kModCtrl | MOD_SHIFT, VK_TAB},
+                                                                           {kModCtrl, '0'},
+                                                                           {kModCtrl, '1'},
+                                                                           {kModCtrl, '9'},
+                                                                           {kModCtrl, VK_OEM_3},
+                                                                           {kModCtrl, 'K'}})
         EXPECT_FALSE(probe_.Free(modifiers, key)) << "modifiers " << modifiers << " key " << key;
 
     EXPECT_TRUE(PressAndExpect(7, kModCtrl, '3', 2)) << "Ctrl+3";
@@ -197,6 +256,7 @@ TEST_F(HotKeysTest, BehindAnotherWindowTheTabKeysBelongToTheSystem) {
         << "the tab keys stayed taken behind another window";
     for (char digit = '0'; digit <= '9'; ++digit) EXPECT_TRUE(probe_.Free(kModCtrl, digit)) << digit;
     EXPECT_TRUE(probe_.Free(kModCtrl | MOD_SHIFT, VK_TAB));
+    EXPECT_TRUE(probe_.Free(kModCtrl, VK_OEM_3) && probe_.Free(kModCtrl, 'K'));
 
     // Another program may hold Ctrl+Tab now; a stray WM_HOTKEY moves nothing.
     ASSERT_TRUE(probe_.Hold(0x7100, kModCtrl, VK_TAB));
@@ -211,6 +271,93 @@ TEST_F(HotKeysTest, BehindAnotherWindowTheTabKeysBelongToTheSystem) {
     probe_.Release(0x7100);
     ASSERT_NO_FATAL_FAILURE(BringMainToFront());
     EXPECT_TRUE(PressAndExpect(2, kModCtrl, VK_TAB, 1));
+}
+
+// The middle conversation made quiet from its tab menu: a message there
+// counts on its tab without the highlight the others get, Ctrl+` passes over
+// it, and it is still quiet in the next run. (The unread total on the
+// taskbar button is out of sight under Wine; the main window's component
+// test reads it from the tray's tooltip.)
+TEST_F(HotKeysTest, NextUnreadKeyPassesOverAQuietConversationThatStaysQuiet) {
+    ASSERT_NO_FATAL_FAILURE(StartWithThreeTabs(L"", {L"张三", L"李四", L"赵六"}));
+    const std::vector<std::wstring> names = tabs_->Captions();
+    auto say = [&](int tab) {
+        return messenger_.AppendHistory(chats_.at(names[tab]).top, L"\r\n" + names[tab] + L" 10:00:00\r\n你好");
+    };
+    auto shows = [&](int tab, const std::wstring& count) { return tabs_->Caption(tab) == count + names[tab]; };
+    auto marks = [&](int tab) { return tabs_->ItemMarks(tab).value_or(RemoteTabs::Marks{}); };
+    auto nextUnread = [&](int expected) {
+        PostHotKey(main_, kNextUnreadId, kModCtrl, VK_OEM_3);
+        return WaitUntil(
+            [&] { return tabs_->Selected() == expected && Caption(main_) == names[expected] + L" - Varnu"; });
+    };
+    ASSERT_NO_FATAL_FAILURE(BringMainToFront());
+    ASSERT_TRUE(PressAndExpect(5, kModCtrl, '1', 0));
+
+    ASSERT_TRUE(tabs_->ClickTab(1, true));
+    ASSERT_NO_FATAL_FAILURE(ChooseLastMenuItem());  // "免打扰"
+    ASSERT_TRUE(WaitUntil([&] { return marks(1).quiet; }));
+    ASSERT_TRUE(say(0) && say(1) && say(2));
+    ASSERT_TRUE(WaitUntil([&] { return shows(1, L"(1)") && shows(2, L"(1)"); }))
+        << testing::PrintToString(tabs_->Captions());
+    EXPECT_TRUE(shows(0, L"")) << "read where it is shown";
+    EXPECT_TRUE(marks(2).highlighted);
+    EXPECT_FALSE(marks(1).highlighted);
+
+    EXPECT_TRUE(nextUnread(2)) << "the quiet one passed over";
+    ASSERT_TRUE(say(0));
+    ASSERT_TRUE(WaitUntil([&] { return shows(0, L"(1)"); }));
+    EXPECT_TRUE(nextUnread(0)) << "round past the last tab";
+    PostHotKey(main_, kNextUnreadId, kModCtrl, VK_OEM_3);
+    Pause(400ms);
+    EXPECT_EQ(tabs_->Selected(), 0) << "only the quiet one is unread";
+    EXPECT_TRUE(shows(1, L"(1)"));
+
+    Leave();
+    ASSERT_NO_FATAL_FAILURE(Launch(3));
+    for (int tab = 0; tab < 3; ++tab)
+        EXPECT_EQ(marks(tab).quiet, tabs_->Caption(tab) == names[1]) << testing::PrintToString(tabs_->Captions());
+}
+
+// "查找会话..." at the end of the strip's menu, and Ctrl+K, open the find box
+// with the focus in it; Enter picks the conversation, Escape leaves all as
+// it was.
+TEST_F(HotKeysTest, FindBoxPicksAConversationByItsInitials) {
+    ASSERT_NO_FATAL_FAILURE(StartWithThreeTabs(L"", {L"张三", L"李四", L"赵六"}));
+    ASSERT_NO_FATAL_FAILURE(BringMainToFront());
+    const RECT last = *tabs_->ItemRect(2);
+    PostMouse(::GetParent(tabs_->Hwnd()), WM_RBUTTONDOWN, MK_RBUTTON, POINT{last.right + 20, last.bottom / 2});
+    PostMouse(::GetParent(tabs_->Hwnd()), WM_RBUTTONUP, 0, POINT{last.right + 20, last.bottom / 2});
+    ASSERT_NO_FATAL_FAILURE(ChooseLastMenuItem());
+    FindBox find = WaitForFindBox();
+    ASSERT_NE(find.focus, nullptr);
+    Type(find.focus, "LS");
+    ASSERT_TRUE(WaitUntil([&] {
+        const std::vector<std::wstring> shown = ListViewTexts(find.list);
+        return !shown.empty() && shown[0] == L"李四";
+    }));
+    PostKey(find.focus, VK_RETURN, true);
+    ASSERT_TRUE(WaitUntil([&] { return Caption(main_) == L"李四 - Varnu"; }));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(find.box); }));
+    const int picked = tabs_->Selected();
+    EXPECT_EQ(tabs_->Caption(picked), L"李四");
+
+    ASSERT_TRUE(WaitUntil([&] { return ::GetForegroundWindow() == main_; }));
+    PostHotKey(main_, kFindId, kModCtrl, 'K');
+    find = WaitForFindBox();
+    ASSERT_NE(find.focus, nullptr);
+    Type(find.focus, "Z");
+    std::vector<std::wstring> shown;
+    EXPECT_TRUE(WaitUntil([&] {
+        shown = ListViewTexts(find.list);
+        std::sort(shown.begin(), shown.end());
+        return shown == std::vector<std::wstring>{L"张三", L"赵六"};
+    })) << testing::PrintToString(shown);
+    PostKey(find.focus, VK_ESCAPE, true);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(find.box); }));
+    Pause(300ms);
+    EXPECT_EQ(tabs_->Selected(), picked);
+    EXPECT_EQ(Caption(main_), L"李四 - Varnu");
 }
 
 TEST_F(HotKeysTest, GlobalKeyHidesIntoTheTrayAndBringsTheWindowBack) {

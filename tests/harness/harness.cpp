@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "controls/tabcontrol/core/tab_logic.h"
 #include "win32/strconv.h"
 #include "win32/winapi.h"
 
@@ -473,6 +474,20 @@ std::optional<RECT> RemoteTabs::ItemRect(int index) const {
     return rc;
 }
 
+std::optional<RemoteTabs::Marks> RemoteTabs::ItemMarks(int index) const {
+    RemoteBuffer remote(tab_, sizeof(TCITEMW));
+    if (!remote) return std::nullopt;
+    TCITEMW item{};
+    item.mask = TCIF_STATE | TCIF_PARAM;
+    item.dwStateMask = TCIS_HIGHLIGHTED;
+    if (!remote.Write(0, &item, sizeof(item))) return std::nullopt;
+    auto ok = win32::SendBounded(tab_, TCM_GETITEMW, static_cast<WPARAM>(index),
+                                 reinterpret_cast<LPARAM>(remote.Address()), 2000);
+    if (!ok || !*ok || !remote.Read(remote.Address(), &item, sizeof(item))) return std::nullopt;
+    return Marks{(item.dwState & TCIS_HIGHLIGHTED) != 0,
+                 (static_cast<std::uintptr_t>(item.lParam) & varnu::tabs::kItemQuiet) != 0};
+}
+
 bool RemoteTabs::ClickTab(int index, bool right) const {
     const auto rc = ItemRect(index);
     if (!rc) return false;
@@ -481,6 +496,27 @@ bool RemoteTabs::ClickTab(int index, bool right) const {
     PostMouse(tab_, right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN, right ? MK_RBUTTON : MK_LBUTTON, pt);
     PostMouse(tab_, right ? WM_RBUTTONUP : WM_LBUTTONUP, 0, pt);
     return true;
+}
+
+std::vector<std::wstring> ListViewTexts(HWND list) {
+    constexpr size_t kChars = 256;
+    std::vector<std::wstring> texts;
+    RemoteBuffer remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
+    const auto count = win32::SendBounded(list, LVM_GETITEMCOUNT, 0, 0, 2000);
+    if (!remote || !count) return texts;
+    for (int i = 0; i < static_cast<int>(*count); ++i) {
+        LVITEMW item{};
+        item.pszText = reinterpret_cast<wchar_t*>(remote.Address() + sizeof(LVITEMW));
+        item.cchTextMax = static_cast<int>(kChars);
+        std::vector<wchar_t> text(kChars, L'\0');
+        if (!remote.Write(0, &item, sizeof(item)) ||
+            !win32::SendBounded(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i),
+                                reinterpret_cast<LPARAM>(remote.Address()), 2000) ||
+            !remote.Read(item.pszText, text.data(), (kChars - 1) * sizeof(wchar_t)))
+            return texts;
+        texts.emplace_back(text.data());
+    }
+    return texts;
 }
 
 // ---------------------------------------------------------------------------

@@ -218,6 +218,13 @@ public:
     std::optional<std::wstring> Caption(int index) const;  // TCM_GETITEMW
     std::vector<std::wstring> Captions() const;
     std::optional<RECT> ItemRect(int index) const;  // TCM_GETITEMRECT, client coordinates
+    // What a tab shows besides its caption: the highlight (TCIS_HIGHLIGHTED)
+    // and the quiet mark its owner keeps in the tab's application value.
+    struct Marks {
+        bool highlighted = false;
+        bool quiet = false;
+    };
+    std::optional<Marks> ItemMarks(int index) const;
     // Presses and releases the left (or right) button in the middle of a tab
     // (posted mouse messages).
     bool ClickTab(int index, bool right = false) const;
@@ -225,6 +232,9 @@ public:
 private:
     HWND tab_;
 };
+
+// Texts of the first column of a list view of another process, top to bottom.
+std::vector<std::wstring> ListViewTexts(HWND list);
 
 // ---------------------------------------------------------------------------
 // Varnu itself

@@ -48,14 +48,17 @@ TEST(KeyFunctions, TabKeysSelect) {
     EXPECT_EQ(select(13, 0, 12), 8);  // Ctrl+9
     EXPECT_EQ(select(11, 1, 3), 6);   // Ctrl+7 with three tabs: the control keeps its tab
     EXPECT_EQ(select(0x105, 2, 3), 0);
+    // The tab each of these picks is the main window's to find.
+    EXPECT_EQ(DecideKeyFunction(14, 0, 3, true, 0).action, KeyAction::NextUnread);
+    EXPECT_EQ(DecideKeyFunction(0x10F, -1, 1, true, 0).action, KeyAction::Find);
 }
 
 TEST(KeyFunctions, NothingWithoutTabsOrWhenInactive) {
-    for (std::uint32_t id = 2; id <= 13; ++id) {
+    for (std::uint32_t id = 2; id <= 15; ++id) {
         EXPECT_EQ(DecideKeyFunction(id, -1, 0, true, 0).action, KeyAction::None) << id;
         EXPECT_EQ(DecideKeyFunction(id, 0, 3, false, 0).action, KeyAction::None) << id;
     }
-    for (std::uint32_t id : {0u, 14u, 255u, 0x100u})
+    for (std::uint32_t id : {0u, 16u, 255u, 0x100u})
         EXPECT_EQ(DecideKeyFunction(id, 0, 3, true, 0).action, KeyAction::None) << id;
 }
 

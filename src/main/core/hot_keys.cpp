@@ -6,8 +6,11 @@
 
 namespace varnu {
 
-const std::array<HotKeyDef, 12>& TabHotKeys() noexcept {
-    static constexpr std::array<HotKeyDef, 12> kKeys{{
+const std::array<HotKeyDef, 14>& TabHotKeys() noexcept {
+    // Ctrl+` and Ctrl+K mean nothing to Windows, its input methods, a rich
+    // edit box or the messenger's conversation window, and with Ctrl held
+    // neither types a character: taking them costs the user nothing.
+    static constexpr std::array<HotKeyDef, 14> kKeys{{
         {2, kModCtrl, 0x09},
         {3, kModCtrl | kModShift, 0x09},
         {4, kModCtrl, 0x30},
@@ -20,6 +23,8 @@ const std::array<HotKeyDef, 12>& TabHotKeys() noexcept {
         {11, kModCtrl, 0x37},
         {12, kModCtrl, 0x38},
         {13, kModCtrl, 0x39},
+        {kHotKeyNextUnread, kModCtrl, 0xC0},  // VK_OEM_3, the key left of 1
+        {kHotKeyFind, kModCtrl, 0x4B},        // K
     }};
     return kKeys;
 }
@@ -43,6 +48,10 @@ KeyDecision DecideKeyFunction(std::uint32_t id, int selected, int count, bool ma
     }
     if (key < kHotKeyNextTab || key > kHotKeyLastId || !mainActive || count <= 0) return d;
 
+    if (key == kHotKeyNextUnread || key == kHotKeyFind) {
+        d.action = key == kHotKeyFind ? KeyAction::Find : KeyAction::NextUnread;
+        return d;
+    }
     std::optional<int> target;
     if (key == kHotKeyNextTab)
         target = StepSelection(selected, count, true);

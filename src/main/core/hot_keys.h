@@ -11,12 +11,14 @@ inline constexpr std::uint32_t kModAlt = 1;
 inline constexpr std::uint32_t kModCtrl = 2;
 inline constexpr std::uint32_t kModShift = 4;
 
-inline constexpr int kHotKeyShowHide = 1;    // the user's global key
-inline constexpr int kHotKeyNextTab = 2;     // Ctrl+Tab
-inline constexpr int kHotKeyPrevTab = 3;     // Ctrl+Shift+Tab
-inline constexpr int kHotKeyLastTab = 4;     // Ctrl+0
-inline constexpr int kHotKeyFirstDigit = 5;  // Ctrl+1; Ctrl+9 is 13
-inline constexpr int kHotKeyLastId = 13;
+inline constexpr int kHotKeyShowHide = 1;     // the user's global key
+inline constexpr int kHotKeyNextTab = 2;      // Ctrl+Tab
+inline constexpr int kHotKeyPrevTab = 3;      // Ctrl+Shift+Tab
+inline constexpr int kHotKeyLastTab = 4;      // Ctrl+0
+inline constexpr int kHotKeyFirstDigit = 5;   // Ctrl+1; Ctrl+9 is 13
+inline constexpr int kHotKeyNextUnread = 14;  // Ctrl+`
+inline constexpr int kHotKeyFind = 15;        // Ctrl+K
+inline constexpr int kHotKeyLastId = 15;
 
 struct HotKeyDef {
     int id;
@@ -24,8 +26,8 @@ struct HotKeyDef {
     std::uint32_t virtualKey;
 };
 
-// Ids 2..13 in registration order (Tab keys, then digits 0..9).
-const std::array<HotKeyDef, 12>& TabHotKeys() noexcept;
+// Ids 2..15 in registration order (Tab keys, digits 0..9, next unread, find).
+const std::array<HotKeyDef, 14>& TabHotKeys() noexcept;
 
 // Next or previous tab with wrap-around. No value when there is no tab.
 // A selection outside 0..count-1 steps to the first (next) or last
@@ -37,6 +39,8 @@ enum class KeyAction {
     ToggleTray,  // ShowInTaskBar(showInTaskBar)
     SelectTab,   // btnTab.Selected = index (may be past the last tab; the
                  // tab control then re-reports the current one)
+    NextUnread,  // the next tab with unread messages that is not quiet
+    Find,        // the find box
 };
 
 struct KeyDecision {
