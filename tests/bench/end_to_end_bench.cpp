@@ -2,6 +2,8 @@
 // would feel it, beside the bare cost of the same cross-process calls made by
 // this process in the same run (the limit nothing can beat):
 //   capture latency of a conversation opened while Varnu runs;
+//   how soon the tab row agrees with the windows after a burst of openings
+//   and closings;
 //   start-up (main window visible, all tabs) and exit with 0, 10 and 50 open;
 //   idle CPU of Varnu and of the Wine server, messages and moves per idle second;
 //   working set and GDI/USER objects with 0 and 50 tabs and after 200 cycles.
@@ -261,6 +263,44 @@ void CaptureLatency(Simulator& messenger, const Bare& bare) {
     Print("latency", latency, bare.capture);
 }
 
+// One messenger opens a conversation every 40 ms, 150 in all, and closes
+// every other one again 40 ms after it opened: how long after the burst
+// every open conversation is inside with one tab each, and no tab is left
+// without its window.
+void Churn(Simulator& messenger) {
+    Session s;
+    HWND main = s.app->WaitForMainWindow(kWait);
+    if (!main) return;
+    std::vector<SimWindow> kept;
+    SimWindow closing;
+    for (int k = 0; k < 150; ++k) {
+        const SimWindow w = messenger.Open(sim::Kind::Classic, L"与 Churn" + std::to_wstring(k) + L" 交谈中");
+        if (closing) messenger.Destroy(closing.top);
+        closing = SimWindow{};
+        if (k % 2 == 1)
+            closing = w;
+        else
+            kept.push_back(w);
+        Pause(40ms);
+    }
+    if (closing) messenger.Destroy(closing.top);
+    const auto end = Clock::now();
+    const auto settled = [&] {
+        return TakenCount(kept, main) == static_cast<int>(kept.size()) && s.Tabs() == static_cast<int>(kept.size());
+    };
+    WaitUntil(settled, 1000ms, 1ms);
+    const int outsideAfter1s = static_cast<int>(kept.size()) - TakenCount(kept, main);
+    const int tabsAfter1s = s.Tabs();
+    const bool done = WaitFine(settled);
+    std::printf("churn: 150 conversations opened every 40 ms, every other one closed again:\n");
+    std::printf("  1 s after the burst: %d of %zu open ones outside, %d tabs for %zu windows\n", outsideAfter1s,
+                kept.size(), tabsAfter1s, kept.size());
+    std::printf("  %-44s %8.1f ms%s\n", "all inside with one tab each after the burst", MsSince(end),
+                done ? "" : "  (not within 30 s)");
+    for (const SimWindow& w : kept) messenger.Destroy(w.top);
+    WaitUntil([&] { return s.Tabs() == 0; }, kWait);
+}
+
 struct Usage {
     double workingSetMb = 0;
     DWORD gdi = 0, user = 0;
@@ -352,8 +392,10 @@ int Run() {
     // VARNU_BENCH_ONLY=capture or =startup measures only that (a quick look while tuning).
     const char* onlyVar = std::getenv("VARNU_BENCH_ONLY");
     const std::string only = onlyVar ? onlyVar : "";
-    if (only != "startup") CaptureLatency(messenger, bare);
+    if (only != "startup" && only != "churn") CaptureLatency(messenger, bare);
     if (only == "capture") return 0;
+    if (only.empty() || only == "churn") Churn(messenger);
+    if (only == "churn") return 0;
     StartupAndExit(messenger, bare);
     if (only == "startup") return 0;
     IdleAndResources(messenger, idleSeconds);

@@ -115,7 +115,7 @@ TEST_F(CaptureTest, TakenWindowsAreLaidOutAndGivenBackExactly) {
 
     // The scan ends on its last capture, the QQ2009 window. Every tab reads
     // its conversation's name whatever the code page (also run under 936).
-    EXPECT_EQ(Caption(main_), L"讨论群甲 - Varnu");
+    EXPECT_TRUE(WaitUntil([&] { return Caption(main_) == L"讨论群甲 - Varnu"; })) << win32::WideToUtf8(Caption(main_));
     std::vector<std::wstring> names = tabs_->Captions();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"张三", L"李四", L"讨论群甲"}));

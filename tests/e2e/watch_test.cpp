@@ -41,8 +41,8 @@ bool Responsive(HWND main, UINT timeoutMs = 1000) {
 
 class WatchTest : public ::testing::Test {
 protected:
-    void StartVarnu() {
-        folder_.WriteIni(kQuietSettings);
+    void StartVarnu(std::wstring_view ini = kQuietSettings) {
+        folder_.WriteIni(ini);
         varnu_ = std::make_unique<VarnuApp>(folder_);
         main_ = varnu_->WaitForMainWindow(10000ms);
         ASSERT_NE(main_, nullptr);
@@ -363,11 +363,10 @@ TEST_F(WatchTest, AHungMessengerNeverHoldsTheNextClick) {
     // the next gesture (Ctrl held in a conversation: the tab numbers) is
     // answered at once.
     ::PostMessageW(main_, WM_COMMAND, 111, 0);  // "锁定" on tab 0
-    ::PostMessageW(main_, WM_COMMAND, 100, 0);                         // "关闭所有" of the strip menu
+    ::PostMessageW(main_, WM_COMMAND, 100, 0);  // "关闭所有" of the strip menu
     const auto start = std::chrono::steady_clock::now();
     ::PostMessageW(main_, kHookNotify, 0, 0);  // Ctrl went down
-    EXPECT_TRUE(
-        WaitUntil([&] { return tabs_->Count() == 1 && VisibleTabNumbers(main_).size() == 1; }, 10000ms, 5ms));
+    EXPECT_TRUE(WaitUntil([&] { return tabs_->Count() == 1 && VisibleTabNumbers(main_).size() == 1; }, 10000ms, 5ms));
     steps.emplace_back("close all, then Ctrl in a conversation",
                        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start));
     ::PostMessageW(main_, kHookNotify, 0, 1);  // and up again
@@ -388,4 +387,30 @@ TEST_F(WatchTest, AHungMessengerNeverHoldsTheNextClick) {
                 Height(now) == Height(hungPlace));
     EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(b.top); })) << "李四 closed";
     EXPECT_TRUE(IsTakenInto(a.top, main_));
+}
+
+// A conversation whose messenger answers late is taken in as any other: with
+// Varnu in the tray, where the last tab's going sent it, the main window
+// comes back and the conversation's input box gets the focus.
+TEST_F(WatchTest, ACaptureThatFinishesLateBringsTheWindowBackFromTheTray) {
+    std::wstring ini = kQuietSettings;
+    ini.replace(ini.find(L"tray_AutoMin=0"), 14, L"tray_AutoMin=1");
+    StartVarnu(ini);
+    const SimWindow first = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+    ASSERT_TRUE(WaitTaken(first.top, 1));
+    ASSERT_TRUE(messenger_.Destroy(first.top));
+    ASSERT_TRUE(WaitUntil([&] { return ::IsIconic(main_) && Owner(main_) != nullptr; })) << "in the tray";
+
+    Simulator slow;
+    const SimWindow late = slow.Open(Kind::Classic, L"与 李四 交谈中");
+    ASSERT_TRUE(late);
+    ASSERT_TRUE(slow.Hang(1500ms));
+    ASSERT_TRUE(WaitTaken(late.top, 1, 15000ms));
+    EXPECT_TRUE(WaitUntil([&] { return !::IsIconic(main_) && IsVisible(main_) && Owner(main_) == nullptr; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const sim::Record& r : slow.Records(late.top))
+            if (r.message == WM_SETFOCUS && reinterpret_cast<HWND>(static_cast<ULONG_PTR>(r.window)) == late.input)
+                return true;
+        return false;
+    })) << "the input box got the focus";
 }
