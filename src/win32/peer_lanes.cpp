@@ -100,9 +100,10 @@ struct PeerLanes::State {
                 const bool woken = self->wake.wait_for(lock, std::chrono::milliseconds(kIdleMs), [&] {
                     return !self->lanes[thread].queue.empty() && !self->halted.load();
                 });
-                if (!woken) {
-                    self->lanes[thread].worker = false;
-                    if (self->lanes[thread].queue.empty()) self->lanes.erase(thread);
+                // Idle for long enough: the worker ends. A halted lane keeps
+                // its worker and its requests, for a session that resumes.
+                if (!woken && self->lanes[thread].queue.empty()) {
+                    self->lanes.erase(thread);
                     return 0;
                 }
                 continue;
