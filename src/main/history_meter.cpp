@@ -14,13 +14,6 @@ std::uint32_t Number(HWND hwnd) noexcept { return static_cast<std::uint32_t>(rei
 
 }  // namespace
 
-HistoryMeter::HistoryMeter()
-    : source_([]() -> meter::MeterTable* {
-          // Only once the hooks have loaded the library: a table in a
-          // library no messenger thread has cannot answer anything.
-          return ProgramHookLibrary().HistoryTable();
-      }) {}
-
 HistoryMeter::~HistoryMeter() {
     if (!table_) return;
     for (const auto& [history, index] : slots_) meter::Release(table_->slot[index]);
@@ -28,8 +21,7 @@ HistoryMeter::~HistoryMeter() {
 
 bool HistoryMeter::Ready() {
     if (table_) return true;
-    if (!source_) return false;
-    meter::MeterTable* table = source_();
+    meter::MeterTable* table = ProgramHookLibrary().HistoryTable();
     if (!table) return false;
     const UINT request = ::RegisterWindowMessageW(kMeasureRequestName);
     if (request == 0) return false;

@@ -6,7 +6,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <optional>
 #include <utility>
@@ -18,17 +17,15 @@ namespace varnu {
 
 class HistoryMeter {
 public:
-    // Where the table comes from: by default the program's hook library,
-    // once it is loaded.
-    using TableSource = std::function<meter::MeterTable*()>;
-    HistoryMeter();
-    explicit HistoryMeter(TableSource source) : source_(std::move(source)) {}
+    HistoryMeter() = default;
     // Frees its slots: a later run must find the table empty.
     ~HistoryMeter();
     HistoryMeter(const HistoryMeter&) = delete;
     HistoryMeter& operator=(const HistoryMeter&) = delete;
 
-    // Whether the table is there (and the request message registered).
+    // Whether the table is there (and the request message registered): only
+    // once the hooks have loaded the program's hook library, as a table in a
+    // library no messenger thread has could answer nothing.
     bool Ready();
 
     // Lists exactly these histories (window, its thread) as far as the
@@ -43,7 +40,6 @@ public:
     std::optional<std::int32_t> Length(HWND history, std::uint32_t sequence) const;
 
 private:
-    TableSource source_;
     meter::MeterTable* table_ = nullptr;
     UINT request_ = 0;
     std::map<HWND, std::uint32_t> slots_;  // history -> slot index

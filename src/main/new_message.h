@@ -92,8 +92,6 @@ void ApplyMeasurements(const MessageCheckTarget& target, std::vector<HistoryMeas
 class NewMessageCheck {
 public:
     explicit NewMessageCheck(std::function<MessageCheckTarget()> target) : target_(std::move(target)) {}
-    NewMessageCheck(std::function<MessageCheckTarget()> target, HistoryMeter::TableSource table)
-        : target_(std::move(target)), meter_(std::move(table)) {}
     NewMessageCheck(const NewMessageCheck&) = delete;
     NewMessageCheck& operator=(const NewMessageCheck&) = delete;
 
