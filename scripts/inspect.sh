@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Checks the binaries of the release packages by inspection, for both
 # architectures (the x86 build cannot run on a 64-bit-only Wine): machine
-# type, GUI subsystem of Varnu.exe, InitHook exported undecorated from
-# Varnu.dll, its shared data section flagged shared, and imports of system
-# libraries only (none of the MinGW runtime DLLs). Prints each finding.
+# type, GUI subsystem of Varnu.exe, InitHook and HistoryTable exported
+# undecorated from Varnu.dll, its shared data section flagged shared and of
+# the one size both architectures agree on (the history table's layout,
+# src/hooklib/core/meter_table.h), and imports of system libraries only (none
+# of the MinGW runtime DLLs). Prints each finding.
 # Usage: scripts/inspect.sh [zip ...]   (default: both zips of the current version in dist/)
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 part() { sed -n "s/^#define VARNU_VERSION_$1 \([0-9]*\).*/\1/p" "$root/src/main/version.h"; }
 version=$(part MAJOR).$(part MINOR).$(part PATCH)
 [ $# -gt 0 ] || set -- "$root/dist/Varnu-$version-x86.zip" "$root/dist/Varnu-$version-x64.zip"
+shared_bytes=$(sed -n 's/.*kSharedSectionBytes = \([0-9]*\);.*/\1/p' "$root/src/hooklib/core/meter_table.h")
 
 # Libraries every supported Windows has; anything else (libstdc++-6.dll,
 # libgcc_s_*.dll, libwinpthread-1.dll …) would have to ship beside the program.
@@ -45,8 +48,14 @@ inspect() {
     $dump -p "$tmp/Varnu.exe" | grep -q '^Subsystem.*(Windows GUI)'; check "Varnu.exe GUI subsystem" $?
   fi
   if [ -f "$tmp/Varnu.dll" ]; then
-    $dump -p "$tmp/Varnu.dll" | grep -Eq '^[[:space:]]*\[ *[0-9]+\] InitHook$'; check "Varnu.dll exports InitHook undecorated" $?
+    local export size size_ok
+    for export in InitHook HistoryTable; do
+      $dump -p "$tmp/Varnu.dll" | grep -Eq "^[[:space:]]*\\[ *[0-9]+\\] $export\$"; check "Varnu.dll exports $export undecorated" $?
+    done
     $dump -h "$tmp/Varnu.dll" | grep -A1 ' Shared ' | grep -q 'SHARED'; check "Varnu.dll section Shared flagged shared" $?
+    size=$($dump -h "$tmp/Varnu.dll" | awk '$2 == "Shared" { print $3 }')
+    if [ -n "$size" ] && [ $((16#$size)) -eq "${shared_bytes:-0}" ]; then size_ok=0; else size_ok=1; fi
+    check "Varnu.dll section Shared of $shared_bytes bytes (0x${size:-?})" $size_ok
   fi
   for file in 使用说明.txt LICENSE SHA256SUMS.txt; do
     [ -f "$tmp/$file" ]; check "$file present" $?

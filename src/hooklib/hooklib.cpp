@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "hook_messages.h"
+#include "hooklib/core/meter_table.h"
 
 #if defined(_MSC_VER)
 #define VARNU_SHARED
@@ -20,10 +21,16 @@
 #endif
 
 // One copy for every process that loads the library: this is how the hook in
-// the messenger's process learns where to post. Variables must be initialised
-// for the compilers to keep them in the named section.
-HINSTANCE hInstDll VARNU_SHARED = NULL;
-HWND hWndNotify VARNU_SHARED = NULL;
+// the messenger's process learns where to post, and where Varnu and the hooks
+// meet over the histories. Variables must be initialised for the compilers
+// to keep them in the named section. Fixed-width, so that the section is laid
+// out alike in the x86 and the x64 library (meter_table.h).
+std::uint64_t hInstDll VARNU_SHARED = 0;
+std::uint32_t hWndNotify VARNU_SHARED = 0;  // a window handle's 32 significant bits
+// Aligned as declared: compilers like to align big data further, which would
+// move it within the section.
+alignas(8) varnu::meter::MeterTable meterTable VARNU_SHARED = {
+    varnu::meter::kMagic, sizeof(varnu::meter::MeterTable), varnu::meter::kSlots, 0, {}};
 
 #if defined(_MSC_VER)
 #pragma data_seg()
@@ -41,11 +48,32 @@ static bool bCtrlDown = false;
 // handle of the library in the calling process, never the shared one.
 static HINSTANCE hInstSelf = NULL;
 
+// Handles kept as 32-bit numbers widen as Windows widens them: sign-extended.
+static HWND HandleOf(std::uint32_t value) { return (HWND)(LONG_PTR)(LONG)value; }
+
 static void Notify(WPARAM what, LPARAM how) {
-    HWND target = hWndNotify;
+    HWND target = HandleOf(varnu::meter::Load(hWndNotify));
     // A null window would make PostMessage post to the messenger's own
     // thread queue.
     if (target != NULL) PostMessageW(target, WM_HOOKNOTIFY, what, how);
+}
+
+// Varnu's request: every history of this thread listed in the table is
+// measured here, in the thread that owns it, with the same wide length query
+// Varnu would otherwise send from outside. A handle is touched only once it
+// is known to be a window of this very thread.
+static void MeasureHistories(std::uint32_t sequence) {
+    const DWORD self = GetCurrentThreadId();
+    for (std::uint32_t i = 0; i < varnu::meter::kSlots; ++i) {
+        varnu::meter::MeterSlot& slot = meterTable.slot[i];
+        const std::uint32_t window = varnu::meter::WindowFor(slot, self);
+        if (window == 0) continue;
+        HWND history = HandleOf(window);
+        if (GetWindowThreadProcessId(history, NULL) != self) continue;
+        const LRESULT answer = SendMessageW(history, WM_GETTEXTLENGTH, 0, 0);
+        varnu::meter::Publish(slot, window, sequence, varnu::meter::ClampLength((long long)answer));
+    }
+    Notify(HOOKNOTIFY_MEASURED, (LPARAM)sequence);
 }
 
 static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam) {
@@ -56,6 +84,16 @@ static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code < 0 || !(wParam & PM_REMOVE) || lParam == 0) return CallNextHookEx(hHook, code, wParam, lParam);
 
     MSG* msg = (MSG*)lParam;
+
+    const UINT request = varnu::meter::Load(meterTable.request);
+    if (request != 0 && msg->message == request) {
+        MeasureHistories((std::uint32_t)msg->wParam);
+        // Varnu's own message is none of the messenger's business.
+        msg->message = WM_NULL;
+        msg->wParam = 0;
+        msg->lParam = 0;
+        return 1;
+    }
 
     if (msg->wParam == VK_CONTROL) {
         if (msg->message == WM_KEYDOWN) {
@@ -104,7 +142,7 @@ static LRESULT CALLBACK GetMsgProc(int code, WPARAM wParam, LPARAM lParam) {
 
 extern "C" BOOL WINAPI InitHook(BOOL install, HWND notify, DWORD threadId) {
     if (install) {
-        hWndNotify = notify;
+        varnu::meter::Store(hWndNotify, (std::uint32_t)(ULONG_PTR)notify);
         // Thread 0 would hook every thread on the desktop.
         if (threadId == 0) {
             hHook = NULL;
@@ -118,8 +156,11 @@ extern "C" BOOL WINAPI InitHook(BOOL install, HWND notify, DWORD threadId) {
     return TRUE;
 }
 
+// The table in the caller's own mapping of the shared section.
+extern "C" varnu::meter::MeterTable* WINAPI HistoryTable(void) { return &meterTable; }
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    hInstDll = instance;
+    hInstDll = (std::uint64_t)(ULONG_PTR)instance;
     hInstSelf = instance;
     // At process end (reserved non-null) the system drops the hooks itself;
     // calling into user32 from a dying process gains nothing.

@@ -94,6 +94,14 @@ bool HookLibrary::InitHook(bool install, HWND notify, DWORD threadId) noexcept {
     return initHook_(install ? TRUE : FALSE, notify, threadId) != FALSE;
 }
 
+meter::MeterTable* HookLibrary::HistoryTable() noexcept {
+    if (state_ != HookLibraryState::Loaded) return nullptr;
+    auto proc =
+        reinterpret_cast<HistoryTableFn>(reinterpret_cast<void*>(::GetProcAddress(module_.get(), "HistoryTable")));
+    meter::MeterTable* table = proc ? proc() : nullptr;
+    return table && meter::Matches(*table) ? table : nullptr;
+}
+
 HookLibrary& ProgramHookLibrary() {
     static HookLibrary library(HookLibrary::DefaultCandidates());
     return library;

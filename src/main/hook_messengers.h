@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hooklib/core/meter_table.h"
 #include "hooklib/hook_messages.h"
 #include "win32/handles.h"
 
@@ -39,8 +40,14 @@ public:
     // not be installed.
     bool InitHook(bool install, HWND notify, DWORD threadId) noexcept;
 
+    // The library's history table in this process, once something else has
+    // loaded the library; none from a library without one or of another
+    // layout (meter_table.h).
+    meter::MeterTable* HistoryTable() noexcept;
+
 private:
     using InitHookFn = BOOL(WINAPI*)(BOOL install, HWND notify, DWORD threadId);
+    using HistoryTableFn = meter::MeterTable*(WINAPI*)();
 
     std::vector<std::wstring> candidates_;
     win32::UniqueModule module_;

@@ -189,6 +189,7 @@ bool frmMain::Start(int nCmdShow) {
             ::MessageBoxW(hwnd(), L"热键冲突，您的热键将不会生效。", L"Varnu", MB_OK | MB_ICONERROR);
     });
     tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
+    step([&] { measureInside_ = HistoriesMeasuredInside(); });
     step([&] {
         WindowsXPC1.InitSubClassing(hwnd());
         // The engine paints the whole strip; the plain per-tab drawing would cover it.
@@ -820,6 +821,7 @@ MessageCheckTarget frmMain::MessageTarget() {
     target.tabs = &btnTab;
     target.main = hwnd();
     target.tray = &tray_;
+    target.inMessenger = measureInside_;
     return target;
 }
 
@@ -841,6 +843,9 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             if (lParam == 0) OnCommand(LOWORD(wParam));
             return 0;
         case WM_TIMER: OnTimer(wParam); return 0;
+        case WM_HOOKNOTIFY:
+            if (wParam == HOOKNOTIFY_MEASURED) messageCheck_.Measured(static_cast<std::uint32_t>(lParam));
+            return 0;
         case WM_ENDSESSION:
             if (wParam && !unloaded_) {
                 // The session ends without a close request: the captured

@@ -243,6 +243,7 @@ private:
     std::weak_ptr<clsLink> menuNode_;  // the conversation the tab menu was opened on
     bool menuOpened_ = false;
     bool releasingAll_ = false;  // every window is being given back: select and lay out nothing
+    bool measureInside_ = true;  // history lengths from the hook library where it answers
 };
 
 }  // namespace varnu

@@ -77,13 +77,19 @@ void MeasureHistory(HistoryMeasure& m, UINT timeoutMs, bool lengthFirst) {
     // this query is there to avoid.
     std::int32_t length = 0;
     if (!QueryHistoryLength(m.history, timeoutMs, length)) return;
+    ReadMovedHistory(m, length, timeoutMs);
+}
+
+void ReadMovedHistory(HistoryMeasure& m, std::int32_t length, UINT timeoutMs) {
+    m.outcome = HistoryPoll::NoAnswer;
+    if (!m.history) return;
     if (!ShouldReadHistory(m.lastQueried, length)) {
         m.outcome = HistoryPoll::Unchanged;
         return;
     }
     if (!ReadHistoryText(m.history, m.text, timeoutMs)) return;
-    // Text added between the two messages moves the count again and is
-    // looked at next time.
+    // Text added since the length was taken moves it again and is looked
+    // at next time.
     m.queried = length;
     m.outcome = HistoryPoll::Read;
 }
@@ -141,38 +147,114 @@ void ApplyMeasurements(const MessageCheckTarget& t, std::vector<HistoryMeasure>&
     }
 }
 
+DWORD NewMessageCheck::ThreadOf(HWND history) {
+    // A window keeps its thread for life, and asking for another process's
+    // window is a round trip to the system (under Wine, to its server).
+    if (const auto it = threads_.find(history); it != threads_.end()) return it->second;
+    const DWORD thread = ::GetWindowThreadProcessId(history, nullptr);
+    if (thread != 0) threads_.emplace(history, thread);
+    return thread;
+}
+
 void NewMessageCheck::Tick() {
     const MessageCheckTarget target = target_();
     if (!target.list) return;
     // One request per messenger thread, its records in list order.
     std::map<DWORD, std::vector<HistoryMeasure>> byThread;
+    std::map<HWND, DWORD> seen;
+    std::vector<std::pair<HWND, DWORD>> histories;  // in list order, for the table
     for (LinkPtr node = target.list->theNext; node; node = node->theNext) {
         HWND history = ToHwnd(node->chatHwnd);
         if (!history) continue;
-        const DWORD thread = ::GetWindowThreadProcessId(history, nullptr);
-        if (thread == 0 || asked_.count(thread)) continue;
+        const DWORD thread = ThreadOf(history);
+        if (thread == 0) continue;
+        seen.emplace(history, thread);
+        histories.emplace_back(history, thread);
+        if (asked_.count(thread)) continue;
         HistoryMeasure m;
         m.history = history;
         m.lastQueried = node->MsgQueried;
         m.record = node;
         byThread[thread].push_back(std::move(m));
     }
+    threads_ = std::move(seen);
+
+    std::vector<MeterThread> live;
+    for (const auto& [history, thread] : threads_)
+        if (std::find(live.begin(), live.end(), thread) == live.end()) live.push_back(thread);
+    rules_.Keep(live);
+    std::erase_if(answering_,
+                  [&](const auto& a) { return std::find(live.begin(), live.end(), a.first) == live.end(); });
+
+    const bool inside = target.inMessenger && target.lengthFirst && meter_.Ready();
+    if (inside) meter_.List(histories);
+    const std::uint64_t now = ::GetTickCount64();
     for (auto& [thread, measures] : byThread) {
-        auto batch = std::make_shared<std::vector<HistoryMeasure>>(std::move(measures));
-        win32::LaneRequest request;
-        request.window = batch->front().history;
-        request.kind = win32::lanes::Kind::Read;
-        request.work = [batch, timeout = target.timeoutMs, lengthFirst = target.lengthFirst] {
-            for (HistoryMeasure& m : *batch) MeasureHistory(m, timeout, lengthFirst);
-        };
-        request.done = [this, alive = std::weak_ptr<bool>(alive_), thread = thread, batch](bool ran) {
-            if (alive.expired()) return;
-            asked_.erase(thread);
-            if (ran) ApplyMeasurements(target_(), *batch);
-        };
-        asked_.insert(thread);
-        win32::PeerLanes::Program().Post(std::move(request));
+        if (inside) {
+            const auto answering = answering_.find(thread);
+            const MeterPlan plan = rules_.Tick(thread, now, answering == answering_.end() || answering->second);
+            if (plan.post) {
+                if (++sequence_ == 0) ++sequence_;
+                if (meter_.Request(measures.front().history, sequence_))
+                    rules_.Posted(thread, sequence_, now);
+                else
+                    rules_.NotPosted(thread, now);
+            }
+            // Inside, only what the table has no room for is measured here.
+            if (!plan.outside)
+                std::erase_if(measures, [&](const HistoryMeasure& m) { return meter_.Listed(m.history); });
+        }
+        if (!measures.empty()) OnLane(target, thread, std::move(measures), false);
     }
+}
+
+void NewMessageCheck::Measured(std::uint32_t sequence) {
+    const std::optional<MeterThread> thread = rules_.Answered(sequence);
+    if (!thread || asked_.count(*thread)) return;
+    const MessageCheckTarget target = target_();
+    if (!target.list) return;
+    std::vector<HistoryMeasure> moved;
+    for (LinkPtr node = target.list->theNext; node; node = node->theNext) {
+        HWND history = ToHwnd(node->chatHwnd);
+        const auto known = threads_.find(history);
+        if (known == threads_.end() || known->second != *thread) continue;
+        const std::optional<std::int32_t> length = meter_.Length(history, sequence);
+        if (!length || !ShouldReadHistory(node->MsgQueried, *length)) continue;
+        HistoryMeasure m;
+        m.history = history;
+        m.lastQueried = node->MsgQueried;
+        m.record = node;
+        m.queried = *length;
+        moved.push_back(std::move(m));
+    }
+    if (!moved.empty()) OnLane(target, *thread, std::move(moved), true);
+}
+
+void NewMessageCheck::OnLane(const MessageCheckTarget& target, DWORD thread, std::vector<HistoryMeasure> measures,
+                             bool lengthKnown) {
+    auto batch = std::make_shared<std::vector<HistoryMeasure>>(std::move(measures));
+    win32::LaneRequest request;
+    request.window = batch->front().history;
+    request.kind = win32::lanes::Kind::Read;
+    request.work = [batch, lengthKnown, timeout = target.timeoutMs, lengthFirst = target.lengthFirst] {
+        for (HistoryMeasure& m : *batch) {
+            if (lengthKnown)
+                ReadMovedHistory(m, m.queried, timeout);
+            else
+                MeasureHistory(m, timeout, lengthFirst);
+        }
+    };
+    request.done = [this, alive = std::weak_ptr<bool>(alive_), thread, lengthKnown, batch](bool ran) {
+        if (alive.expired()) return;
+        asked_.erase(thread);
+        if (!lengthKnown)
+            answering_[thread] = ran && std::any_of(batch->begin(), batch->end(), [](const HistoryMeasure& m) {
+                                     return m.outcome != HistoryPoll::NoAnswer;
+                                 });
+        if (ran) ApplyMeasurements(target_(), *batch);
+    };
+    asked_.insert(thread);
+    win32::PeerLanes::Program().Post(std::move(request));
 }
 
 }  // namespace varnu

@@ -2,19 +2,25 @@
 // The new-message poll (tmrChkMsg): every tick each captured conversation's
 // history length is compared with the length seen last time, and a change
 // marks the tab, shows a balloon, announces it and switches to it as the
-// settings say. The histories are measured on the lanes (one request per
-// messenger thread and tick); what follows is decided and done here, on the
-// window thread, when the measurements come back.
+// settings say. The lengths are measured inside the messenger by the hook
+// library where it answers (one posted request per messenger thread and
+// tick, see main/core/meter_rules.h), otherwise on the lanes from outside
+// (one lane request per thread and tick); a history whose length moved is
+// read on its lane. What follows is decided and done here, on the window
+// thread, when the measurements come back.
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "main/core/meter_rules.h"
 #include "main/core/new_message.h"
 #include "main/core/win_list.h"
+#include "main/history_meter.h"
 
 namespace varnu {
 
@@ -53,6 +59,10 @@ struct HistoryMeasure {
 // is false: then the text is read every time). Waits as ReadHistoryText does.
 void MeasureHistory(HistoryMeasure& m, UINT timeoutMs = kHistoryTimeoutMs, bool lengthFirst = true);
 
+// The same once the length is known (measured inside the messenger): the
+// text is read when `length` moved from `lastQueried`.
+void ReadMovedHistory(HistoryMeasure& m, std::int32_t length, UINT timeoutMs = kHistoryTimeoutMs);
+
 // What the measurements act on; the main window fills it from its own fields
 // whenever a measurement comes back.
 struct MessageCheckTarget {
@@ -66,6 +76,9 @@ struct MessageCheckTarget {
     std::function<void(HWND)> flash;  // FlashWindow(main, FALSE) when empty
     UINT timeoutMs = kHistoryTimeoutMs;
     bool lengthFirst = true;
+    // Lengths from inside the messenger wherever the hook library answers;
+    // false: every length is queried from outside.
+    bool inMessenger = true;
 };
 
 // The results of measurements, in the order they were made. A record that
@@ -73,9 +86,9 @@ struct MessageCheckTarget {
 // that fails is skipped, the rest go on. Nothing is reported.
 void ApplyMeasurements(const MessageCheckTarget& target, std::vector<HistoryMeasure>& measures);
 
-// The main window's poll. A messenger thread whose last measurement has not
-// come back is not asked again: a hung messenger costs one waiting request,
-// and the other messengers' tabs go on being marked.
+// The main window's poll. A messenger thread whose last measurement or read
+// has not come back is not asked again: a hung messenger costs one waiting
+// request, and the other messengers' tabs go on being marked.
 class NewMessageCheck {
 public:
     explicit NewMessageCheck(std::function<MessageCheckTarget()> target) : target_(std::move(target)) {}
@@ -83,10 +96,23 @@ public:
     NewMessageCheck& operator=(const NewMessageCheck&) = delete;
 
     void Tick();
+    // WM_HOOKNOTIFY(HOOKNOTIFY_MEASURED, sequence): a messenger thread left
+    // its histories' lengths in the table.
+    void Measured(std::uint32_t sequence);
 
 private:
+    DWORD ThreadOf(HWND history);
+    // Puts `measures` on the lane of `thread`: each length queried there
+    // (`lengthKnown` false), or read where it moved from the length given.
+    void OnLane(const MessageCheckTarget& target, DWORD thread, std::vector<HistoryMeasure> measures, bool lengthKnown);
+
     std::function<MessageCheckTarget()> target_;
-    std::set<DWORD> asked_;  // threads with a measurement on its way
+    std::set<DWORD> asked_;            // threads with a lane request on its way
+    std::map<HWND, DWORD> threads_;    // history -> its thread, for the records of the last tick
+    std::map<DWORD, bool> answering_;  // thread -> its last outside measurement answered
+    MeterRules rules_;
+    HistoryMeter meter_;
+    std::uint32_t sequence_ = 0;  // of the last request posted
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 

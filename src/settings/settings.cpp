@@ -159,6 +159,10 @@ std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::
     return buffer;
 }
 
+bool HistoriesMeasuredInside() {
+    return core::TextToBoolean(GetIniValue(kSettingsSection, L"chk_InMessenger", L"")).value_or(true);
+}
+
 void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value) {
     const std::wstring& path = Path();
     if (path.empty()) return;

@@ -41,6 +41,11 @@ bool IniFileExists();
 // code page until a text without an ANSI form is stored; it is then turned
 // into UTF-16 (with its byte-order mark) once, and stays so.
 std::wstring GetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view defaultValue);
+// The key chk_InMessenger, set by hand only (neither the settings dialog nor
+// the program writes it): "0" or "False" has every history measured from
+// outside the messenger, as a way back should the hook library misbehave,
+// and for comparing the two. Missing or anything else: inside where it can.
+bool HistoriesMeasuredInside();
 // Writes one value; failures (read-only file or folder) are silent.
 void SetIniValue(std::wstring_view section, std::wstring_view key, std::wstring_view value);
 // Removes one key and its value; silent as SetIniValue.

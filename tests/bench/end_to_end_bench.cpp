@@ -6,7 +6,11 @@
 //   and closings;
 //   start-up (main window visible, all tabs) and exit with 0, 10 and 50 open;
 //   idle CPU of Varnu and of the Wine server, messages and moves per idle second;
-//   working set and GDI/USER objects with 0 and 50 tabs and after 200 cycles.
+//   working set and GDI/USER objects with 0 and 50 tabs and after 200 cycles;
+//   with 50 tabs, both ways of measuring the histories (inside the messenger
+//   by the hook library, and from outside with chk_InMessenger=0): idle CPU of
+//   Varnu, the Wine server and the messenger, messages per second, and the
+//   latency of a new message (appended -> its tab marked).
 // CPU times come from /proc (this runs under Wine); VARNU_BENCH_IDLE_SECONDS
 // shortens the idle windows (default 20).
 #include <windows.h>
@@ -18,6 +22,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +51,11 @@ struct Figures {
         return s[s.size() / 2];
     }
     double Max() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
+    double Mean() const {
+        double sum = 0;
+        for (double v : ms) sum += v;
+        return ms.empty() ? 0 : sum / ms.size();
+    }
 };
 
 void Print(const char* what, const Figures& f, double limit = 0) {
@@ -157,7 +167,7 @@ long long CpuTicks(const std::string& pid) {
 }
 
 struct Processes {
-    std::string varnu, wineserver;
+    std::string varnu, wineserver, messenger;
 };
 
 Processes FindProcesses(const ProgramFolder& folder) {
@@ -166,9 +176,19 @@ Processes FindProcesses(const ProgramFolder& folder) {
     std::transform(leaf.begin(), leaf.end(), leaf.begin(), ::tolower);
     p.varnu = FindUnixProcess({leaf, "varnu.exe"});
     wchar_t prefix[1024] = L"";
-    if (::GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024) > 0)
-        p.wineserver = FindUnixProcess({"wineserver"}, "WINEPREFIX=" + win32::WideToUtf8(prefix));
+    if (::GetEnvironmentVariableW(L"WINEPREFIX", prefix, 1024) > 0) {
+        const std::string ours = "WINEPREFIX=" + win32::WideToUtf8(prefix);
+        p.wineserver = FindUnixProcess({"wineserver"}, ours);
+        p.messenger = FindUnixProcess({"messengersim.exe"}, ours);
+    }
     return p;
+}
+
+// Percent of a core a process used since `before` ticks, over `seconds`.
+double CpuPercent(long long before, const std::string& pid, double seconds) {
+    const long long after = CpuTicks(pid);
+    const double ticks = 100;  // USER_HZ, the unit of /proc/<pid>/stat times on Linux
+    return before < 0 || after < 0 ? -1.0 : (after - before) / ticks / seconds * 100;
 }
 
 // ---------------------------------------------------------------------------
@@ -178,8 +198,8 @@ struct Session {
     std::unique_ptr<VarnuApp> app;
     HWND main = nullptr;
 
-    Session() {
-        folder.WriteIni(kQuietSettings);
+    explicit Session(std::wstring_view moreSettings = {}) {
+        folder.WriteIni(std::wstring(kQuietSettings) + std::wstring(moreSettings));
         app = std::make_unique<VarnuApp>(folder);
     }
     int Tabs() const { return RemoteTabs(app->TabWindow()).Count(); }
@@ -357,11 +377,7 @@ void IdleAndResources(Simulator& messenger, int idleSeconds) {
         const double sent = (messenger.Traffic(sim::Traffic::SentByOthers) - sent0) / seconds;
         const double moved = (messenger.Traffic(sim::Traffic::Moved) - moved0) / seconds;
         const double painted = (messenger.Traffic(sim::Traffic::Painted) - painted0) / seconds;
-        const double ticks = 100;  // USER_HZ, the unit of /proc/<pid>/stat times on Linux
-        auto percent = [&](long long before, const std::string& pid) {
-            const long long after = CpuTicks(pid);
-            return before < 0 || after < 0 ? -1.0 : (after - before) / ticks / seconds * 100;
-        };
+        auto percent = [&](long long before, const std::string& pid) { return CpuPercent(before, pid, seconds); };
         std::printf(
             "  %2d tabs: Varnu %5.1f %% of a core, wineserver %5.1f %%; per second to the messenger:"
             " %6.1f messages, %5.1f moves, %5.1f repaints\n",
@@ -381,6 +397,76 @@ void IdleAndResources(Simulator& messenger, int idleSeconds) {
     PrintUsage("0 tabs after 200 capture/release", UsageOf(s.app->Proc().Handle()));
 }
 
+// A message appended to each conversation that is not on show, one at a
+// time: from the moment the messenger has it to the moment its tab carries
+// the mark.
+Figures NewMessageLatency(Session& s, Simulator& messenger, const std::vector<SimWindow>& open,
+                          const std::vector<std::wstring>& names) {
+    Figures latency;
+    RemoteTabs tabs(s.app->TabWindow());
+    const std::vector<std::wstring> captions = tabs.Captions();
+    const int selected = tabs.Selected();
+    for (int tab = 0, done = 0; tab < static_cast<int>(captions.size()); ++tab) {
+        const auto named = std::find(names.begin(), names.end(), captions[tab]);
+        if (tab == selected || named == names.end()) continue;
+        const SimWindow& w = open[named - names.begin()];
+        // Spread over the poll's period: one message right after another
+        // would always land at the same point of it.
+        Pause(Millis((done * 37) % 100));
+        const auto start = Clock::now();
+        if (!messenger.AppendHistory(w.top, L"\r\n" + *named + L" 10:00:00\r\n你好")) continue;
+        const auto marked = [&] {
+            const std::optional<std::wstring> caption = tabs.Caption(tab);
+            return caption && *caption != captions[tab];
+        };
+        if (WaitUntil(marked, kWait, 2ms)) latency.Add(MsSince(start));
+        ++done;
+    }
+    return latency;
+}
+
+// The same 50 tabs, their lengths measured inside the messenger and then
+// from outside, in one run.
+void BothWays(Simulator& messenger, int idleSeconds) {
+    std::printf("both ways of measuring the histories, 50 tabs, idle over %d s:\n", idleSeconds);
+    for (const bool inside : {true, false}) {
+        Session s(inside ? L"" : L"chk_InMessenger=0\r\n");
+        HWND main = s.app->WaitForMainWindow(kWait);
+        if (!main) return;
+        std::vector<SimWindow> open;
+        std::vector<std::wstring> names;
+        for (int k = 0; k < 50; ++k) {
+            names.push_back(L"Way" + std::to_wstring(k));
+            open.push_back(messenger.Open(sim::Kind::Classic, L"与 " + names.back() + L" 交谈中"));
+        }
+        WaitUntil([&] { return TakenCount(open, main) == 50; }, kWait);
+        // Parked off the window: with 50 tabs a pointer resting on Varnu's
+        // window costs it about as much as either way of measuring does.
+        ::SetCursorPos(::GetSystemMetrics(SM_CXSCREEN) - 1, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+        // Long enough for every messenger thread to have answered (or not).
+        Pause(2000ms);
+        const Processes procs = FindProcesses(s.folder);
+        const long long v0 = CpuTicks(procs.varnu), w0 = CpuTicks(procs.wineserver), m0 = CpuTicks(procs.messenger);
+        const auto sent0 = messenger.Traffic(sim::Traffic::SentByOthers);
+        const auto start = Clock::now();
+        ::Sleep(static_cast<DWORD>(idleSeconds) * 1000);
+        const double seconds = MsSince(start) / 1000;
+        const double sent = (messenger.Traffic(sim::Traffic::SentByOthers) - sent0) / seconds;
+        std::printf(
+            " %s:\n  idle: Varnu %5.1f %% of a core, wineserver %5.1f %%, messenger %5.1f %%;"
+            " %6.1f messages per second sent to the messenger\n",
+            inside ? "inside the messenger (the default)" : "from outside (chk_InMessenger=0)",
+            CpuPercent(v0, procs.varnu, seconds), CpuPercent(w0, procs.wineserver, seconds),
+            CpuPercent(m0, procs.messenger, seconds), sent);
+        const Figures latency = NewMessageLatency(s, messenger, open, names);
+        std::printf("  %-44s median %8.1f ms  mean %8.1f ms  max %8.1f ms\n", "new message -> tab marked (49 tabs)",
+                    latency.Median(), latency.Mean(), latency.Max());
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        s.app->WaitForExit(kWait);
+        for (const SimWindow& w : open) messenger.Destroy(w.top);
+    }
+}
+
 int Run() {
     const char* idle = std::getenv("VARNU_BENCH_IDLE_SECONDS");
     const int idleSeconds = idle && std::atoi(idle) > 0 ? std::atoi(idle) : 20;
@@ -389,9 +475,13 @@ int Run() {
     std::printf("bare cross-process calls made by this process (the limit), per window:\n");
     std::printf("  one round trip %.3f ms, capture sequence %.2f ms, give-back sequence %.2f ms\n", bare.roundTrip,
                 bare.capture, bare.release);
-    // VARNU_BENCH_ONLY=capture or =startup measures only that (a quick look while tuning).
+    // VARNU_BENCH_ONLY=capture, =churn, =startup or =ways measures only that (a quick look while tuning).
     const char* onlyVar = std::getenv("VARNU_BENCH_ONLY");
     const std::string only = onlyVar ? onlyVar : "";
+    if (only == "ways") {
+        BothWays(messenger, idleSeconds);
+        return 0;
+    }
     if (only != "startup" && only != "churn") CaptureLatency(messenger, bare);
     if (only == "capture") return 0;
     if (only.empty() || only == "churn") Churn(messenger);
@@ -399,6 +489,7 @@ int Run() {
     StartupAndExit(messenger, bare);
     if (only == "startup") return 0;
     IdleAndResources(messenger, idleSeconds);
+    BothWays(messenger, idleSeconds);
     return 0;
 }
 

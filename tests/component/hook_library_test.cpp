@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "hooklib/core/meter_table.h"
 #include "hooklib/hook_messages.h"
 #include "win32/handles.h"
 #include "win32/winapi.h"
@@ -410,6 +411,34 @@ TEST_F(HookLibraryTest, RemovedHookReportsNoMore) {
     messenger.Post(WM_KEYUP, VK_CONTROL, 1);
     ASSERT_TRUE(messenger.Sync(recorder_));
     EXPECT_EQ(recorder_.Notices().size(), 1u);
+}
+
+// Varnu's request: the messenger thread measures the histories listed for it
+// that really are its own, answers once, and sees only a null message.
+TEST_F(HookLibraryTest, MeasuresOnlyItsOwnThreadsHistoriesAndSwallowsTheRequest) {
+    using namespace varnu::meter;
+    auto tableOf = reinterpret_cast<MeterTable*(WINAPI*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(library_.get(), "HistoryTable")));
+    ASSERT_NE(tableOf, nullptr);
+    MeterTable& table = *tableOf();
+    ASSERT_TRUE(Matches(table));
+    MessengerThread messenger;
+    Hook(messenger);
+    table.request = ::RegisterWindowMessageW(kMeasureRequestName);
+    auto number = [](HWND h) { return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(h)); };
+    const std::uint32_t own = number(messenger.window()), foreign = number(recorder_.hwnd());
+    ASSERT_TRUE(Register(table.slot[0], own, messenger.threadId()));
+    ASSERT_TRUE(Register(table.slot[1], foreign, messenger.threadId()));  // a window of this thread
+
+    messenger.Post(table.request, 5);
+    ASSERT_TRUE(messenger.Sync(recorder_));
+    EXPECT_EQ(recorder_.Notices(), std::vector<Msg>{Notice(HOOKNOTIFY_MEASURED, 5)});
+    EXPECT_EQ(Result(table.slot[0], own, 5), ::GetWindowTextLengthW(messenger.window()));
+    EXPECT_FALSE(Result(table.slot[1], foreign, 5));
+    EXPECT_EQ(messenger.Received(), (std::vector<Msg>{Msg{WM_NULL, 0, 0}}));
+    Release(table.slot[0]);
+    Release(table.slot[1]);
+    table.request = 0;
 }
 
 // The deployment path: the hook is installed into another process, the

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -150,7 +151,9 @@ TEST_F(HookTest, RightButtonWheelStepsAndItsReleaseIsSwallowed) {
     EXPECT_TRUE(WaitUntil([] { return tabs_->Selected() == 2; }));
 
     PostMouse(input_, WM_RBUTTONUP, 0);
-    ASSERT_TRUE(messenger_->WaitForRecord(chats_[0].top, WM_NULL, sim::Via::Queue).has_value());
+    // On the input box: the history gets null messages of its own, Varnu's
+    // swallowed measurement requests.
+    ASSERT_TRUE(messenger_->WaitForRecord(input_, WM_NULL, sim::Via::Queue).has_value());
     auto records = messenger_->Records(chats_[0].top);
     EXPECT_EQ(CountRecords(records, WM_RBUTTONUP, sim::Via::Queue), 0);
     EXPECT_EQ(CountRecords(records, WM_RBUTTONUP, sim::Via::Procedure), 0);
@@ -210,6 +213,11 @@ TEST(HookLibraryMissing, VarnuStillStartsAndTakesWindows) {
     Pause(500ms);
     EXPECT_EQ(tabs.Selected(), 1);
     EXPECT_TRUE(varnu.Proc().IsRunning());
+
+    // New messages are still marked, the histories measured from outside.
+    ASSERT_TRUE(messenger.AppendHistory(before.top, L"\r\n张三 10:00:00\r\n你好"));
+    EXPECT_TRUE(WaitUntil([&] { return tabs.Caption(0) == std::optional<std::wstring>(L"(1)张三"); }))
+        << testing::PrintToString(tabs.Captions());
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ TEST(NewMessage, CountsOnTheTabUntilTheConversationIsLookedAt) {
     ProgramFolder folder;
     folder.WriteIni(kIni);
     Simulator messenger;
+    // Its main panel has the hook library put into its thread at start-up.
+    ASSERT_TRUE(messenger.Open(Kind::MainPanel, L"QQ"));
     // Chinese names and text: they must come through whatever the system
     // code page (this test also runs under code page 936).
     const SimWindow alice = messenger.Open(Kind::Classic, L"与 张三 交谈中");
@@ -60,6 +62,21 @@ TEST(NewMessage, CountsOnTheTabUntilTheConversationIsLookedAt) {
     // Nothing was said since the capture: no marks.
     Pause(400ms);
     EXPECT_TRUE(CaptionIs(tabs, other, title));
+
+    // The lengths are measured inside the messenger: the hook library takes
+    // each request out of the queue (a null message there), and nothing is
+    // sent across per tick (from outside: a length query per history and tick).
+    const auto id = [](HWND h) { return static_cast<std::uint64_t>(reinterpret_cast<UINT_PTR>(h)); };
+    EXPECT_TRUE(WaitUntil([&] {
+        for (const sim::Record& r : messenger.Records())
+            if (r.message == WM_NULL && r.via == sim::Via::Queue &&
+                (r.window == id(alice.history) || r.window == id(bob.history)))
+                return true;
+        return false;
+    }));
+    const auto sent = messenger.Traffic(sim::Traffic::SentByOthers);
+    Pause(2000ms);
+    EXPECT_LT(messenger.Traffic(sim::Traffic::SentByOthers) - sent, 10u);
 
     ASSERT_TRUE(messenger.AppendHistory(chat.top, L"\r\n" + title + L" 10:00:00\r\n你好"));
     EXPECT_TRUE(WaitUntil([&] { return CaptionIs(tabs, other, L"(1)" + title); }))
