@@ -323,6 +323,24 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
     Layout(placed);
 
     const bool hidden = (spec.options & Option::kHidden) != 0;
+    // Windows and Wine add frame bits of their own at creation; the messenger's
+    // windows are recognised by exact values, so those are written over them,
+    // before the window shows: a watcher that takes it in at once must not
+    // have its changes written over.
+    std::optional<std::pair<DWORD, DWORD>> forced;
+    if (spec.options & Option::kExactStyle) {
+        forced.emplace(spec.style & ~showBits, spec.exStyle);
+    } else if (style == kTXGuiStyle) {
+        forced.emplace(kTXGuiStyle & ~showBits, kTXGuiExStyle);
+    }
+    if (forced) {
+        const DWORD layered = static_cast<DWORD>(::GetWindowLongW(top, GWL_EXSTYLE)) & WS_EX_LAYERED;
+        const DWORD ex = (spec.options & Option::kExactStyle) ? forced->second : forced->second | layered;
+        ::SetWindowLongW(top, GWL_STYLE, static_cast<LONG>(forced->first));
+        ::SetWindowLongW(top, GWL_EXSTYLE, static_cast<LONG>(ex));
+        ::SetWindowPos(top, nullptr, 0, 0, 0, 0,
+                       SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (!hidden) {
         int show = SW_SHOW;
         if (spec.options & Option::kMaximized)
@@ -335,24 +353,6 @@ HWND Windows::Open(const OpenSpec& spec, OpenReply& reply) {
         ::UpdateWindow(top);
     }
 
-    // Windows and Wine add frame bits of their own at creation; the messenger's
-    // windows are recognised by exact values, so those are written last.
-    std::optional<std::pair<DWORD, DWORD>> forced;
-    if (spec.options & Option::kExactStyle) {
-        forced.emplace(spec.style, spec.exStyle);
-        if (hidden) forced->first &= ~WS_VISIBLE;
-    } else if (style == kTXGuiStyle) {
-        const DWORD now = static_cast<DWORD>(::GetWindowLongW(top, GWL_STYLE));
-        forced.emplace((kTXGuiStyle & ~showBits) | (now & showBits), kTXGuiExStyle);
-    }
-    if (forced) {
-        const DWORD layered = static_cast<DWORD>(::GetWindowLongW(top, GWL_EXSTYLE)) & WS_EX_LAYERED;
-        const DWORD ex = (spec.options & Option::kExactStyle) ? forced->second : forced->second | layered;
-        ::SetWindowLongW(top, GWL_STYLE, static_cast<LONG>(forced->first));
-        ::SetWindowLongW(top, GWL_EXSTYLE, static_cast<LONG>(ex));
-        ::SetWindowPos(top, nullptr, 0, 0, 0, 0,
-                       SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
     p.style = static_cast<uint32_t>(::GetWindowLongW(top, GWL_STYLE));
     p.exStyle = static_cast<uint32_t>(::GetWindowLongW(top, GWL_EXSTYLE));
     reply = p;
