@@ -898,7 +898,9 @@ void frmMain::HookMessengersAtStartup() { watch_.HookMessengersAtStartup(chats_.
 bool frmMain::OnWindowCreated(HWND window) { return CheckNewWindow(window); }
 
 void frmMain::TakenIn(const LinkPtr& node) {
-    (void)node;  // it is the one selected now
+    // A conversation that came in late (the start-up scan's included) runs
+    // on a messenger thread that may not have the hook library yet.
+    watch_.HookThreadOf(ToHwnd(node->hWnd));
     if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
     if (::IsWindowEnabled(hwnd())) win32::MoveFocus(hwnd());
     SetQQFocus();

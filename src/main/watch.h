@@ -55,6 +55,8 @@ public:
     // The hook library goes into every messenger thread seen so far and into
     // the threads of the conversations in `list`.
     void HookMessengersAtStartup(const LinkPtr& list);
+    // The hook library goes into the thread of `window`, once per thread.
+    void HookThreadOf(HWND window);
 
 private:
     void Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
@@ -62,7 +64,6 @@ private:
     void ReportActivation(HWND window);
     void FallbackNoticed(const FallbackNotice& notice);
     void FallbackPoll();
-    void HookThreadOf(HWND window);
     void ReportHookLibrary(HookLibraryState library);
 
     WatchHost& host_;
