@@ -11,6 +11,7 @@
 #include "dialogs/update_fetch.h"
 #include "main/version.h"
 #include "win32/handles.h"
+#include "win32/messages.h"
 #include "win32/modeless.h"
 #include "win32/units.h"
 
@@ -28,7 +29,6 @@ constexpr int Y(int twips) { return Px(twips - 90); }
 constexpr COLORREF kBackground = RGB(255, 255, 255);
 constexpr COLORREF kLinkColour = 16756580;
 constexpr COLORREF kLinkHotColour = 16763046;
-constexpr UINT WM_FETCHDONE = WM_APP + 1;
 constexpr UINT_PTR kTimerBackstop = 1;
 constexpr int kPictureSize = 256;
 
@@ -188,7 +188,7 @@ void frmAbout::btnUpdate_Click() {
     btnUpdate.SetEnabled(false);
     btnUpdate.SetCaption(kCheckingCaption);
     slot_ = std::make_shared<FetchSlot>();
-    StartFetch(slot_, updatePage_, hwnd(), WM_FETCHDONE);
+    StartFetch(slot_, updatePage_, hwnd(), win32::WM_FETCHDONE);
     // Whatever the network does, the button comes back.
     ::SetTimer(hwnd(), kTimerBackstop, kUpdateTimeoutMs + 2000, nullptr);
 }
@@ -255,7 +255,7 @@ LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept
                 OpenAddress(hwnd(), kMailAddress);
             return 0;
         }
-        case WM_FETCHDONE: {
+        case win32::WM_FETCHDONE: {
             if (!slot_) return 0;  // a late answer to a check given up on
             std::optional<update::FetchResult> result;
             {

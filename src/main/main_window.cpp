@@ -29,6 +29,7 @@
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "win32/strconv.h"
+#include "win32/ui_font.h"
 #include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 
@@ -303,7 +304,7 @@ bool frmMain::CreateChildren() {
                                kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
                                kLblMsgRect.bottom - kLblMsgRect.top, fraMsg, nullptr, instance, nullptr);
 
-    msgFont_.reset(MakeFont(L"宋体", 9, FW_NORMAL, GB2312_CHARSET, true));
+    msgFont_.reset(MakeFont(win32::kUiFontName, 9, FW_NORMAL, GB2312_CHARSET, true));
     numFont_.reset(MakeFont(L"Arial Black", 9, 900, DEFAULT_CHARSET));
     ::SendMessageW(fraMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
     if (lblMsg) ::SendMessageW(lblMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);

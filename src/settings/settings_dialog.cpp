@@ -30,13 +30,6 @@ constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
 constexpr UINT_PTR kSubclassId = 1;
 constexpr wchar_t kHotKeyConflict[] = L"热键冲突，您的热键将不会生效。";
 
-std::wstring TextOf(HWND control) {
-    const int length = ::GetWindowTextLengthW(control);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), length + 1)));
-    return text;
-}
-
 std::wstring KeyName(std::int32_t virtualKey) {
     const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
     LONG lParam = static_cast<LONG>(scan << 16);
@@ -254,10 +247,10 @@ core::SettingsForm frmSet::ReadForm() const {
     form.tabSkinXp = ::IsDlgButtonChecked(hwnd(), idOptTabSkin0) == BST_CHECKED;
     for (int i = 0; i < core::kCheckBoxCount; ++i)
         form.checks[static_cast<size_t>(i)] = ::IsDlgButtonChecked(hwnd(), idChkTray + i) == BST_CHECKED ? 1 : 0;
-    form.tipTime = TextOf(Item(idTxtTipTime));
-    form.qqPath = TextOf(Item(idTxtPath));
-    form.exeName = TextOf(Item(idTxtExeName));
-    form.hotKeyText = TextOf(Item(idTxtHotKey));
+    form.tipTime = win32::OwnControlText(Item(idTxtTipTime));
+    form.qqPath = win32::OwnControlText(Item(idTxtPath));
+    form.exeName = win32::OwnControlText(Item(idTxtExeName));
+    form.hotKeyText = win32::OwnControlText(Item(idTxtHotKey));
     return form;
 }
 
@@ -308,7 +301,7 @@ void frmSet::btnSetColor_Click(int index) {
 void frmSet::txtTipTime_Change() {
     if (normalisingTipTime_) return;
     HWND box = Item(idTxtTipTime);
-    const std::wstring text = TextOf(box);
+    const std::wstring text = win32::OwnControlText(box);
     const std::wstring normal = core::NormalTipTimeText(text);
     if (normal == text) return;
     normalisingTipTime_ = true;
@@ -345,7 +338,7 @@ LRESULT CALLBACK frmSet::HotKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         }
         case WM_KEYUP:
         case WM_SYSKEYUP:
-            if (core::IsPrefixOnly(TextOf(hwnd))) {
+            if (core::IsPrefixOnly(win32::OwnControlText(hwnd))) {
                 ::SetWindowTextW(hwnd, core::kNoHotKey);
                 AppSettings().hot_Key = 0;
                 AppSettings().hot_Mod = 0;

@@ -19,7 +19,8 @@ bool RouteDialogMessage(MSG& msg);
 // on the work area when there is no owner or it is minimised (in the tray).
 POINT CentreOnOwner(HWND owner, int width, int height);
 
-// "宋体" 9 points in the Chinese character set, as the messenger's own dialogs.
+// The program's face at 9 points in the Chinese character set, as the
+// messenger's own dialogs.
 HFONT CreateDialogFont(int weight = FW_NORMAL);
 
 class ModelessWindow : public Window {

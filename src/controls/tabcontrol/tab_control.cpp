@@ -10,6 +10,7 @@
 #include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 #include "win32/strconv.h"
+#include "win32/ui_font.h"
 #include "win32/window.h"
 
 namespace varnu {
@@ -75,7 +76,7 @@ bool TabControl::CreateHost(HWND parent, int x, int y, int cx, int cy, int id) {
     RECT client{};
     ::GetClientRect(host, &client);
     if (!Create(client.right - client.left, client.bottom - client.top)) return false;
-    SetFont(L"宋体", 9, 134);
+    SetFont(win32::kUiFontName, win32::kUiFontPoints, win32::kUiFontCharset);
     return true;
 }
 

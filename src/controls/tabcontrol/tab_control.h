@@ -67,7 +67,7 @@ public:
     TabControl& operator=(const TabControl&) = delete;
 
     // Creates the host window as a child of `parent`, then the tab window
-    // filling it, and sets the font "宋体" 9 pt, character set 134.
+    // filling it, and sets the program's face (win32/ui_font.h).
     bool CreateHost(HWND parent, int x, int y, int cx, int cy, int id = 0);
 
     HWND hWndHost() const noexcept { return hWndHost_; }
@@ -143,8 +143,6 @@ private:
     // Cleared by the destructor; a window procedure holds a copy across an
     // event so it can tell that a handler destroyed the control under it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-
-    friend struct TabControlAccess;
 };
 
 }  // namespace varnu

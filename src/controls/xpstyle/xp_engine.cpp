@@ -40,7 +40,6 @@ void WindowsXPC::InitSubClassing(HWND form) noexcept {
             if (!TabStripControl || !IsTabWindow(window)) continue;
             engineStarted_ = true;
             auto engine = std::make_unique<clsWinXPCEngine>();
-            engine->SchemeColor = ColorScheme;
             engine->Attach(window);
             engines_.push_back(std::move(engine));
         } catch (...) {

@@ -29,7 +29,6 @@ public:
     void Attach(HWND control) noexcept;
     void UnloadEngine() noexcept;
 
-    std::int32_t SchemeColor = 0;  // stored only
     bool Attached() const noexcept { return attached_; }
     const xp::HoverState& Hover() const noexcept { return hover_; }
 
@@ -58,9 +57,7 @@ private:
 
 class WindowsXPC {
 public:
-    std::int32_t ColorScheme = 2;  // handed to each engine, not used for drawing
-    bool TabStripControl = true;   // engines are made for tab windows only when true
-    bool SliderControl = true;     // kept only
+    bool TabStripControl = true;  // engines are made for tab windows only when true
 
     ~WindowsXPC() { EndWinXPCSubClassing(); }
 
