@@ -9,7 +9,6 @@
 
 #include "controls/shadebutton/shade_button.h"
 #include "dialogs/update_fetch.h"
-#include "main/version.h"
 #include "win32/handles.h"
 #include "win32/messages.h"
 #include "win32/modeless.h"
@@ -50,29 +49,10 @@ void OpenAddress(HWND owner, const std::wstring& address) {
     ::ShellExecuteW(owner, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// The program's version numbers as its version resource gives them.
-struct FileVersion {
-    int major = VARNU_VERSION_MAJOR, minor = VARNU_VERSION_MINOR, revision = VARNU_VERSION_BUILD;
-};
-
-FileVersion OwnVersion() {
-    FileVersion version;
-    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
-    HGLOBAL loaded = info ? ::LoadResource(nullptr, info) : nullptr;
-    const auto* data = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
-    if (!data || ::SizeofResource(nullptr, info) < 40 + sizeof(VS_FIXEDFILEINFO)) return version;
-    // The fixed part follows the block header and its key "VS_VERSION_INFO", 32-bit aligned.
-    const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + 40);
-    if (fixed->dwSignature != 0xFEEF04BD) return version;
-    version.major = HIWORD(fixed->dwFileVersionMS);
-    version.minor = LOWORD(fixed->dwFileVersionMS);
-    version.revision = LOWORD(fixed->dwFileVersionLS);
-    return version;
-}
-
 class frmAbout : public win32::ModelessWindow {
 public:
-    frmAbout(HWND main, std::wstring updatePage) : main_(main), updatePage_(std::move(updatePage)) {}
+    frmAbout(HWND main, std::wstring updatePage, ProgramVersion version)
+        : main_(main), updatePage_(std::move(updatePage)), version_(version) {}
 
     bool Load();
 
@@ -89,6 +69,7 @@ private:
 
     HWND main_;
     std::wstring updatePage_;
+    ProgramVersion version_;
     win32::UniqueFont font_, titleFont_;
     win32::UniqueBitmap picture_;  // drawn once at opening
     win32::UniqueBrush background_{::CreateSolidBrush(kBackground)};
@@ -133,10 +114,9 @@ void frmAbout::CreateChildren() {
         }
     }
 
-    const FileVersion version = OwnVersion();
     Make(L"Varnu", SS_LEFT, X(3450), Y(300), Px(1080), 14, 0, titleFont_.get());
-    const std::wstring versionText = L"版本 " + std::to_wstring(version.major) + L"." + std::to_wstring(version.minor) +
-                                     L" build: " + std::to_wstring(version.revision);
+    const std::wstring versionText = L"版本 " + std::to_wstring(version_.major) + L"." +
+                                     std::to_wstring(version_.minor) + L" build: " + std::to_wstring(version_.build);
     Make(versionText.c_str(), SS_LEFT, X(3450), Y(660), 220, 14);
     // One line as far as the box's edge: fonts standing in for 宋体 run wider.
     Make(L"支持QQ2008正式版/Beta1/祈福版/2008II Beta1/TM2007 Beta1", SS_LEFTNOWORDWRAP, X(3450), Y(1170),
@@ -188,7 +168,9 @@ void frmAbout::btnUpdate_Click() {
     btnUpdate.SetEnabled(false);
     btnUpdate.SetCaption(kCheckingCaption);
     slot_ = std::make_shared<FetchSlot>();
-    StartFetch(slot_, updatePage_, hwnd(), win32::WM_FETCHDONE);
+    const std::wstring agent = L"Varnu/" + std::to_wstring(version_.major) + L"." + std::to_wstring(version_.minor) +
+                               L"." + std::to_wstring(version_.patch) + L"." + std::to_wstring(version_.build);
+    StartFetch(slot_, updatePage_, agent, hwnd(), win32::WM_FETCHDONE);
     // Whatever the network does, the button comes back.
     ::SetTimer(hwnd(), kTimerBackstop, kUpdateTimeoutMs + 2000, nullptr);
 }
@@ -196,8 +178,7 @@ void frmAbout::btnUpdate_Click() {
 void frmAbout::Finish(const update::FetchResult& fetch) {
     ::KillTimer(hwnd(), kTimerBackstop);
     slot_.reset();
-    const FileVersion version = OwnVersion();
-    const update::Answer answer = update::DecideAnswer(fetch, version.major * 10 + version.minor);
+    const update::Answer answer = update::DecideAnswer(fetch, version_.major * 10 + version_.minor);
     switch (answer.kind) {
     case update::AnswerKind::UpToDate:
         ::MessageBoxW(hwnd(), answer.text.c_str(), update::kAnswerTitle, MB_OK | MB_ICONINFORMATION);
@@ -343,7 +324,9 @@ bool DrawAboutPicture(HDC dc, int x, int y) {
     return drawn;
 }
 
-void ShowAboutBox(HWND main, std::wstring updatePage) { Instance().Show(main, std::move(updatePage)); }
+void ShowAboutBox(HWND main, std::wstring updatePage, ProgramVersion version) {
+    Instance().Show(main, std::move(updatePage), version);
+}
 
 void CloseAboutBox() { Instance().Close(); }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dialogs/about_box.h"
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/hot_keys.h"
 #include "main/core/layout.h"
 #include "main/core/new_message.h"
@@ -25,6 +25,7 @@
 #include "main/watch.h"
 #include "main/res/resource.h"
 #include "main/version.h"
+#include "settings/core/strip_style.h"
 #include "settings/qq_location.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
@@ -191,6 +192,7 @@ bool frmMain::Start(int nCmdShow) {
     });
     tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
     step([&] {
+        WindowsXPC1.SetStyle(TabStripStyle(s));
         WindowsXPC1.InitSubClassing(hwnd());
         // The engine paints the whole strip; the plain per-tab drawing would cover it.
         if (WindowsXPC1.EngineStarted()) btnTab.drawItem = nullptr;
@@ -711,6 +713,7 @@ void frmMain::OpenSettingsDialog() {
     host.applyAtOnce = [this](const Settings& s) {
         btnTab.SetBottom(s.tab_Bottom);
         btnTab.SetRoll(s.tab_Roll);
+        WindowsXPC1.SetStyle(TabStripStyle(s));
         tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
         tray_.SetKillTipInterval(tmrKillTipInterval_);
     };
@@ -771,7 +774,8 @@ void frmMain::OnCommand(UINT id) {
         // The update page's address can be pointed elsewhere by hand (a test
         // server, a mirror); the program itself never writes this key.
         std::wstring page = GetIniValue(kSettingsSection, L"upd_PageURL", L"");
-        ShowAboutBox(hwnd(), page.empty() ? std::wstring(kUpdatePageURL) : page);
+        ShowAboutBox(hwnd(), page.empty() ? std::wstring(kUpdatePageURL) : page,
+                     {VARNU_VERSION_MAJOR, VARNU_VERSION_MINOR, VARNU_VERSION_PATCH, VARNU_VERSION_BUILD});
         break;
     }
     default: break;

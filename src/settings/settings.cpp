@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "settings/core/convert.h"
 #include "settings/core/geometry.h"
 #include "settings/core/load.h"

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "controls/shadebutton/shade_button.h"
-#include "main/core/hot_keys.h"
+#include "settings/core/hot_key_ids.h"
 #include "settings/core/settings_form.h"
 #include "settings/qq_location.h"
 #include "win32/colour.h"

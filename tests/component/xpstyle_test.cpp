@@ -11,10 +11,9 @@
 
 #include "controls/tabcontrol/tab_control.h"
 #include "controls/xpstyle/core/strip_paint.h"
-#include "controls/xpstyle/subclass.h"
+#include "win32/subclass.h"
 #include "controls/xpstyle/tab_strip_xp.h"
 #include "controls/xpstyle/xp_engine.h"
-#include "settings/settings.h"
 
 using namespace varnu;
 
@@ -144,13 +143,11 @@ TEST(SubclassService, OrderResponsesNestingAndCleanup) {
     EXPECT_EQ(HookMessage(&first, h, kMsgA).number, static_cast<std::int32_t>(0x80040000 | 13083));
 }
 
+constexpr xp::StripColours kColours{16763046, 16756580, 5700777};
+
 class XpStripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings& s = AppSettings();
-        s.tab_Normal = 16763046;
-        s.tab_Selected = 16756580;
-        s.tab_Hot = 5700777;
         form = ::CreateWindowExW(0, L"STATIC", L"Form", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 50, 50, 420, 200,
                                  nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_TRUE(tabs.CreateHost(form, 0, 0, 420, 200));
@@ -176,6 +173,7 @@ protected:
         painter.hWnd = tabs.hWnd();
         painter.CurrentItem = 2;
         painter.LastItem = 0;
+        painter.Colours = kColours;
         xpLook ? painter.DrawTabStrip2() : painter.DrawTabStrip();
     }
     void FreePaint() {

@@ -10,7 +10,6 @@
 #include "controls/tabcontrol/core/tab_logic.h"
 #include "controls/xpstyle/core/strip_paint.h"
 #include "controls/xpstyle/xp_functions.h"
-#include "settings/settings.h"
 #include "win32/handles.h"
 
 namespace varnu {
@@ -72,7 +71,6 @@ void clsTabStripXP::DrawTabStrip2() noexcept { Paint(true); }
 void clsTabStripXP::Paint(bool xpLook) noexcept {
     try {
         if (!hdc || !hWnd) return;
-        const Settings& s = AppSettings();
         xp::StripInput in;
         in.selected = static_cast<int>(::SendMessageW(hWnd, TCM_GETCURSEL, 0, 0));
         in.count = static_cast<int>(::SendMessageW(hWnd, TCM_GETITEMCOUNT, 0, 0));
@@ -83,9 +81,9 @@ void clsTabStripXP::Paint(bool xpLook) noexcept {
         // Where the tabs really are: the window's own style, which the
         // setting is applied to.
         in.bottom = (::GetWindowLongPtrW(hWnd, GWL_STYLE) & TCS_BOTTOM) != 0;
-        in.normal = ResolveColor(s.tab_Normal);
-        in.selectedColour = ResolveColor(s.tab_Selected);
-        in.hot = ResolveColor(s.tab_Hot);
+        in.normal = ResolveColor(Colours.normal);
+        in.selectedColour = ResolveColor(Colours.selected);
+        in.hot = ResolveColor(Colours.hot);
         in.buttonFace = ::GetSysColor(COLOR_BTNFACE);
         RECT client{};
         ::GetClientRect(hWnd, &client);

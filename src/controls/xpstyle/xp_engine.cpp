@@ -6,7 +6,6 @@
 #include "controls/xpstyle/core/strip_paint.h"
 #include "controls/xpstyle/tab_strip_xp.h"
 #include "controls/xpstyle/xp_functions.h"
-#include "settings/settings.h"
 #include "win32/handles.h"
 
 namespace varnu {
@@ -40,11 +39,17 @@ void WindowsXPC::InitSubClassing(HWND form) noexcept {
             if (!TabStripControl || !IsTabWindow(window)) continue;
             engineStarted_ = true;
             auto engine = std::make_unique<clsWinXPCEngine>();
+            engine->SetStyle(style_);
             engine->Attach(window);
             engines_.push_back(std::move(engine));
         } catch (...) {
         }
     }
+}
+
+void WindowsXPC::SetStyle(const xp::StripStyle& style) {
+    style_ = style;
+    for (auto& engine : engines_) engine->SetStyle(style);
 }
 
 void WindowsXPC::EndWinXPCSubClassing() noexcept {
@@ -198,14 +203,15 @@ void clsWinXPCEngine::PaintStrip(HDC dc) noexcept {
     painter.hWnd = window_;
     painter.CurrentItem = hover_.current;
     painter.LastItem = hover_.last;
-    painter.ItemFont = L"宋体";
+    painter.ItemFont = style_.fontName;
     painter.ItemItalic = false;
     painter.ItemUnderline = false;
-    painter.ItemSize = 9;
+    painter.ItemSize = style_.fontPoints;
     painter.CleanItem = clean_;
     painter.RequestedItems = std::move(requested_);
     requested_.clear();
-    if (AppSettings().tab_Skin)
+    painter.Colours = style_.colours;
+    if (style_.look == xp::Look::Xp)
         painter.DrawTabStrip2();
     else
         painter.DrawTabStrip();

@@ -2,7 +2,7 @@
 // The XP style engine. WindowsXPC looks through the windows of a form and
 // attaches one clsWinXPCEngine to each tab window; the engine makes the tab
 // window owner-drawn, follows which tab the mouse is over and repaints the
-// strip with clsTabStripXP in the look the setting tab_Skin chooses.
+// strip with clsTabStripXP in the look and colours its owner hands it.
 #include <windows.h>
 
 #include <cstdint>
@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "controls/xpstyle/core/hover.h"
-#include "controls/xpstyle/subclass.h"
+#include "controls/xpstyle/core/strip_paint.h"
+#include "win32/subclass.h"
 
 namespace varnu {
 
@@ -28,6 +29,7 @@ public:
     // Attaches to `control` when it is a tab window; anything else gets no hooks.
     void Attach(HWND control) noexcept;
     void UnloadEngine() noexcept;
+    void SetStyle(const xp::StripStyle& style) { style_ = style; }
 
     bool Attached() const noexcept { return attached_; }
     const xp::HoverState& Hover() const noexcept { return hover_; }
@@ -53,6 +55,7 @@ private:
     bool inTabPaint_ = false;     // the tab window is printing itself
     std::vector<int> requested_;  // tabs it asked to have drawn, not yet painted
     xp::HoverState hover_;
+    xp::StripStyle style_;
 };
 
 class WindowsXPC {
@@ -65,12 +68,17 @@ public:
     void InitSubClassing(HWND form) noexcept;
     void EndWinXPCSubClassing() noexcept;
 
+    // What the strips are drawn with, for the engines made from now on and
+    // those already attached; it shows at their next repaint.
+    void SetStyle(const xp::StripStyle& style);
+
     bool EngineStarted() const noexcept { return engineStarted_; }
     const std::vector<std::unique_ptr<clsWinXPCEngine>>& Engines() const noexcept { return engines_; }
 
 private:
     std::vector<std::unique_ptr<clsWinXPCEngine>> engines_;
     bool engineStarted_ = false;
+    xp::StripStyle style_;
 };
 
 }  // namespace varnu

@@ -1,4 +1,4 @@
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 
 #include <string>
 
