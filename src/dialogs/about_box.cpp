@@ -57,7 +57,7 @@ public:
     bool Load();
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     HWND Make(const wchar_t* text, DWORD style, int x, int y, int cx, int cy, int id = 0, HFONT font = nullptr);
@@ -197,72 +197,68 @@ void frmAbout::Finish(const update::FetchResult& fetch) {
     btnUpdate.SetCaption(kUpdateCaption);
 }
 
-LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        switch (msg) {
-        case WM_CREATE: CreateChildren(); return 0;
-        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
-        case WM_ERASEBKGND:
-        case WM_PAINT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
-        case WM_CTLCOLORSTATIC: {
-            auto dc = reinterpret_cast<HDC>(wParam);
-            auto label = reinterpret_cast<HWND>(lParam);
-            ::SetBkColor(dc, kBackground);
-            if (label == lblURL_ || label == lblMail_)
-                ::SetTextColor(dc, label == hotLink_ ? kLinkHotColour : kLinkColour);
-            else
-                ::SetTextColor(dc, RGB(0, 0, 0));
-            return reinterpret_cast<LRESULT>(background_.get());
+LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE: CreateChildren(); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
+    case WM_ERASEBKGND:
+    case WM_PAINT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
+    case WM_CTLCOLORSTATIC: {
+        auto dc = reinterpret_cast<HDC>(wParam);
+        auto label = reinterpret_cast<HWND>(lParam);
+        ::SetBkColor(dc, kBackground);
+        if (label == lblURL_ || label == lblMail_)
+            ::SetTextColor(dc, label == hotLink_ ? kLinkHotColour : kLinkColour);
+        else
+            ::SetTextColor(dc, RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(background_.get());
+    }
+    case WM_SETCURSOR: {
+        auto over = reinterpret_cast<HWND>(wParam);
+        if (over == lblURL_ || over == lblMail_) {
+            SetLinkHot(over);
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
         }
-        case WM_SETCURSOR: {
-            auto over = reinterpret_cast<HWND>(wParam);
-            if (over == lblURL_ || over == lblMail_) {
-                SetLinkHot(over);
-                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-                return TRUE;
-            }
-            break;
+        break;
+    }
+    case WM_MOUSEMOVE: SetLinkHot(nullptr); return 0;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (id == idAboutOK || id == IDCANCEL)
+            btnOK.PerformClick();
+        else if (id == idAboutUpdate)
+            btnUpdate.PerformClick();
+        else if (id == idAboutURL && HIWORD(wParam) == STN_CLICKED)
+            OpenAddress(hwnd(), kSiteAddress);
+        else if (id == idAboutMail && HIWORD(wParam) == STN_CLICKED)
+            OpenAddress(hwnd(), kMailAddress);
+        return 0;
+    }
+    case win32::WM_FETCHDONE: {
+        if (!slot_) return 0;  // a late answer to a check given up on
+        std::optional<update::FetchResult> result;
+        {
+            std::lock_guard<std::mutex> hold(slot_->lock);
+            result = std::move(slot_->result);
         }
-        case WM_MOUSEMOVE: SetLinkHot(nullptr); return 0;
-        case WM_COMMAND: {
-            const int id = LOWORD(wParam);
-            if (id == idAboutOK || id == IDCANCEL)
-                btnOK.PerformClick();
-            else if (id == idAboutUpdate)
-                btnUpdate.PerformClick();
-            else if (id == idAboutURL && HIWORD(wParam) == STN_CLICKED)
-                OpenAddress(hwnd(), kSiteAddress);
-            else if (id == idAboutMail && HIWORD(wParam) == STN_CLICKED)
-                OpenAddress(hwnd(), kMailAddress);
-            return 0;
+        if (result) Finish(*result);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == kTimerBackstop && slot_) {
+            update::FetchResult timedOut;
+            timedOut.status = update::FetchStatus::Timeout;
+            Finish(timedOut);
         }
-        case win32::WM_FETCHDONE: {
-            if (!slot_) return 0;  // a late answer to a check given up on
-            std::optional<update::FetchResult> result;
-            {
-                std::lock_guard<std::mutex> hold(slot_->lock);
-                result = std::move(slot_->result);
-            }
-            if (result) Finish(*result);
-            return 0;
-        }
-        case WM_TIMER:
-            if (wParam == kTimerBackstop && slot_) {
-                update::FetchResult timedOut;
-                timedOut.status = update::FetchStatus::Timeout;
-                Finish(timedOut);
-            }
-            return 0;
-        case WM_CLOSE: Unload(); return 0;
-        case WM_DESTROY:
-            ::KillTimer(hwnd(), kTimerBackstop);
-            slot_.reset();
-            LeaveModeless();
-            return 0;
-        default: break;
-        }
-    } catch (...) {
-        // Nothing may leave a window procedure.
+        return 0;
+    case WM_CLOSE: Unload(); return 0;
+    case WM_DESTROY:
+        ::KillTimer(hwnd(), kTimerBackstop);
+        slot_.reset();
+        LeaveModeless();
+        return 0;
+    default: break;
     }
     return DefaultProc(msg, wParam, lParam);
 }

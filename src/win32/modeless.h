@@ -45,15 +45,12 @@ public:
     // Opens a new window made from `args`, or brings the open one to the front.
     template <class... Args>
     void Show(Args&&... args) {
-        try {
-            if (object_ && object_->hwnd()) {
-                object_->BringToFront();
-                return;
-            }
-            object_ = std::make_unique<T>(std::forward<Args>(args)...);
-            if (!object_->Load()) object_.reset();
-        } catch (...) {
+        if (object_ && object_->hwnd()) {
+            object_->BringToFront();
+            return;
         }
+        object_ = std::make_unique<T>(std::forward<Args>(args)...);
+        if (!object_->Load()) object_.reset();
     }
     void Close() {
         if (object_ && object_->hwnd()) object_->Unload();

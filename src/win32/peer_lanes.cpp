@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "win32/messages.h"
+#include "win32/msgbox.h"
 
 namespace win32 {
 
@@ -164,6 +165,7 @@ struct PeerLanes::State {
             try {
                 PeerLanes::Program().Deliver();
             } catch (...) {
+                varnu::ReportCaught(L"ReplyProc", hwnd, msg);
             }
             return 0;
         }

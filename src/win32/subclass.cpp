@@ -3,6 +3,7 @@
 #include <string>
 
 #include "win32/core/subclass_names.h"
+#include "win32/msgbox.h"
 
 namespace varnu {
 
@@ -162,7 +163,15 @@ void UnhookMessage(ISubclass* object, HWND h, UINT m) noexcept {
         }
         StoreTotal(h, total - 1);
     } catch (...) {
+        // Only the making of a property's name can fail: the entry stays, and
+        // goes with the window's properties when it is destroyed.
     }
+}
+
+LRESULT CallPreviousProc(HWND h, UINT m, WPARAM wParam, LPARAM lParam) noexcept {
+    const Value prev = Prev(h);
+    if (!prev) return ::DefWindowProcW(h, m, wParam, lParam);
+    return CallPrevious(prev, h, m, wParam, lParam);
 }
 
 LRESULT CALLBACK SubclassDispatchProc(HWND h, UINT m, WPARAM wParam, LPARAM lParam) noexcept {
@@ -176,30 +185,28 @@ LRESULT CALLBACK SubclassDispatchProc(HWND h, UINT m, WPARAM wParam, LPARAM lPar
     // Each dispatch keeps its own flag and result: a handler may cause
     // further messages to the same window before this one is done.
     bool previousCalled = false;
+    bool called = false;
+    std::int32_t lastResponse = 0;
     LRESULT result = 0;
-    ISubclass* lastCalled = nullptr;
     for (int i = n; i >= 1; --i) {
         ISubclass* object = Entry(h, m, i);
         if (!object) continue;
+        g_currentMessage = m;
+        const std::int32_t response = object->MsgResponse();
+        if (i == 1 && response == 2 && !previousCalled) {
+            result = CallPrevious(prev, h, m, wParam, lParam);
+            previousCalled = true;
+        }
+        lastResponse = response;
+        called = true;
         try {
-            g_currentMessage = m;
-            if (i == 1 && object->MsgResponse() == 2 && !previousCalled) {
-                result = CallPrevious(prev, h, m, wParam, lParam);
-                previousCalled = true;
-            }
             result = object->WindowProc(h, m, wParam, lParam);
-            lastCalled = object;
         } catch (...) {
-            // A handler's failure is its own; the window goes on working.
+            // One handler's failure is reported; the others and the window go on.
+            ReportCaught(L"SubclassDispatchProc", h, m);
         }
     }
-    if (lastCalled && !previousCalled) {
-        try {
-            g_currentMessage = m;
-            if (lastCalled->MsgResponse() == 1) result = CallPrevious(prev, h, m, wParam, lParam);
-        } catch (...) {
-        }
-    }
+    if (called && !previousCalled && lastResponse == 1) result = CallPrevious(prev, h, m, wParam, lParam);
     return result;
 }
 

@@ -30,6 +30,33 @@ RECT RectInParent(HWND child) noexcept {
     return rect;
 }
 
+namespace {
+
+// Nothing may be thrown through the system's callback: a list that cannot
+// grow ends the walk with what it holds.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
+    try {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+std::vector<HWND> DescendantWindows(HWND parent) {
+    std::vector<HWND> windows;
+    ::EnumChildWindows(parent, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
 void MoveContainer(HWND window, int x, int y, int width, int height) noexcept {
     const RECT now = RectInParent(window);
     if (now.left == x && now.top == y && now.right - now.left == width && now.bottom - now.top == height) return;

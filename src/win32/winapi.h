@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace win32 {
 
@@ -14,6 +15,11 @@ DWORD WindowExStyle(HWND hwnd);       // GWL_EXSTYLE
 // A child's rectangle in its parent's client coordinates (answered from the
 // window table: nothing is sent to the window's thread).
 RECT RectInParent(HWND child) noexcept;
+
+// Every window below `parent`, children and theirs, in the system's order.
+std::vector<HWND> DescendantWindows(HWND parent);
+// The top-level windows of the desktop, in z-order.
+std::vector<HWND> TopLevelWindows();
 
 // Moving, showing and hiding a child window of ours that contains, or lies
 // over, windows of other programs. A plain move or hide repaints what it

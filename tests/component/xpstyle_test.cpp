@@ -53,7 +53,7 @@ struct Hooker : ISubclass {
     std::int32_t responseA = 1;
     bool nest = false;
     explicit Hooker(std::string n) : name(std::move(n)) {}
-    std::int32_t MsgResponse() override { return CurrentMessage() == kMsgA ? responseA : 0; }
+    std::int32_t MsgResponse() noexcept override { return CurrentMessage() == kMsgA ? responseA : 0; }
     void SetMsgResponse(std::int32_t) override {}
     LRESULT WindowProc(HWND h, UINT m, WPARAM, LPARAM) override {
         if (nest && m == kMsgA) g_log.push_back("nested " + std::to_string(::SendMessageW(h, kMsgB, 0, 0)));
@@ -224,7 +224,12 @@ TEST_F(XpStripTest, EngineAttachesFollowsTheMouseAndLetsGo) {
     EXPECT_FALSE(plainForm.EngineStarted());
     ::DestroyWindow(empty);
 
+    // The tab control hooks its tab window through the same service: the
+    // engine joins its procedure and leaves it, with the registry, as it was.
     const LONG_PTR original = ::GetWindowLongPtrW(tabs.hWnd(), GWLP_WNDPROC);
+    EXPECT_EQ(original, reinterpret_cast<LONG_PTR>(&SubclassDispatchProc));
+    const std::string id = std::to_string(reinterpret_cast<std::uintptr_t>(tabs.hWnd()));
+    const int ownEntries = PropsStartingWith(tabs.hWnd(), id);
     WindowsXPC xpc;
     xpc.InitSubClassing(form);
     ASSERT_TRUE(xpc.EngineStarted());
@@ -248,5 +253,5 @@ TEST_F(XpStripTest, EngineAttachesFollowsTheMouseAndLetsGo) {
     xpc.EndWinXPCSubClassing();
     EXPECT_FALSE(xpc.EngineStarted());
     EXPECT_EQ(::GetWindowLongPtrW(tabs.hWnd(), GWLP_WNDPROC), original);
-    EXPECT_EQ(PropsStartingWith(tabs.hWnd(), std::to_string(reinterpret_cast<std::uintptr_t>(tabs.hWnd()))), 0);
+    EXPECT_EQ(PropsStartingWith(tabs.hWnd(), id), ownEntries);
 }

@@ -26,11 +26,11 @@ public:
     std::vector<int> RequestedItems;  // drawn in their plain look first
     xp::StripColours Colours;
 
-    void DrawTabStrip() noexcept;   // the messenger's look
-    void DrawTabStrip2() noexcept;  // the XP look
+    void DrawTabStrip();   // the messenger's look
+    void DrawTabStrip2();  // the XP look
 
 private:
-    void Paint(bool xpLook) noexcept;
+    void Paint(bool xpLook);
 };
 
 }  // namespace varnu

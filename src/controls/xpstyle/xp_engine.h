@@ -34,16 +34,16 @@ public:
     bool Attached() const noexcept { return attached_; }
     const xp::HoverState& Hover() const noexcept { return hover_; }
 
-    std::int32_t MsgResponse() override;
+    std::int32_t MsgResponse() noexcept override;
     void SetMsgResponse(std::int32_t) override {}
     LRESULT WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void Repaint() noexcept;  // the strip, over what the screen shows
-    void PaintStrip(HDC dc) noexcept;
-    void PaintBuffered() noexcept;  // the whole window, for WM_PAINT
+    void Repaint();  // the strip, over what the screen shows
+    void PaintStrip(HDC dc);
+    void PaintBuffered();  // the whole window, for WM_PAINT
     void PrintTabWindow(HDC dc, const RECT& client) noexcept;
-    void OnTimer() noexcept;
+    void OnTimer();
     void PrintClient(HDC dc) noexcept;
     void Hooks(bool hook) noexcept;
 
@@ -65,7 +65,7 @@ public:
     ~WindowsXPC() { EndWinXPCSubClassing(); }
 
     // One engine for every tab window among the form's descendants.
-    void InitSubClassing(HWND form) noexcept;
+    void InitSubClassing(HWND form);
     void EndWinXPCSubClassing() noexcept;
 
     // What the strips are drawn with, for the engines made from now on and
