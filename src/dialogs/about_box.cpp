@@ -9,8 +9,8 @@
 
 #include "controls/shadebutton/shade_button.h"
 #include "dialogs/update_fetch.h"
-#include "main/version.h"
 #include "win32/handles.h"
+#include "win32/messages.h"
 #include "win32/modeless.h"
 #include "win32/units.h"
 
@@ -28,7 +28,6 @@ constexpr int Y(int twips) { return Px(twips - 90); }
 constexpr COLORREF kBackground = RGB(255, 255, 255);
 constexpr COLORREF kLinkColour = 16756580;
 constexpr COLORREF kLinkHotColour = 16763046;
-constexpr UINT WM_FETCHDONE = WM_APP + 1;
 constexpr UINT_PTR kTimerBackstop = 1;
 constexpr int kPictureSize = 256;
 
@@ -50,34 +49,15 @@ void OpenAddress(HWND owner, const std::wstring& address) {
     ::ShellExecuteW(owner, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-// The program's version numbers as its version resource gives them.
-struct FileVersion {
-    int major = VARNU_VERSION_MAJOR, minor = VARNU_VERSION_MINOR, revision = VARNU_VERSION_BUILD;
-};
-
-FileVersion OwnVersion() {
-    FileVersion version;
-    HRSRC info = ::FindResourceW(nullptr, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
-    HGLOBAL loaded = info ? ::LoadResource(nullptr, info) : nullptr;
-    const auto* data = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
-    if (!data || ::SizeofResource(nullptr, info) < 40 + sizeof(VS_FIXEDFILEINFO)) return version;
-    // The fixed part follows the block header and its key "VS_VERSION_INFO", 32-bit aligned.
-    const auto* fixed = reinterpret_cast<const VS_FIXEDFILEINFO*>(data + 40);
-    if (fixed->dwSignature != 0xFEEF04BD) return version;
-    version.major = HIWORD(fixed->dwFileVersionMS);
-    version.minor = LOWORD(fixed->dwFileVersionMS);
-    version.revision = LOWORD(fixed->dwFileVersionLS);
-    return version;
-}
-
 class frmAbout : public win32::ModelessWindow {
 public:
-    frmAbout(HWND main, std::wstring updatePage) : main_(main), updatePage_(std::move(updatePage)) {}
+    frmAbout(HWND main, std::wstring updatePage, ProgramVersion version)
+        : main_(main), updatePage_(std::move(updatePage)), version_(version) {}
 
     bool Load();
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     HWND Make(const wchar_t* text, DWORD style, int x, int y, int cx, int cy, int id = 0, HFONT font = nullptr);
@@ -89,6 +69,7 @@ private:
 
     HWND main_;
     std::wstring updatePage_;
+    ProgramVersion version_;
     win32::UniqueFont font_, titleFont_;
     win32::UniqueBitmap picture_;  // drawn once at opening
     win32::UniqueBrush background_{::CreateSolidBrush(kBackground)};
@@ -133,10 +114,9 @@ void frmAbout::CreateChildren() {
         }
     }
 
-    const FileVersion version = OwnVersion();
     Make(L"Varnu", SS_LEFT, X(3450), Y(300), Px(1080), 14, 0, titleFont_.get());
-    const std::wstring versionText = L"版本 " + std::to_wstring(version.major) + L"." + std::to_wstring(version.minor) +
-                                     L" build: " + std::to_wstring(version.revision);
+    const std::wstring versionText = L"版本 " + std::to_wstring(version_.major) + L"." +
+                                     std::to_wstring(version_.minor) + L" build: " + std::to_wstring(version_.build);
     Make(versionText.c_str(), SS_LEFT, X(3450), Y(660), 220, 14);
     // One line as far as the box's edge: fonts standing in for 宋体 run wider.
     Make(L"支持QQ2008正式版/Beta1/祈福版/2008II Beta1/TM2007 Beta1", SS_LEFTNOWORDWRAP, X(3450), Y(1170),
@@ -188,7 +168,9 @@ void frmAbout::btnUpdate_Click() {
     btnUpdate.SetEnabled(false);
     btnUpdate.SetCaption(kCheckingCaption);
     slot_ = std::make_shared<FetchSlot>();
-    StartFetch(slot_, updatePage_, hwnd(), WM_FETCHDONE);
+    const std::wstring agent = L"Varnu/" + std::to_wstring(version_.major) + L"." + std::to_wstring(version_.minor) +
+                               L"." + std::to_wstring(version_.patch) + L"." + std::to_wstring(version_.build);
+    StartFetch(slot_, updatePage_, agent, hwnd(), win32::WM_FETCHDONE);
     // Whatever the network does, the button comes back.
     ::SetTimer(hwnd(), kTimerBackstop, kUpdateTimeoutMs + 2000, nullptr);
 }
@@ -196,8 +178,7 @@ void frmAbout::btnUpdate_Click() {
 void frmAbout::Finish(const update::FetchResult& fetch) {
     ::KillTimer(hwnd(), kTimerBackstop);
     slot_.reset();
-    const FileVersion version = OwnVersion();
-    const update::Answer answer = update::DecideAnswer(fetch, version.major * 10 + version.minor);
+    const update::Answer answer = update::DecideAnswer(fetch, version_.major * 10 + version_.minor);
     switch (answer.kind) {
     case update::AnswerKind::UpToDate:
         ::MessageBoxW(hwnd(), answer.text.c_str(), update::kAnswerTitle, MB_OK | MB_ICONINFORMATION);
@@ -216,72 +197,68 @@ void frmAbout::Finish(const update::FetchResult& fetch) {
     btnUpdate.SetCaption(kUpdateCaption);
 }
 
-LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        switch (msg) {
-        case WM_CREATE: CreateChildren(); return 0;
-        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
-        case WM_ERASEBKGND:
-        case WM_PAINT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
-        case WM_CTLCOLORSTATIC: {
-            auto dc = reinterpret_cast<HDC>(wParam);
-            auto label = reinterpret_cast<HWND>(lParam);
-            ::SetBkColor(dc, kBackground);
-            if (label == lblURL_ || label == lblMail_)
-                ::SetTextColor(dc, label == hotLink_ ? kLinkHotColour : kLinkColour);
-            else
-                ::SetTextColor(dc, RGB(0, 0, 0));
-            return reinterpret_cast<LRESULT>(background_.get());
+LRESULT frmAbout::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE: CreateChildren(); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
+    case WM_ERASEBKGND:
+    case WM_PAINT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
+    case WM_CTLCOLORSTATIC: {
+        auto dc = reinterpret_cast<HDC>(wParam);
+        auto label = reinterpret_cast<HWND>(lParam);
+        ::SetBkColor(dc, kBackground);
+        if (label == lblURL_ || label == lblMail_)
+            ::SetTextColor(dc, label == hotLink_ ? kLinkHotColour : kLinkColour);
+        else
+            ::SetTextColor(dc, RGB(0, 0, 0));
+        return reinterpret_cast<LRESULT>(background_.get());
+    }
+    case WM_SETCURSOR: {
+        auto over = reinterpret_cast<HWND>(wParam);
+        if (over == lblURL_ || over == lblMail_) {
+            SetLinkHot(over);
+            ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
+            return TRUE;
         }
-        case WM_SETCURSOR: {
-            auto over = reinterpret_cast<HWND>(wParam);
-            if (over == lblURL_ || over == lblMail_) {
-                SetLinkHot(over);
-                ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
-                return TRUE;
-            }
-            break;
+        break;
+    }
+    case WM_MOUSEMOVE: SetLinkHot(nullptr); return 0;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        if (id == idAboutOK || id == IDCANCEL)
+            btnOK.PerformClick();
+        else if (id == idAboutUpdate)
+            btnUpdate.PerformClick();
+        else if (id == idAboutURL && HIWORD(wParam) == STN_CLICKED)
+            OpenAddress(hwnd(), kSiteAddress);
+        else if (id == idAboutMail && HIWORD(wParam) == STN_CLICKED)
+            OpenAddress(hwnd(), kMailAddress);
+        return 0;
+    }
+    case win32::WM_FETCHDONE: {
+        if (!slot_) return 0;  // a late answer to a check given up on
+        std::optional<update::FetchResult> result;
+        {
+            std::lock_guard<std::mutex> hold(slot_->lock);
+            result = std::move(slot_->result);
         }
-        case WM_MOUSEMOVE: SetLinkHot(nullptr); return 0;
-        case WM_COMMAND: {
-            const int id = LOWORD(wParam);
-            if (id == idAboutOK || id == IDCANCEL)
-                btnOK.PerformClick();
-            else if (id == idAboutUpdate)
-                btnUpdate.PerformClick();
-            else if (id == idAboutURL && HIWORD(wParam) == STN_CLICKED)
-                OpenAddress(hwnd(), kSiteAddress);
-            else if (id == idAboutMail && HIWORD(wParam) == STN_CLICKED)
-                OpenAddress(hwnd(), kMailAddress);
-            return 0;
+        if (result) Finish(*result);
+        return 0;
+    }
+    case WM_TIMER:
+        if (wParam == kTimerBackstop && slot_) {
+            update::FetchResult timedOut;
+            timedOut.status = update::FetchStatus::Timeout;
+            Finish(timedOut);
         }
-        case WM_FETCHDONE: {
-            if (!slot_) return 0;  // a late answer to a check given up on
-            std::optional<update::FetchResult> result;
-            {
-                std::lock_guard<std::mutex> hold(slot_->lock);
-                result = std::move(slot_->result);
-            }
-            if (result) Finish(*result);
-            return 0;
-        }
-        case WM_TIMER:
-            if (wParam == kTimerBackstop && slot_) {
-                update::FetchResult timedOut;
-                timedOut.status = update::FetchStatus::Timeout;
-                Finish(timedOut);
-            }
-            return 0;
-        case WM_CLOSE: Unload(); return 0;
-        case WM_DESTROY:
-            ::KillTimer(hwnd(), kTimerBackstop);
-            slot_.reset();
-            LeaveModeless();
-            return 0;
-        default: break;
-        }
-    } catch (...) {
-        // Nothing may leave a window procedure.
+        return 0;
+    case WM_CLOSE: Unload(); return 0;
+    case WM_DESTROY:
+        ::KillTimer(hwnd(), kTimerBackstop);
+        slot_.reset();
+        LeaveModeless();
+        return 0;
+    default: break;
     }
     return DefaultProc(msg, wParam, lParam);
 }
@@ -343,7 +320,9 @@ bool DrawAboutPicture(HDC dc, int x, int y) {
     return drawn;
 }
 
-void ShowAboutBox(HWND main, std::wstring updatePage) { Instance().Show(main, std::move(updatePage)); }
+void ShowAboutBox(HWND main, std::wstring updatePage, ProgramVersion version) {
+    Instance().Show(main, std::move(updatePage), version);
+}
 
 void CloseAboutBox() { Instance().Close(); }
 

@@ -12,9 +12,15 @@ namespace varnu {
 // when present, replaces it (the caller reads it).
 inline constexpr wchar_t kUpdatePageURL[] = L"https://varnu.example/update/version.html";
 
+// The running program's version, which the box shows, compares with the
+// update page's and names itself by when it asks for that page.
+struct ProgramVersion {
+    int major = 0, minor = 0, patch = 0, build = 0;
+};
+
 // Opens the box owned by `main`, or brings the open one to the front.
 // Opening fetches nothing; only the button checks `updatePage`.
-void ShowAboutBox(HWND main, std::wstring updatePage);
+void ShowAboutBox(HWND main, std::wstring updatePage, ProgramVersion version);
 void CloseAboutBox();
 HWND AboutBoxWindow();
 

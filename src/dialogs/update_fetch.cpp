@@ -5,7 +5,6 @@
 #include <thread>
 #include <vector>
 
-#include "main/version.h"
 #include "win32/strconv.h"
 
 namespace varnu {
@@ -32,7 +31,7 @@ update::FetchResult Failure() {
 
 }  // namespace
 
-update::FetchResult FetchPage(const std::wstring& address, DWORD timeoutMs) {
+update::FetchResult FetchPage(const std::wstring& address, const std::wstring& userAgent, DWORD timeoutMs) {
     update::FetchResult result;
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof(parts);
@@ -53,8 +52,7 @@ update::FetchResult FetchPage(const std::wstring& address, DWORD timeoutMs) {
     std::wstring object = std::wstring(path.data()) + extra.data();
     if (object.empty()) object = L"/";
 
-    const std::wstring agent = L"Varnu/" + win32::AnsiToWide(VARNU_VERSION_TEXT);
-    InternetHandle session(::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+    InternetHandle session(::WinHttpOpen(userAgent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                          WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session.h) return Failure();
     const int t = static_cast<int>(timeoutMs);
@@ -95,11 +93,13 @@ update::FetchResult FetchPage(const std::wstring& address, DWORD timeoutMs) {
     return result;
 }
 
-void StartFetch(std::shared_ptr<FetchSlot> slot, std::wstring address, HWND target, UINT message, DWORD timeoutMs) {
-    std::thread([slot = std::move(slot), address = std::move(address), target, message, timeoutMs] {
+void StartFetch(std::shared_ptr<FetchSlot> slot, std::wstring address, std::wstring userAgent, HWND target,
+                UINT message, DWORD timeoutMs) {
+    std::thread([slot = std::move(slot), address = std::move(address), userAgent = std::move(userAgent), target,
+                 message, timeoutMs] {
         update::FetchResult result;
         try {
-            result = FetchPage(address, timeoutMs);
+            result = FetchPage(address, userAgent, timeoutMs);
         } catch (...) {
             result.status = update::FetchStatus::NoConnection;
         }

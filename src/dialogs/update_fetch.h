@@ -14,8 +14,10 @@ namespace varnu {
 // Longest the whole check may take before it counts as timed out.
 inline constexpr DWORD kUpdateTimeoutMs = 15000;
 
-// One fetch, waiting for it. Reads at most 256 KB of the page.
-update::FetchResult FetchPage(const std::wstring& address, DWORD timeoutMs = kUpdateTimeoutMs);
+// One fetch, waiting for it, naming itself `userAgent`. Reads at most 256 KB
+// of the page.
+update::FetchResult FetchPage(const std::wstring& address, const std::wstring& userAgent,
+                              DWORD timeoutMs = kUpdateTimeoutMs);
 
 // Where a worker leaves its result; the window that started it looks here
 // when told. A window that stops waiting just drops its reference.
@@ -26,7 +28,7 @@ struct FetchSlot {
 
 // Starts FetchPage on a worker thread; when it ends, the result goes into
 // `slot` and `message` is posted to `target`.
-void StartFetch(std::shared_ptr<FetchSlot> slot, std::wstring address, HWND target, UINT message,
-                DWORD timeoutMs = kUpdateTimeoutMs);
+void StartFetch(std::shared_ptr<FetchSlot> slot, std::wstring address, std::wstring userAgent, HWND target,
+                UINT message, DWORD timeoutMs = kUpdateTimeoutMs);
 
 }  // namespace varnu

@@ -7,7 +7,7 @@
 
 #include "main/core/layout.h"
 #include "main/main_window.h"
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/tab_actions.h"
 #include "main/release_guard.h"
 #include "win32/peer_lanes.h"

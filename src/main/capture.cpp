@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "controls/tabcontrol/tab_control.h"
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/recognition.h"
 #include "main/new_message.h"
 #include "main/window_id.h"

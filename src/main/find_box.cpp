@@ -123,7 +123,7 @@ void FindBox::BringToFront() {
 }
 
 void FindBox::Filter() {
-    shown_ = FindMatches(win32::ControlText(query_).value_or(L""), candidates_);
+    shown_ = FindMatches(win32::OwnControlText(query_), candidates_);
     ::SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
     ::SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     for (std::size_t i = 0; i < shown_.size(); ++i) {

@@ -20,15 +20,6 @@ bool HasUntitledChild(HWND parent, const wchar_t* childClass) {
     return false;
 }
 
-BOOL CALLBACK CollectTopLevel(HWND hwnd, LPARAM lParam) noexcept {
-    try {
-        reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hwnd);
-        return TRUE;
-    } catch (...) {
-        return FALSE;
-    }
-}
-
 void AddThread(std::vector<DWORD>& threads, HWND hwnd) {
     // A window that vanished gives thread 0, which would mean every thread.
     DWORD thread = ::GetWindowThreadProcessId(hwnd, nullptr);
@@ -118,8 +109,7 @@ bool IsMessengerPanel(HWND hwnd) {
 std::vector<DWORD> MessengerThreads() noexcept {
     std::vector<DWORD> threads;
     try {
-        std::vector<HWND> topLevel;
-        ::EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&topLevel));
+        const std::vector<HWND> topLevel = win32::TopLevelWindows();
         for (const wchar_t* className : {L"#32770", L"TXGuiFoundation"}) {
             for (HWND hwnd : topLevel)
                 if (win32::WindowClass(hwnd) == className && IsMessengerPanel(hwnd)) AddThread(threads, hwnd);

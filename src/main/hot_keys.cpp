@@ -1,7 +1,7 @@
 // The system hot keys of the main window: the tab-switching keys, which the
 // program holds only while its window is in front, and the actions of every
 // hot key it owns.
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/hot_keys.h"
 #include "main/main_window.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "dialogs/about_box.h"
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/hot_keys.h"
 #include "main/core/layout.h"
 #include "main/core/new_message.h"
@@ -25,10 +25,12 @@
 #include "main/watch.h"
 #include "main/res/resource.h"
 #include "main/version.h"
+#include "settings/core/strip_style.h"
 #include "settings/qq_location.h"
 #include "settings/settings.h"
 #include "settings/settings_dialog.h"
 #include "win32/strconv.h"
+#include "win32/ui_font.h"
 #include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 
@@ -191,6 +193,7 @@ bool frmMain::Start(int nCmdShow) {
     tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
     step([&] { measureInside_ = HistoriesMeasuredInside(); });
     step([&] {
+        WindowsXPC1.SetStyle(TabStripStyle(s));
         WindowsXPC1.InitSubClassing(hwnd());
         // The engine paints the whole strip; the plain per-tab drawing would cover it.
         if (WindowsXPC1.EngineStarted()) btnTab.drawItem = nullptr;
@@ -304,7 +307,7 @@ bool frmMain::CreateChildren() {
                                kLblMsgRect.top, kLblMsgRect.right - kLblMsgRect.left,
                                kLblMsgRect.bottom - kLblMsgRect.top, fraMsg, nullptr, instance, nullptr);
 
-    msgFont_.reset(MakeFont(L"宋体", 9, FW_NORMAL, GB2312_CHARSET, true));
+    msgFont_.reset(MakeFont(win32::kUiFontName, 9, FW_NORMAL, GB2312_CHARSET, true));
     numFont_.reset(MakeFont(L"Arial Black", 9, 900, DEFAULT_CHARSET));
     ::SendMessageW(fraMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
     if (lblMsg) ::SendMessageW(lblMsg, WM_SETFONT, reinterpret_cast<WPARAM>(msgFont_.get()), FALSE);
@@ -711,6 +714,7 @@ void frmMain::OpenSettingsDialog() {
     host.applyAtOnce = [this](const Settings& s) {
         btnTab.SetBottom(s.tab_Bottom);
         btnTab.SetRoll(s.tab_Roll);
+        WindowsXPC1.SetStyle(TabStripStyle(s));
         tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
         tray_.SetKillTipInterval(tmrKillTipInterval_);
     };
@@ -771,7 +775,8 @@ void frmMain::OnCommand(UINT id) {
         // The update page's address can be pointed elsewhere by hand (a test
         // server, a mirror); the program itself never writes this key.
         std::wstring page = GetIniValue(kSettingsSection, L"upd_PageURL", L"");
-        ShowAboutBox(hwnd(), page.empty() ? std::wstring(kUpdatePageURL) : page);
+        ShowAboutBox(hwnd(), page.empty() ? std::wstring(kUpdatePageURL) : page,
+                     {VARNU_VERSION_MAJOR, VARNU_VERSION_MINOR, VARNU_VERSION_PATCH, VARNU_VERSION_BUILD});
         break;
     }
     default: break;

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "controls/tabcontrol/tab_control.h"
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/recognition.h"
 #include "main/capture.h"
 #include "win32/strconv.h"

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/tray_rules.h"
 #include "main/core/unread.h"
 #include "main/main_window.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "hooklib/hook_messages.h"
 #include "main/tray.h"
 #include "main/window_id.h"

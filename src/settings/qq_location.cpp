@@ -72,15 +72,13 @@ std::optional<std::wstring> ReadInstallFolder(REGSAM view) {
 
 }  // namespace
 
-std::wstring GetQQPath() try {
+std::wstring GetQQPath() {
     // The messenger is a 32-bit program, so on a 64-bit system its installer
     // writes into the 32-bit view of the key; our own view comes first.
     if (auto folder = ReadInstallFolder(0)) return *folder;
 #ifdef _WIN64
     if (auto folder = ReadInstallFolder(KEY_WOW64_32KEY)) return *folder;
 #endif
-    return {};
-} catch (...) {
     return {};
 }
 
@@ -117,7 +115,7 @@ FolderChoice BrowseForFolder(HWND owner) {
     return choice;
 }
 
-bool IsQQRunning() try {
+bool IsQQRunning() {
     win32::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) return false;
     PROCESSENTRY32W entry{};
@@ -127,19 +125,16 @@ bool IsQQRunning() try {
         if (settings_core::IsMessengerProcessName(entry.szExeFile)) return true;
     }
     return false;
-} catch (...) {
-    return false;
 }
 
-void LaunchQQ(HWND owner, const std::function<void()>& showStartBalloon) try {
+void LaunchQQ(HWND owner, const std::function<void()>& showStartBalloon) {
     const Settings& settings = AppSettings();
     if (settings.org_QQPath.empty() || settings.org_AutoRun == 0) return;
     if (IsQQRunning()) return;
     if (showStartBalloon) showStartBalloon();
     const std::wstring path = settings_core::MessengerExecutablePath(settings.org_QQPath, settings.org_QQName);
+    // A start that cannot be made is not reported: its result is not looked at.
     ::ShellExecuteW(owner, L"open", path.c_str(), L"0", nullptr, SW_HIDE);
-} catch (...) {
-    // A start that cannot be made is not reported.
 }
 
 }  // namespace varnu

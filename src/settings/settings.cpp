@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "settings/core/convert.h"
 #include "settings/core/geometry.h"
 #include "settings/core/load.h"
@@ -229,21 +229,17 @@ int LoadSettings(HWND mainWindow, std::wstring_view programFolder) {
 }
 
 void SaveWindowGeometry(HWND mainWindow) {
-    try {
-        if (!::IsWindow(mainWindow)) return;
-        RECT outer{};
-        if (!::GetWindowRect(mainWindow, &outer)) return;
-        const std::int32_t state = ::IsIconic(mainWindow)   ? core::kStateMinimised
-                                   : ::IsZoomed(mainWindow) ? core::kStateMaximised
-                                                            : core::kStateNormal;
-        SetIniValue(kSettingsSection, L"win_CX", TwipsText(static_cast<long long>(outer.right) - outer.left));
-        SetIniValue(kSettingsSection, L"win_CY", TwipsText(static_cast<long long>(outer.bottom) - outer.top));
-        SetIniValue(kSettingsSection, L"win_X", TwipsText(outer.left));
-        SetIniValue(kSettingsSection, L"win_Y", TwipsText(outer.top));
-        SetIniValue(kSettingsSection, L"win_Status", std::to_wstring(state));
-    } catch (...) {
-        // Geometry that cannot be written is simply not kept.
-    }
+    if (!::IsWindow(mainWindow)) return;
+    RECT outer{};
+    if (!::GetWindowRect(mainWindow, &outer)) return;
+    const std::int32_t state = ::IsIconic(mainWindow)   ? core::kStateMinimised
+                               : ::IsZoomed(mainWindow) ? core::kStateMaximised
+                                                        : core::kStateNormal;
+    SetIniValue(kSettingsSection, L"win_CX", TwipsText(static_cast<long long>(outer.right) - outer.left));
+    SetIniValue(kSettingsSection, L"win_CY", TwipsText(static_cast<long long>(outer.bottom) - outer.top));
+    SetIniValue(kSettingsSection, L"win_X", TwipsText(outer.left));
+    SetIniValue(kSettingsSection, L"win_Y", TwipsText(outer.top));
+    SetIniValue(kSettingsSection, L"win_Status", std::to_wstring(state));
 }
 
 }  // namespace varnu

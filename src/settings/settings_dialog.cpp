@@ -8,13 +8,15 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "controls/shadebutton/shade_button.h"
-#include "main/core/hot_keys.h"
+#include "settings/core/hot_key_ids.h"
 #include "settings/core/settings_form.h"
 #include "settings/qq_location.h"
 #include "win32/colour.h"
 #include "win32/modeless.h"
+#include "win32/subclass.h"
 #include "win32/units.h"
 #include "win32/winapi.h"
 
@@ -27,15 +29,7 @@ constexpr wchar_t kClassName[] = L"VarnuSettingsDialog";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;  // no minimise or maximise box
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int Px(int twips) { return twips / kTwipsPerPixel; }
-constexpr UINT_PTR kSubclassId = 1;
 constexpr wchar_t kHotKeyConflict[] = L"热键冲突，您的热键将不会生效。";
-
-std::wstring TextOf(HWND control) {
-    const int length = ::GetWindowTextLengthW(control);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), length + 1)));
-    return text;
-}
 
 std::wstring KeyName(std::int32_t virtualKey) {
     const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(virtualKey), MAPVK_VK_TO_VSC);
@@ -57,7 +51,7 @@ public:
     bool Load();
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     HWND Make(const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int cx, int cy, int id = 0,
@@ -81,8 +75,32 @@ private:
     void txtTipTime_Change();
     void OnUnload();
 
-    static LRESULT CALLBACK HotKeyProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
-    static LRESULT CALLBACK TipTimeProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR) noexcept;
+    // The two edit boxes that take keys their own way, subclassed through the
+    // subclassing service; each answers the messages it hooks itself.
+    class BoxHook final : public ISubclass {
+    public:
+        using Handler = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+        BoxHook(Handler handler, std::initializer_list<UINT> messages) : handler_(handler), messages_(messages) {}
+        void Hook(HWND box) {
+            box_ = box;
+            for (UINT msg : messages_) (void)HookMessage(this, box, msg);  // a refused hook only costs that message
+        }
+        void Unhook() noexcept {
+            for (UINT msg : messages_) UnhookMessage(this, box_, msg);
+        }
+        std::int32_t MsgResponse() noexcept override { return 0; }
+        void SetMsgResponse(std::int32_t) override {}
+        LRESULT WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) override {
+            return handler_(hWnd, iMsg, wParam, lParam);
+        }
+
+    private:
+        Handler handler_;
+        std::vector<UINT> messages_;
+        HWND box_ = nullptr;
+    };
+    static LRESULT HotKeyMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    static LRESULT TipTimeMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     SettingsDialogHost host_;
     win32::UniqueFont font_;
@@ -91,6 +109,10 @@ private:
     ShadeButton btnOK, btnCancel, btnDefault, btnBrowse;
     std::array<ShadeButton, 3> btnSetColor;
     bool normalisingTipTime_ = false;
+    BoxHook hotKeyHook_{
+        &HotKeyMessage,
+        {WM_KEYDOWN, WM_SYSKEYDOWN, WM_KEYUP, WM_SYSKEYUP, WM_CHAR, WM_SYSCHAR, WM_PASTE, WM_CUT, WM_CLEAR}};
+    BoxHook tipTimeHook_{&TipTimeMessage, {WM_CHAR}};
 };
 
 win32::SingleInstance<frmSet>& Instance() {
@@ -172,7 +194,7 @@ void frmSet::CreateChildren() {
     const int t2 = Px(3090);
     Make(L"Button", L"启用热键", check, l1, t2 + 24, 84, 18, idChkHotKey);
     HWND hotKey = Make(L"Edit", L"无", ES_AUTOHSCROLL | tab, l1 + 92, t2 + 22, 160, 22, idTxtHotKey, WS_EX_CLIENTEDGE);
-    ::SetWindowSubclass(hotKey, &frmSet::HotKeyProc, kSubclassId, 0);
+    hotKeyHook_.Hook(hotKey);
     // "托盘设置"
     MakeGroup(L"托盘设置", 4470, 120, 3945, 2355);
     const int l5 = Px(4470) + 12, t5 = Px(120);
@@ -191,7 +213,7 @@ void frmSet::CreateChildren() {
     Make(L"Static", L"以下时间后关闭气泡：", SS_LEFT, l5, row + 30, 124, 16);
     HWND tipTime =
         Make(L"Edit", L"3", ES_AUTOHSCROLL | tab, l5 + 126, row + 27, 36, 22, idTxtTipTime, WS_EX_CLIENTEDGE);
-    ::SetWindowSubclass(tipTime, &frmSet::TipTimeProc, kSubclassId, 0);
+    tipTimeHook_.Hook(tipTime);
     Make(L"Static", L"秒", SS_LEFT, l5 + 168, row + 30, 20, 16);
     // "其他设置"
     MakeGroup(L"其他设置", 4470, 2610, 3945, 1395);
@@ -254,10 +276,10 @@ core::SettingsForm frmSet::ReadForm() const {
     form.tabSkinXp = ::IsDlgButtonChecked(hwnd(), idOptTabSkin0) == BST_CHECKED;
     for (int i = 0; i < core::kCheckBoxCount; ++i)
         form.checks[static_cast<size_t>(i)] = ::IsDlgButtonChecked(hwnd(), idChkTray + i) == BST_CHECKED ? 1 : 0;
-    form.tipTime = TextOf(Item(idTxtTipTime));
-    form.qqPath = TextOf(Item(idTxtPath));
-    form.exeName = TextOf(Item(idTxtExeName));
-    form.hotKeyText = TextOf(Item(idTxtHotKey));
+    form.tipTime = win32::OwnControlText(Item(idTxtTipTime));
+    form.qqPath = win32::OwnControlText(Item(idTxtPath));
+    form.exeName = win32::OwnControlText(Item(idTxtExeName));
+    form.hotKeyText = win32::OwnControlText(Item(idTxtHotKey));
     return form;
 }
 
@@ -308,7 +330,7 @@ void frmSet::btnSetColor_Click(int index) {
 void frmSet::txtTipTime_Change() {
     if (normalisingTipTime_) return;
     HWND box = Item(idTxtTipTime);
-    const std::wstring text = TextOf(box);
+    const std::wstring text = win32::OwnControlText(box);
     const std::wstring normal = core::NormalTipTimeText(text);
     if (normal == text) return;
     normalisingTipTime_ = true;
@@ -319,100 +341,89 @@ void frmSet::txtTipTime_Change() {
 
 void frmSet::OnUnload() {
     LeaveModeless();
+    hotKeyHook_.Unhook();
+    tipTimeHook_.Unhook();
     const Settings& s = AppSettings();
     // Key 0 names no key: nothing to register.
     if (s.hot_Enabled == 1 && s.hot_Key != 0 && host_.main)
         ::RegisterHotKey(host_.main, kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key));
 }
 
-LRESULT CALLBACK frmSet::HotKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept {
-    try {
-        switch (msg) {
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN: {
-            const auto key = static_cast<std::int32_t>(wParam);
-            const core::HotKeyPrefix prefix = core::PrefixForShiftState(win32::ShiftState());
-            Settings& s = AppSettings();
-            s.hot_Mod = prefix.modifiers;
-            std::wstring text(prefix.text);
-            if (!core::IsModifierKey(key)) {
-                text += KeyName(key);
-                s.hot_Key = key;
-            }
-            ::SetWindowTextW(hwnd, text.c_str());
-            ::SendMessageW(hwnd, EM_SETSEL, text.size(), text.size());
-            return 0;
+// Every key is a capture; no text is typed, pasted or cut.
+LRESULT frmSet::HotKeyMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM) {
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        const auto key = static_cast<std::int32_t>(wParam);
+        const core::HotKeyPrefix prefix = core::PrefixForShiftState(win32::ShiftState());
+        Settings& s = AppSettings();
+        s.hot_Mod = prefix.modifiers;
+        std::wstring text(prefix.text);
+        if (!core::IsModifierKey(key)) {
+            text += KeyName(key);
+            s.hot_Key = key;
         }
-        case WM_KEYUP:
-        case WM_SYSKEYUP:
-            if (core::IsPrefixOnly(TextOf(hwnd))) {
-                ::SetWindowTextW(hwnd, core::kNoHotKey);
-                AppSettings().hot_Key = 0;
-                AppSettings().hot_Mod = 0;
-            }
-            return 0;
-        case WM_CHAR:
-        case WM_SYSCHAR:
-        case WM_PASTE:
-        case WM_CUT:
-        case WM_CLEAR: return 0;  // the box only shows what the capture made of the keys
-        case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, &frmSet::HotKeyProc, kSubclassId); break;
-        default: break;
-        }
-    } catch (...) {
+        ::SetWindowTextW(hwnd, text.c_str());
+        ::SendMessageW(hwnd, EM_SETSEL, text.size(), text.size());
+        break;
     }
-    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (core::IsPrefixOnly(win32::OwnControlText(hwnd))) {
+            ::SetWindowTextW(hwnd, core::kNoHotKey);
+            AppSettings().hot_Key = 0;
+            AppSettings().hot_Mod = 0;
+        }
+        break;
+    default: break;  // the box only shows what the capture made of the keys
+    }
+    return 0;
 }
 
-LRESULT CALLBACK frmSet::TipTimeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) noexcept {
+LRESULT frmSet::TipTimeMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CHAR && !core::TipTimeCharAllowed(static_cast<wchar_t>(wParam))) {
         ::MessageBeep(MB_OK);
         return 0;
     }
-    if (msg == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, &frmSet::TipTimeProc, kSubclassId);
-    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    return CallPreviousProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        switch (msg) {
-        case WM_CREATE: CreateChildren(); return 0;
-        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
-        case WM_COMMAND: {
-            const int id = LOWORD(wParam);
-            const int code = HIWORD(wParam);
-            if (id == idBtnOK)
-                btnOK.PerformClick();
-            else if (id == idBtnCancel)
-                btnCancel.PerformClick();
-            else if (id == idBtnDefault)
-                btnDefault.PerformClick();
-            else if (id == idBtnBrowse)
-                btnBrowse.PerformClick();
-            else if (id >= idBtnSetColor0 && id <= idBtnSetColor2)
-                btnSetColor[static_cast<size_t>(id - idBtnSetColor0)].PerformClick();
-            else if (id == idTxtTipTime && code == EN_CHANGE)
-                txtTipTime_Change();
-            else if (id >= idChkTray && id < idChkTray + int{core::kCheckBoxCount} && code == BN_CLICKED)
-                UpdateDependents();
-            return 0;
+LRESULT frmSet::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE: CreateChildren(); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        if (id == idBtnOK)
+            btnOK.PerformClick();
+        else if (id == idBtnCancel)
+            btnCancel.PerformClick();
+        else if (id == idBtnDefault)
+            btnDefault.PerformClick();
+        else if (id == idBtnBrowse)
+            btnBrowse.PerformClick();
+        else if (id >= idBtnSetColor0 && id <= idBtnSetColor2)
+            btnSetColor[static_cast<size_t>(id - idBtnSetColor0)].PerformClick();
+        else if (id == idTxtTipTime && code == EN_CHANGE)
+            txtTipTime_Change();
+        else if (id >= idChkTray && id < idChkTray + int{core::kCheckBoxCount} && code == BN_CLICKED)
+            UpdateDependents();
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC: {
+        const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
+        if (id >= idLblColor0 && id <= idLblColor2) {
+            const size_t i = static_cast<size_t>(id - idLblColor0);
+            auto dc = reinterpret_cast<HDC>(wParam);
+            ::SetBkColor(dc, Shown(colours_[i]));
+            return reinterpret_cast<LRESULT>(colourBrush_[i].get());
         }
-        case WM_CTLCOLORSTATIC: {
-            const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
-            if (id >= idLblColor0 && id <= idLblColor2) {
-                const size_t i = static_cast<size_t>(id - idLblColor0);
-                auto dc = reinterpret_cast<HDC>(wParam);
-                ::SetBkColor(dc, Shown(colours_[i]));
-                return reinterpret_cast<LRESULT>(colourBrush_[i].get());
-            }
-            break;
-        }
-        case WM_CLOSE: Unload(); return 0;
-        case WM_DESTROY: OnUnload(); return 0;
-        default: break;
-        }
-    } catch (...) {
-        // Nothing may leave a window procedure.
+        break;
+    }
+    case WM_CLOSE: Unload(); return 0;
+    case WM_DESTROY: OnUnload(); return 0;
+    default: break;
     }
     return DefaultProc(msg, wParam, lParam);
 }

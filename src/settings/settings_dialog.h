@@ -13,7 +13,8 @@ namespace varnu {
 // What the dialog needs of the main window.
 struct SettingsDialogHost {
     HWND main = nullptr;  // owner, icon, the global hot key (id 1), its style
-    // Applied at once on OK: the tab strip's Bottom and Roll, the balloon interval.
+    // Applied at once on OK: the tab strip's Bottom, Roll, look and colours,
+    // the balloon interval.
     std::function<void(const Settings&)> applyAtOnce;
     // The main window's resize handling (layout, and the strip painted anew).
     std::function<void()> resize;

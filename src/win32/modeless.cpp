@@ -1,5 +1,7 @@
 #include "win32/modeless.h"
 
+#include "win32/ui_font.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -32,7 +34,7 @@ HFONT CreateDialogFont(int weight) {
     lf.lfHeight = -12;  // 9 points at 96 dots per inch
     lf.lfWeight = weight;
     lf.lfCharSet = GB2312_CHARSET;
-    wcsncpy_s(lf.lfFaceName, L"宋体", _TRUNCATE);
+    wcsncpy_s(lf.lfFaceName, kUiFontName, _TRUNCATE);
     return ::CreateFontIndirectW(&lf);
 }
 

@@ -19,7 +19,8 @@ bool RouteDialogMessage(MSG& msg);
 // on the work area when there is no owner or it is minimised (in the tray).
 POINT CentreOnOwner(HWND owner, int width, int height);
 
-// "宋体" 9 points in the Chinese character set, as the messenger's own dialogs.
+// The program's face at 9 points in the Chinese character set, as the
+// messenger's own dialogs.
 HFONT CreateDialogFont(int weight = FW_NORMAL);
 
 class ModelessWindow : public Window {
@@ -44,15 +45,12 @@ public:
     // Opens a new window made from `args`, or brings the open one to the front.
     template <class... Args>
     void Show(Args&&... args) {
-        try {
-            if (object_ && object_->hwnd()) {
-                object_->BringToFront();
-                return;
-            }
-            object_ = std::make_unique<T>(std::forward<Args>(args)...);
-            if (!object_->Load()) object_.reset();
-        } catch (...) {
+        if (object_ && object_->hwnd()) {
+            object_->BringToFront();
+            return;
         }
+        object_ = std::make_unique<T>(std::forward<Args>(args)...);
+        if (!object_->Load()) object_.reset();
     }
     void Close() {
         if (object_ && object_->hwnd()) object_->Unload();

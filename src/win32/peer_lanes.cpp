@@ -10,6 +10,9 @@
 #include <new>
 #include <vector>
 
+#include "win32/messages.h"
+#include "win32/msgbox.h"
+
 namespace win32 {
 
 namespace {
@@ -55,7 +58,7 @@ struct PeerLanes::State {
     void Finish(const LaneTicket& job, JobState how) {
         job->state.store(how);
         finished.push_back(job);
-        if (!notifyPosted && reply) notifyPosted = ::PostMessageW(reply, kMsgDelivered, 0, 0) != FALSE;
+        if (!notifyPosted && reply) notifyPosted = ::PostMessageW(reply, WM_LANEDELIVERED, 0, 0) != FALSE;
     }
 
     static void Place(const LaneRequest& r) noexcept {
@@ -159,10 +162,11 @@ struct PeerLanes::State {
     }
 
     static LRESULT CALLBACK ReplyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-        if (msg == kMsgDelivered) {
+        if (msg == WM_LANEDELIVERED) {
             try {
                 PeerLanes::Program().Deliver();
             } catch (...) {
+                varnu::ReportCaught(L"ReplyProc", hwnd, msg);
             }
             return 0;
         }

@@ -87,9 +87,6 @@ public:
     // for tests that pump no messages).
     void Deliver();
 
-    // The message the lanes post to their reply window.
-    static constexpr UINT kMsgDelivered = WM_APP + 0x1A0;
-
     struct State;
 
 private:

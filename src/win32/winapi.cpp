@@ -30,11 +30,31 @@ RECT RectInParent(HWND child) noexcept {
     return rect;
 }
 
-std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs) {
-    DWORD_PTR result = 0;
-    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result))
-        return std::nullopt;
-    return static_cast<LRESULT>(result);
+namespace {
+
+// Nothing may be thrown through the system's callback: a list that cannot
+// grow ends the walk with what it holds.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) noexcept {
+    try {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        return TRUE;
+    } catch (...) {
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+std::vector<HWND> DescendantWindows(HWND parent) {
+    std::vector<HWND> windows;
+    ::EnumChildWindows(parent, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }
 
 void MoveContainer(HWND window, int x, int y, int width, int height) noexcept {
@@ -67,15 +87,11 @@ void SetMaximizeBox(HWND window, bool wanted) {
                    SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::optional<std::wstring> ControlText(HWND hwnd, UINT timeoutMs) {
-    auto length = SendBounded(hwnd, WM_GETTEXTLENGTH, 0, 0, timeoutMs);
-    if (!length) return std::nullopt;
-    std::vector<wchar_t> buffer(static_cast<size_t>(*length) + 1, L'\0');
-    auto copied = SendBounded(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), timeoutMs);
-    if (!copied) return std::nullopt;
-    size_t n = static_cast<size_t>(*copied);
-    if (n >= buffer.size()) n = buffer.size() - 1;
-    return std::wstring(buffer.data(), n);
+std::wstring OwnControlText(HWND control) {
+    const int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(control, text.data(), length + 1)));
+    return text;
 }
 
 std::wstring ModuleFolder(HMODULE module) {

@@ -1,16 +1,12 @@
 #pragma once
-// Small queries on any window, also of other programs. Every message that
-// crosses into another process uses a bounded wait, so a hung program can
-// never freeze ours.
+// Small queries on any window, also of other programs. None of them sends
+// to another program's thread, so a hung program can never freeze ours.
 #include <windows.h>
 
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace win32 {
-
-// How long one cross-process send may wait before we give up on the peer.
-inline constexpr UINT kPeerTimeoutMs = 500;
 
 std::wstring WindowText(HWND hwnd);   // GetWindowTextW: never blocks on a hung peer
 std::wstring WindowClass(HWND hwnd);  // GetClassNameW
@@ -20,8 +16,10 @@ DWORD WindowExStyle(HWND hwnd);       // GWL_EXSTYLE
 // window table: nothing is sent to the window's thread).
 RECT RectInParent(HWND child) noexcept;
 
-// SendMessageTimeout with SMTO_ABORTIFHUNG; empty when the peer did not answer.
-std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs = kPeerTimeoutMs);
+// Every window below `parent`, children and theirs, in the system's order.
+std::vector<HWND> DescendantWindows(HWND parent);
+// The top-level windows of the desktop, in z-order.
+std::vector<HWND> TopLevelWindows();
 
 // Moving, showing and hiding a child window of ours that contains, or lies
 // over, windows of other programs. A plain move or hide repaints what it
@@ -39,9 +37,9 @@ int ShiftState() noexcept;
 // already so.
 void SetMaximizeBox(HWND window, bool wanted);
 
-// Text of a control of another program (WM_GETTEXTLENGTH + WM_GETTEXT, wide),
-// with bounded waits; empty when the peer did not answer.
-std::optional<std::wstring> ControlText(HWND hwnd, UINT timeoutMs = kPeerTimeoutMs);
+// Text of a control of this thread, such as what an edit box holds now
+// (GetWindowTextW, which asks the control itself).
+std::wstring OwnControlText(HWND control);
 
 // Full path of this program's folder, without a trailing backslash unless it
 // is a drive root.

@@ -1,5 +1,7 @@
 #include "win32/window.h"
 
+#include "win32/msgbox.h"
+
 namespace win32 {
 
 Window::~Window() {
@@ -45,9 +47,7 @@ HWND Window::CreateWindowFor(const wchar_t* className, const wchar_t* title, DWO
                              this);
 }
 
-LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    return DefaultProc(msg, wParam, lParam);
-}
+LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return DefaultProc(msg, wParam, lParam); }
 
 LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     Window* self = nullptr;
@@ -63,7 +63,13 @@ LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
     }
     if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 
-    const LRESULT result = self->HandleMessage(msg, wParam, lParam);
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(msg, wParam, lParam);
+    } catch (...) {
+        varnu::ReportCaught(L"WindowProc", hwnd, msg);
+        result = ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
     if (msg == WM_NCDESTROY) {
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

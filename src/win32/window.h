@@ -27,8 +27,10 @@ protected:
     HWND CreateWindowFor(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle, int x, int y,
                          int cx, int cy, HWND parent, HMENU menu = nullptr);
 
-    // Nothing may escape: implementations catch their own exceptions.
-    virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    // An error that escapes is reported at the window procedure (Sh, naming
+    // the window's class and the message), and the message then goes to
+    // DefWindowProc.
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
         return ::DefWindowProcW(hwnd_, msg, wParam, lParam);
     }

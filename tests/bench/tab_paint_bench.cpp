@@ -25,7 +25,6 @@
 #include "controls/xpstyle/xp_engine.h"
 #include "controls/xpstyle/xp_functions.h"
 #include "harness.h"
-#include "settings/settings.h"
 #include "win32/handles.h"
 #include "win32/strconv.h"
 
@@ -53,10 +52,8 @@ double MicrosPer(int rounds, const auto& action) {
 }
 
 void Measure() {
-    varnu::Settings& s = varnu::AppSettings();
-    s.tab_Normal = 16763046;
-    s.tab_Selected = 16756580;
-    s.tab_Hot = 5700777;
+    varnu::xp::StripStyle style;
+    style.colours = {16763046, 16756580, 5700777};
     HWND form = ::CreateWindowExW(0, L"STATIC", L"Bench", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 800, 120,
                                   nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
     varnu::TabControl tabs;
@@ -88,7 +85,8 @@ void Measure() {
     std::printf("10 tabs, strip 800 x 120 pixels; microseconds per repaint\n");
     std::printf("  tab window's own paint, nothing drawn over it: %.1f\n", alone);
     for (bool skin : {true, false}) {
-        s.tab_Skin = skin;
+        style.look = skin ? varnu::xp::Look::Xp : varnu::xp::Look::Messenger;
+        xpc.SetStyle(style);
         const double full = MicrosPer(40, fullRepaint);
         const double hover =
             MicrosPer(400, [&](int i) { ::SendMessageW(tab, WM_MOUSEMOVE, 0, i % 2 ? pointA : pointB); });

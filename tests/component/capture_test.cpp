@@ -20,7 +20,7 @@
 
 #include "main/core/recognition.h"
 #include "main/main_window.h"
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/release_guard.h"
 #include "win32/peer_lanes.h"
 #include "win32/strconv.h"

@@ -323,7 +323,7 @@ TEST_F(DialogsTest, UpdateCheckAnswersHonestlyForEveryPage) {
     int closedPort = 0;
     ::closesocket(BoundLoopbackSocket(closedPort));
     CloseAboutBox();
-    ShowAboutBox(main.hwnd(), L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/");
+    ShowAboutBox(main.hwnd(), L"http://127.0.0.1:" + std::to_wstring(closedPort) + L"/", {1, 5, 0, 0});
     o = Check(IDOK);
     EXPECT_NE(o.text.find(L"检查更新失败"), std::wstring::npos) << win32::WideToUtf8(o.text);
     EXPECT_TRUE(o.buttonBack);

@@ -17,7 +17,7 @@
 
 #include "harness.h"
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/new_message.h"
 #include "main/core/recognition.h"
 #include "main/main_window.h"

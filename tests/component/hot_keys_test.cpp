@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/hot_keys.h"
 #include "main/main_window.h"
 #include "win32/strconv.h"

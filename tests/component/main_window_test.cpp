@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "main/core/layout.h"
 #include "main/main_window.h"
 #include "main/tray.h"

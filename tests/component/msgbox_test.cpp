@@ -1,5 +1,5 @@
 // The error box as the user sees it: one window, latest text, on top.
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

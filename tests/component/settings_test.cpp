@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 #include "settings/quiet_conversations.h"
 #include "settings/settings_dialog.h"
 #include "win32/handles.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "controls/tabcontrol/tab_control.h"
+#include "win32/msgbox.h"
 
 using varnu::TabControl;
 
@@ -377,6 +378,8 @@ TEST_F(TabControlTest, HandlersMayReenterTheControl) {
     EXPECT_FALSE(tabs.events.Changed);
     tabs.events.Changed = [](int&) { throw std::runtime_error("handler"); };
     EXPECT_NO_THROW(tabs.SetSelected(1));
+    EXPECT_NE(varnu::MsgBoxWindow(), nullptr) << "reported, not swallowed";
+    varnu::CloseMsgBox();
 }
 
 TEST_F(TabControlTest, HandlerMayDestroyTabWindowOrControl) {

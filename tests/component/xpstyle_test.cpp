@@ -11,10 +11,9 @@
 
 #include "controls/tabcontrol/tab_control.h"
 #include "controls/xpstyle/core/strip_paint.h"
-#include "controls/xpstyle/subclass.h"
+#include "win32/subclass.h"
 #include "controls/xpstyle/tab_strip_xp.h"
 #include "controls/xpstyle/xp_engine.h"
-#include "settings/settings.h"
 
 using namespace varnu;
 
@@ -54,7 +53,7 @@ struct Hooker : ISubclass {
     std::int32_t responseA = 1;
     bool nest = false;
     explicit Hooker(std::string n) : name(std::move(n)) {}
-    std::int32_t MsgResponse() override { return CurrentMessage() == kMsgA ? responseA : 0; }
+    std::int32_t MsgResponse() noexcept override { return CurrentMessage() == kMsgA ? responseA : 0; }
     void SetMsgResponse(std::int32_t) override {}
     LRESULT WindowProc(HWND h, UINT m, WPARAM, LPARAM) override {
         if (nest && m == kMsgA) g_log.push_back("nested " + std::to_string(::SendMessageW(h, kMsgB, 0, 0)));
@@ -144,13 +143,11 @@ TEST(SubclassService, OrderResponsesNestingAndCleanup) {
     EXPECT_EQ(HookMessage(&first, h, kMsgA).number, static_cast<std::int32_t>(0x80040000 | 13083));
 }
 
+constexpr xp::StripColours kColours{16763046, 16756580, 5700777};
+
 class XpStripTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Settings& s = AppSettings();
-        s.tab_Normal = 16763046;
-        s.tab_Selected = 16756580;
-        s.tab_Hot = 5700777;
         form = ::CreateWindowExW(0, L"STATIC", L"Form", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 50, 50, 420, 200,
                                  nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         ASSERT_TRUE(tabs.CreateHost(form, 0, 0, 420, 200));
@@ -176,6 +173,7 @@ protected:
         painter.hWnd = tabs.hWnd();
         painter.CurrentItem = 2;
         painter.LastItem = 0;
+        painter.Colours = kColours;
         xpLook ? painter.DrawTabStrip2() : painter.DrawTabStrip();
     }
     void FreePaint() {
@@ -226,7 +224,12 @@ TEST_F(XpStripTest, EngineAttachesFollowsTheMouseAndLetsGo) {
     EXPECT_FALSE(plainForm.EngineStarted());
     ::DestroyWindow(empty);
 
+    // The tab control hooks its tab window through the same service: the
+    // engine joins its procedure and leaves it, with the registry, as it was.
     const LONG_PTR original = ::GetWindowLongPtrW(tabs.hWnd(), GWLP_WNDPROC);
+    EXPECT_EQ(original, reinterpret_cast<LONG_PTR>(&SubclassDispatchProc));
+    const std::string id = std::to_string(reinterpret_cast<std::uintptr_t>(tabs.hWnd()));
+    const int ownEntries = PropsStartingWith(tabs.hWnd(), id);
     WindowsXPC xpc;
     xpc.InitSubClassing(form);
     ASSERT_TRUE(xpc.EngineStarted());
@@ -250,5 +253,5 @@ TEST_F(XpStripTest, EngineAttachesFollowsTheMouseAndLetsGo) {
     xpc.EndWinXPCSubClassing();
     EXPECT_FALSE(xpc.EngineStarted());
     EXPECT_EQ(::GetWindowLongPtrW(tabs.hWnd(), GWLP_WNDPROC), original);
-    EXPECT_EQ(PropsStartingWith(tabs.hWnd(), std::to_string(reinterpret_cast<std::uintptr_t>(tabs.hWnd()))), 0);
+    EXPECT_EQ(PropsStartingWith(tabs.hWnd(), id), ownEntries);
 }

@@ -408,7 +408,23 @@ std::optional<std::wstring> AnsiControlText(HWND hwnd, UINT timeoutMs) {
     return win32::AnsiToWide(buffer);
 }
 
-std::optional<std::wstring> WideControlText(HWND hwnd, UINT timeoutMs) { return win32::ControlText(hwnd, timeoutMs); }
+std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs) {
+    DWORD_PTR result = 0;
+    if (!::SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_ABORTIFHUNG | SMTO_BLOCK, timeoutMs, &result))
+        return std::nullopt;
+    return static_cast<LRESULT>(result);
+}
+
+std::optional<std::wstring> WideControlText(HWND hwnd, UINT timeoutMs) {
+    auto length = SendBounded(hwnd, WM_GETTEXTLENGTH, 0, 0, timeoutMs);
+    if (!length) return std::nullopt;
+    std::vector<wchar_t> buffer(static_cast<size_t>(*length) + 1, L'\0');
+    auto copied = SendBounded(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), timeoutMs);
+    if (!copied) return std::nullopt;
+    size_t n = static_cast<size_t>(*copied);
+    if (n >= buffer.size()) n = buffer.size() - 1;
+    return std::wstring(buffer.data(), n);
+}
 
 std::vector<std::wstring> ChildTexts(HWND parent) {
     std::vector<std::wstring> texts;
@@ -423,12 +439,12 @@ HWND FindTabWindow(HWND mainWindow) { return FindDescendant(mainWindow, WC_TABCO
 RemoteTabs::RemoteTabs(HWND tabWindow) : tab_(tabWindow) {}
 
 int RemoteTabs::Count() const {
-    auto n = win32::SendBounded(tab_, TCM_GETITEMCOUNT, 0, 0, 2000);
+    auto n = SendBounded(tab_, TCM_GETITEMCOUNT, 0, 0, 2000);
     return n ? static_cast<int>(*n) : -1;
 }
 
 int RemoteTabs::Selected() const {
-    auto n = win32::SendBounded(tab_, TCM_GETCURSEL, 0, 0, 2000);
+    auto n = SendBounded(tab_, TCM_GETCURSEL, 0, 0, 2000);
     return n ? static_cast<int>(*n) : -1;
 }
 
@@ -443,8 +459,8 @@ std::optional<std::wstring> RemoteTabs::Caption(int index) const {
     const wchar_t empty = L'\0';
     if (!remote.Write(0, &item, sizeof(item)) || !remote.Write(sizeof(TCITEMW), &empty, sizeof(empty)))
         return std::nullopt;
-    auto ok = win32::SendBounded(tab_, TCM_GETITEMW, static_cast<WPARAM>(index),
-                                 reinterpret_cast<LPARAM>(remote.Address()), 2000);
+    auto ok =
+        SendBounded(tab_, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote.Address()), 2000);
     if (!ok || !*ok) return std::nullopt;
     // The control may point pszText at its own copy instead of filling ours.
     TCITEMW back{};
@@ -467,8 +483,8 @@ std::vector<std::wstring> RemoteTabs::Captions() const {
 std::optional<RECT> RemoteTabs::ItemRect(int index) const {
     RemoteBuffer remote(tab_, sizeof(RECT));
     if (!remote) return std::nullopt;
-    auto ok = win32::SendBounded(tab_, TCM_GETITEMRECT, static_cast<WPARAM>(index),
-                                 reinterpret_cast<LPARAM>(remote.Address()), 2000);
+    auto ok = SendBounded(tab_, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote.Address()),
+                          2000);
     RECT rc{};
     if (!ok || !*ok || !remote.Read(remote.Address(), &rc, sizeof(rc))) return std::nullopt;
     return rc;
@@ -481,8 +497,8 @@ std::optional<RemoteTabs::Marks> RemoteTabs::ItemMarks(int index) const {
     item.mask = TCIF_STATE | TCIF_PARAM;
     item.dwStateMask = TCIS_HIGHLIGHTED;
     if (!remote.Write(0, &item, sizeof(item))) return std::nullopt;
-    auto ok = win32::SendBounded(tab_, TCM_GETITEMW, static_cast<WPARAM>(index),
-                                 reinterpret_cast<LPARAM>(remote.Address()), 2000);
+    auto ok =
+        SendBounded(tab_, TCM_GETITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(remote.Address()), 2000);
     if (!ok || !*ok || !remote.Read(remote.Address(), &item, sizeof(item))) return std::nullopt;
     return Marks{(item.dwState & TCIS_HIGHLIGHTED) != 0,
                  (static_cast<std::uintptr_t>(item.lParam) & varnu::tabs::kItemQuiet) != 0};
@@ -502,7 +518,7 @@ std::vector<std::wstring> ListViewTexts(HWND list) {
     constexpr size_t kChars = 256;
     std::vector<std::wstring> texts;
     RemoteBuffer remote(list, sizeof(LVITEMW) + kChars * sizeof(wchar_t));
-    const auto count = win32::SendBounded(list, LVM_GETITEMCOUNT, 0, 0, 2000);
+    const auto count = SendBounded(list, LVM_GETITEMCOUNT, 0, 0, 2000);
     if (!remote || !count) return texts;
     for (int i = 0; i < static_cast<int>(*count); ++i) {
         LVITEMW item{};
@@ -510,8 +526,8 @@ std::vector<std::wstring> ListViewTexts(HWND list) {
         item.cchTextMax = static_cast<int>(kChars);
         std::vector<wchar_t> text(kChars, L'\0');
         if (!remote.Write(0, &item, sizeof(item)) ||
-            !win32::SendBounded(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i),
-                                reinterpret_cast<LPARAM>(remote.Address()), 2000) ||
+            !SendBounded(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote.Address()),
+                         2000) ||
             !remote.Read(item.pszText, text.data(), (kChars - 1) * sizeof(wchar_t)))
             return texts;
         texts.emplace_back(text.data());

@@ -197,6 +197,8 @@ inline int Height(const RECT& r) { return r.bottom - r.top; }
 std::optional<std::wstring> AnsiControlText(HWND hwnd, UINT timeoutMs = 2000);
 // The same through the wide messages.
 std::optional<std::wstring> WideControlText(HWND hwnd, UINT timeoutMs = 2000);
+// SendMessageTimeout with SMTO_ABORTIFHUNG; empty when the window did not answer.
+std::optional<LRESULT> SendBounded(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT timeoutMs = 2000);
 
 // Texts of all descendants (captions as stored, no messages sent), depth first.
 std::vector<std::wstring> ChildTexts(HWND parent);

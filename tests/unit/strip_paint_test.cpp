@@ -6,7 +6,6 @@
 #include <map>
 
 #include "controls/xpstyle/core/hover.h"
-#include "controls/xpstyle/core/subclass_names.h"
 
 namespace xp = varnu::xp;
 using Kind = xp::PaintOp::Kind;
@@ -206,16 +205,6 @@ TEST(StripHover, RepaintsOnlyWhenTheTabChanges) {
     h.Left(0);
     EXPECT_EQ(h.current, 0);
     EXPECT_EQ(h.last, 0);
-}
-
-TEST(SubclassRegistry, PropertyNamesAndTrace) {
-    EXPECT_EQ(xp::TotalCountName(131234), "131234C");
-    EXPECT_EQ(xp::MessageCountName(131234, 15), "131234#15C");
-    EXPECT_EQ(xp::EntryName(131234, 15, 2), "131234#15#2");
-    EXPECT_EQ(xp::PrevProcName(131234), "131234");
-    EXPECT_EQ(xp::TraceEntry(0x2AB, 15, 1, 0xDEADBEEF), "Changed message class for 2AB Message 15 Index 1 to DEADBEEF");
-    EXPECT_EQ(xp::TraceMessageCount(0x2AB, 15, 0), "Changed message count for 2AB Message 15 to 0");
-    EXPECT_EQ(xp::ServiceErrorNumber(13082), static_cast<std::int32_t>(0x8004331A));
 }
 
 // The quiet mark: a wedge in the tab's outer left corner, after the fill and

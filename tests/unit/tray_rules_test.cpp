@@ -18,8 +18,8 @@ TEST(TrayRules, BalloonIntervalKeepsBalloonsReadable) {
     EXPECT_EQ(KillTipInterval(3), 3000u);
     EXPECT_EQ(KillTipInterval(60), 60000u);
     // Nothing or a negative time would make the balloon vanish at once or stay.
-    EXPECT_EQ(KillTipInterval(0), 3000u);
-    EXPECT_EQ(KillTipInterval(INT_MIN), 3000u);
-    EXPECT_EQ(KillTipInterval(66), 65535u);
-    EXPECT_EQ(KillTipInterval(INT_MAX), 65535u);
+    EXPECT_EQ(KillTipInterval(0), 1000u);
+    EXPECT_EQ(KillTipInterval(INT_MIN), 1000u);
+    EXPECT_EQ(KillTipInterval(66), 60000u);
+    EXPECT_EQ(KillTipInterval(INT_MAX), 60000u);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "win32/msgbox.h"
 #include "win32/winapi.h"
 
 namespace varnu {
@@ -74,7 +75,8 @@ bool ShadeButton::Raise(const Handler& handler, Args&... args) {
         Handler copy = handler;
         copy(args...);
     } catch (...) {
-        // The host's errors stay with the host.
+        // Reported here and no further: the button must still finish its click.
+        ReportCaught(L"ShadeButton event");
     }
     return *alive && hwnd();
 }
@@ -331,76 +333,72 @@ void ShadeButton::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        switch (msg) {
-        case WM_CREATE: StartFade(faceState_, false); return 0;
-        case WM_SIZE: BuildFaces(); return 0;
-        case WM_SETTEXT: {
-            const LRESULT result = DefaultProc(msg, wParam, lParam);
-            BuildFaces();
-            return result;
+LRESULT ShadeButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE: StartFade(faceState_, false); return 0;
+    case WM_SIZE: BuildFaces(); return 0;
+    case WM_SETTEXT: {
+        const LRESULT result = DefaultProc(msg, wParam, lParam);
+        BuildFaces();
+        return result;
+    }
+    case WM_TIMER:
+        if (wParam == kTimerPaint) OnTick();
+        return 0;
+    case WM_ERASEBKGND:
+    case WM_PAINT:
+    case WM_PRINTCLIENT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_ENABLE:
+        if (msg == WM_KILLFOCUS && pressedByKey_) {
+            pressedByKey_ = false;
+            StartFade(isDefault_ ? shade::kDefault : shade::kNormal, true);
         }
-        case WM_TIMER:
-            if (wParam == kTimerPaint) OnTick();
+        ::InvalidateRect(hwnd(), nullptr, FALSE);
+        return 0;
+    case WM_GETDLGCODE: {
+        LRESULT code = DLGC_BUTTON | (isDefault_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
+        // Enter on a focused button is that button's click, not the
+        // host's default button.
+        const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
+        if (keyMsg && keyMsg->message == WM_KEYDOWN && keyMsg->wParam == VK_RETURN) code |= DLGC_WANTMESSAGE;
+        return code;
+    }
+    case WM_KEYDOWN:
+        if (wParam == VK_RETURN) {
+            PerformClick();
             return 0;
-        case WM_ERASEBKGND:
-        case WM_PAINT:
-        case WM_PRINTCLIENT: return PaintMessage(msg, wParam, [this](HDC dc) { Paint(dc); });
-        case WM_SETFOCUS:
-        case WM_KILLFOCUS:
-        case WM_ENABLE:
-            if (msg == WM_KILLFOCUS && pressedByKey_) {
-                pressedByKey_ = false;
-                StartFade(isDefault_ ? shade::kDefault : shade::kNormal, true);
-            }
-            ::InvalidateRect(hwnd(), nullptr, FALSE);
-            return 0;
-        case WM_GETDLGCODE: {
-            LRESULT code = DLGC_BUTTON | (isDefault_ ? DLGC_DEFPUSHBUTTON : DLGC_UNDEFPUSHBUTTON);
-            // Enter on a focused button is that button's click, not the
-            // host's default button.
-            const auto* keyMsg = reinterpret_cast<const MSG*>(lParam);
-            if (keyMsg && keyMsg->message == WM_KEYDOWN && keyMsg->wParam == VK_RETURN) code |= DLGC_WANTMESSAGE;
-            return code;
         }
-        case WM_KEYDOWN:
-            if (wParam == VK_RETURN) {
-                PerformClick();
-                return 0;
-            }
-            if (wParam == VK_SPACE && ::IsWindowEnabled(hwnd()) && !pressedByKey_ && !(lParam & (1 << 30))) {
-                pressedByKey_ = true;
-                StartFade(shade::kPressed, true);
-            }
-            return 0;
-        case WM_KEYUP:
-            if (wParam == VK_SPACE && pressedByKey_) {
-                pressedByKey_ = false;
-                StartFade(isDefault_ ? shade::kDefault : shade::kNormal, true);
-                Raise(events.Click);
-            }
-            return 0;
-        case BM_CLICK: PerformClick(); return 0;
-        case WM_LBUTTONDOWN:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_RBUTTONUP:
-        case WM_MBUTTONUP:
-        case WM_MOUSEMOVE:
-            // A disabled window gets no input; posted messages are no exception.
-            if (::IsWindowEnabled(hwnd())) OnMouse(msg, wParam, lParam);
-            return 0;
-        case WM_CAPTURECHANGED: pressedByMouse_ = pressedByMouse_ && reinterpret_cast<HWND>(lParam) == hwnd(); return 0;
-        case WM_DESTROY:
-            ::KillTimer(hwnd(), kTimerPaint);
-            timerRunning_ = false;
-            break;
-        default: break;
+        if (wParam == VK_SPACE && ::IsWindowEnabled(hwnd()) && !pressedByKey_ && !(lParam & (1 << 30))) {
+            pressedByKey_ = true;
+            StartFade(shade::kPressed, true);
         }
-    } catch (...) {
-        // Nothing may leave a window procedure.
+        return 0;
+    case WM_KEYUP:
+        if (wParam == VK_SPACE && pressedByKey_) {
+            pressedByKey_ = false;
+            StartFade(isDefault_ ? shade::kDefault : shade::kNormal, true);
+            Raise(events.Click);
+        }
+        return 0;
+    case BM_CLICK: PerformClick(); return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_MOUSEMOVE:
+        // A disabled window gets no input; posted messages are no exception.
+        if (::IsWindowEnabled(hwnd())) OnMouse(msg, wParam, lParam);
+        return 0;
+    case WM_CAPTURECHANGED: pressedByMouse_ = pressedByMouse_ && reinterpret_cast<HWND>(lParam) == hwnd(); return 0;
+    case WM_DESTROY:
+        ::KillTimer(hwnd(), kTimerPaint);
+        timerRunning_ = false;
+        break;
+    default: break;
     }
     return DefaultProc(msg, wParam, lParam);
 }

@@ -67,7 +67,7 @@ public:
     std::int16_t FadeLevel() const noexcept { return fadeLevel_; }
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void BuildFaces();

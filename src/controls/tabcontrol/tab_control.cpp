@@ -7,9 +7,11 @@
 #include <utility>
 #include <vector>
 
+#include "win32/msgbox.h"
 #include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 #include "win32/strconv.h"
+#include "win32/ui_font.h"
 #include "win32/window.h"
 
 namespace varnu {
@@ -17,14 +19,11 @@ namespace varnu {
 namespace {
 
 constexpr wchar_t kHostClass[] = L"VarnuTabHost";
-// Subclassing bookkeeping lives on the hooked window itself, so the XP style
-// engine can hook over us and nested messages always find their own values.
-constexpr wchar_t kPropObject[] = L"Object";
-constexpr wchar_t kPropWinProc[] = L"WinProc";
 
 // Runs a handler on a copy: a handler that replaces itself must not destroy
-// the callable that is still running. Errors of a handler are its own and
-// must not cross the window procedure that raised the event.
+// the callable that is still running. An error a handler lets escape is
+// reported here and goes no further: the control's own work around the
+// event (a drag, a removal) must still be finished.
 template <class Handler, class... Args>
 void Raise(const Handler& handler, Args&... args) noexcept {
     if (!handler) return;
@@ -32,16 +31,37 @@ void Raise(const Handler& handler, Args&... args) noexcept {
         Handler copy = handler;
         copy(args...);
     } catch (...) {
+        ReportCaught(L"TabControl event");
     }
 }
 
-bool RegisterHostClass(WNDPROC procedure) {
-    return win32::RegisterPlainClass(kHostClass, procedure, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
-}
-
-TabControl* ObjectOf(HWND hwnd) { return static_cast<TabControl*>(::GetPropW(hwnd, kPropObject)); }
+// The tab window's messages the control hears: its end, its tooltip's
+// notices, the mouse, and the keys and capture changes of a drag.
+constexpr UINT kTabMessages[] = {WM_DESTROY,        WM_NOTIFYFORMAT,  WM_NOTIFY,        WM_MOUSEMOVE,  WM_LBUTTONDOWN,
+                                 WM_LBUTTONUP,      WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,   WM_RBUTTONUP,  WM_RBUTTONDBLCLK,
+                                 WM_MBUTTONDOWN,    WM_MBUTTONUP,     WM_MBUTTONDBLCLK, WM_MOUSEWHEEL, WM_KEYDOWN,
+                                 WM_CAPTURECHANGED, WM_CANCELMODE};
 
 }  // namespace
+
+bool TabControl::Host::Create(HWND parent, int x, int y, int cx, int cy, int id) {
+    if (!RegisterWindowClass(kHostClass, 0, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1))) return false;
+    return CreateWindowFor(kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, x, y, cx, cy,
+                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id))) != nullptr;
+}
+
+LRESULT TabControl::Host::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    return owner_.HostMessage(hwnd(), msg, wParam, lParam);
+}
+
+void TabControl::HookTabWindow(HWND tab, bool hook) noexcept {
+    for (UINT msg : kTabMessages) {
+        if (hook)
+            (void)HookMessage(&tabHook_, tab, msg);  // a refused hook only costs that message
+        else
+            UnhookMessage(&tabHook_, tab, msg);
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Lifetime
@@ -53,29 +73,28 @@ TabControl::~TabControl() {
 
 void TabControl::DestroyHost() {
     // Messages sent while the windows go down must not reach this object.
-    if (hWndTab_) ::RemovePropW(hWndTab_, kPropObject);
+    if (hWndTab_) HookTabWindow(hWndTab_, false);
     DestroyTip();
-    if (HWND host = std::exchange(hWndHost_, nullptr)) {
-        ::RemovePropW(host, kPropObject);
-        ::DestroyWindow(host);
-    }
+    hWndHost_ = nullptr;
+    host_.reset();
     hWndTab_ = nullptr;
 }
 
 bool TabControl::CreateHost(HWND parent, int x, int y, int cx, int cy, int id) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TAB_CLASSES};
     ::InitCommonControlsEx(&icc);
-    if (!RegisterHostClass(&TabControl::HostWindowProc)) return false;
     DestroyHost();
-    HWND host =
-        ::CreateWindowExW(0, kHostClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, x, y, cx, cy,
-                          parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), this);
-    if (!host) return false;
+    host_ = std::make_unique<Host>(*this);
+    if (!host_->Create(parent, x, y, cx, cy, id)) {
+        host_.reset();
+        return false;
+    }
+    hWndHost_ = host_->hwnd();
 
     RECT client{};
-    ::GetClientRect(host, &client);
+    ::GetClientRect(hWndHost_, &client);
     if (!Create(client.right - client.left, client.bottom - client.top)) return false;
-    SetFont(L"宋体", 9, 134);
+    SetFont(win32::kUiFontName, win32::kUiFontPoints, win32::kUiFontCharset);
     return true;
 }
 
@@ -87,12 +106,7 @@ HWND TabControl::Create(int cx, int cy) {
                                  ::GetModuleHandleW(nullptr), nullptr);
     if (!tab) return nullptr;
     hWndTab_ = tab;
-    // The previous procedure is stored before ours is installed, so the very
-    // first message that reaches TabWindowProc can already pass on.
-    const LONG_PTR previous = ::GetWindowLongPtrW(tab, GWLP_WNDPROC);
-    ::SetPropW(tab, kPropWinProc, reinterpret_cast<HANDLE>(previous));
-    ::SetPropW(tab, kPropObject, this);
-    ::SetWindowLongPtrW(tab, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TabControl::TabWindowProc));
+    HookTabWindow(tab, true);
     // A recreated tab window would otherwise fall back to the system font.
     if (font_) ::SendMessageW(tab, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     CreateTip();
@@ -113,7 +127,7 @@ void TabControl::CreateTip() {
 
 void TabControl::Destroy() {
     DestroyTip();
-    // The tab window's own procedure drops its properties at WM_NCDESTROY.
+    // The control lets go of the tab window at its WM_DESTROY.
     if (HWND tab = std::exchange(hWndTab_, nullptr)) ::DestroyWindow(tab);
 }
 
@@ -342,7 +356,7 @@ void TabControl::SetToBottom() {
 }
 
 void TabControl::SetFocus() {
-    // The host hands the focus on to the tab window (see HostWindowProc).
+    // The host hands the focus on to the tab window (see HostMessage).
     if (hWndHost_) ::SendMessageW(hWndHost_, WM_SETFOCUS, 0, 0);
 }
 
@@ -564,52 +578,39 @@ void TabControl::AnswerTipText(NMTTDISPINFOW& info) {
     info.lpszText = tipText_.data();
 }
 
-LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    if (msg == WM_NCCREATE) {
-        auto* self = static_cast<TabControl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        if (self) {
-            self->hWndHost_ = hwnd;
-            ::SetPropW(hwnd, kPropObject, self);
-        }
-    }
-    TabControl* self = ObjectOf(hwnd);
-    if (!self) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-
+LRESULT TabControl::HostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
+    case WM_NCCREATE: hWndHost_ = hwnd; break;
     case WM_NOTIFY:
     case WM_RBUTTONUP:
     case WM_MOUSEWHEEL: {
-        std::shared_ptr<bool> alive = self->alive_;
-        self->WindowProc(msg, wParam, lParam);
+        std::shared_ptr<bool> alive = alive_;
+        WindowProc(msg, wParam, lParam);
         if (msg == WM_MOUSEWHEEL || !*alive) return 0;
         break;
     }
     case WM_SIZE:
-        if (self->hWndTab_) {
+        if (hWndTab_) {
             RECT rc{};
             ::GetClientRect(hwnd, &rc);
-            ::MoveWindow(self->hWndTab_, 0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+            ::MoveWindow(hWndTab_, 0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
         }
         break;
     case WM_SETFOCUS:
-        if (self->hWndTab_) win32::MoveFocus(self->hWndTab_);
+        if (hWndTab_) win32::MoveFocus(hWndTab_);
         return 0;
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-        if (item && item->CtlType == ODT_TAB && item->hwndItem == self->hWndTab_ && self->drawItem) {
-            try {
-                self->drawItem(*self, *item);
-            } catch (...) {
-            }
+        if (item && item->CtlType == ODT_TAB && item->hwndItem == hWndTab_ && drawItem) {
+            drawItem(*this, *item);
             return TRUE;
         }
         break;
     }
     case WM_NCDESTROY:
-        ::RemovePropW(hwnd, kPropObject);
-        if (self->hWndHost_ == hwnd) {
-            self->hWndHost_ = nullptr;
-            self->hWndTab_ = nullptr;  // a child: already gone by now
+        if (hWndHost_ == hwnd) {
+            hWndHost_ = nullptr;
+            hWndTab_ = nullptr;  // a child: already gone by now
         }
         break;
     default: break;
@@ -617,45 +618,41 @@ LRESULT CALLBACK TabControl::HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, 
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK TabControl::TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    // Read once for this call: a nested message must not see another call's values.
-    const auto previous = reinterpret_cast<WNDPROC>(::GetPropW(hwnd, kPropWinProc));
-    TabControl* self = ObjectOf(hwnd);
-    if (!previous) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-
-    if (msg == WM_NCDESTROY) {
-        ::RemovePropW(hwnd, kPropObject);
-        ::RemovePropW(hwnd, kPropWinProc);
-        if (self && self->hWndTab_ == hwnd) {
-            self->hWndTab_ = nullptr;
-            self->DestroyTip();
+LRESULT TabControl::TabMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DESTROY) {
+        const LRESULT result = CallPreviousProc(hwnd, msg, wParam, lParam);
+        HookTabWindow(hwnd, false);
+        if (hWndTab_ == hwnd) {
+            hWndTab_ = nullptr;
+            DestroyTip();
         }
-    } else if (self && self->tip_ && msg == WM_NOTIFYFORMAT && reinterpret_cast<HWND>(wParam) == self->tip_) {
-        return NFR_UNICODE;
-    } else if (self && self->tip_ && msg == WM_NOTIFY) {
+        return result;
+    }
+    if (tip_ && msg == WM_NOTIFYFORMAT && reinterpret_cast<HWND>(wParam) == tip_) return NFR_UNICODE;
+    if (tip_ && msg == WM_NOTIFY) {
         auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (header && header->hwndFrom == self->tip_) {
-            if (header->code == TTN_GETDISPINFOW) self->AnswerTipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
+        if (header && header->hwndFrom == tip_) {
+            if (header->code == TTN_GETDISPINFOW) AnswerTipText(*reinterpret_cast<NMTTDISPINFOW*>(lParam));
             return 0;
         }
-    } else if (self && ((msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) || msg == WM_KEYDOWN ||
-                        msg == WM_CAPTURECHANGED || msg == WM_CANCELMODE)) {
-        std::shared_ptr<bool> alive = self->alive_;
-        if (msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) self->TipFollowMouse(hwnd, msg, wParam, lParam);
-        bool answered = self->DragProc(hwnd, msg, wParam, lParam);
+    } else if ((msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) || msg == WM_KEYDOWN || msg == WM_CAPTURECHANGED ||
+               msg == WM_CANCELMODE) {
+        std::shared_ptr<bool> alive = alive_;
+        if (msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL) TipFollowMouse(hwnd, msg, wParam, lParam);
+        bool answered = DragProc(hwnd, msg, wParam, lParam);
         if (*alive && ::IsWindow(hwnd) && !answered && msg >= WM_MOUSEMOVE && msg <= WM_MOUSEWHEEL)
-            answered = self->SubWindowProc(hwnd, msg, wParam, lParam);
+            answered = SubWindowProc(hwnd, msg, wParam, lParam);
         // A handler may have destroyed the tab window or the whole control.
         if (answered || !*alive || !::IsWindow(hwnd)) return 0;
         if (msg == WM_LBUTTONDOWN) {
-            const LRESULT result = ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+            const LRESULT result = CallPreviousProc(hwnd, msg, wParam, lParam);
             // Held from the press on: the drag goes on over the conversation
             // area and beyond the window, and the release must come back here.
-            if (*alive && self->drag_.Pressed() && ::IsWindow(hwnd)) ::SetCapture(hwnd);
+            if (*alive && drag_.Pressed() && ::IsWindow(hwnd)) ::SetCapture(hwnd);
             return result;
         }
     }
-    return ::CallWindowProcW(previous, hwnd, msg, wParam, lParam);
+    return CallPreviousProc(hwnd, msg, wParam, lParam);
 }
 
 // ---------------------------------------------------------------------------

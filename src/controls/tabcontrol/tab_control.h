@@ -16,6 +16,8 @@
 #include "controls/tabcontrol/core/tab_drag.h"
 #include "controls/tabcontrol/core/tab_logic.h"
 #include "win32/handles.h"
+#include "win32/subclass.h"
+#include "win32/window.h"
 
 namespace varnu {
 
@@ -67,7 +69,7 @@ public:
     TabControl& operator=(const TabControl&) = delete;
 
     // Creates the host window as a child of `parent`, then the tab window
-    // filling it, and sets the font "宋体" 9 pt, character set 134.
+    // filling it, and sets the program's face (win32/ui_font.h).
     bool CreateHost(HWND parent, int x, int y, int cx, int cy, int id = 0);
 
     HWND hWndHost() const noexcept { return hWndHost_; }
@@ -108,8 +110,37 @@ public:
     void Destroy();
 
 private:
-    static LRESULT CALLBACK HostWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-    static LRESULT CALLBACK TabWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
+    // The host window, a window of our own: its messages come to HostMessage.
+    class Host final : public win32::Window {
+    public:
+        explicit Host(TabControl& owner) : owner_(owner) {}
+        bool Create(HWND parent, int x, int y, int cx, int cy, int id);
+
+    protected:
+        LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    private:
+        TabControl& owner_;
+    };
+    // The tab window is subclassed through the subclassing service, the one
+    // way the program subclasses a window: the XP style engine hooks it
+    // beside us, and each nested message finds its own entries.
+    class TabHook final : public ISubclass {
+    public:
+        explicit TabHook(TabControl& owner) : owner_(owner) {}
+        std::int32_t MsgResponse() noexcept override { return 0; }  // TabMessage passes on itself
+        void SetMsgResponse(std::int32_t) override {}
+        LRESULT WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) override {
+            return owner_.TabMessage(hWnd, iMsg, wParam, lParam);
+        }
+
+    private:
+        TabControl& owner_;
+    };
+
+    LRESULT HostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT TabMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    void HookTabWindow(HWND tab, bool hook) noexcept;
     void WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);                // host: notices, clicks on the empty strip
     bool SubWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);  // tab window: mouse
     void RaiseWheel(int delta);
@@ -128,6 +159,8 @@ private:
     void DestroyHost();
     std::wstring Caption(int pos) const;  // the whole caption, uncut
 
+    std::unique_ptr<Host> host_;
+    TabHook tabHook_{*this};
     HWND hWndHost_ = nullptr;
     HWND hWndTab_ = nullptr;
     bool bottom_ = false;
@@ -143,8 +176,6 @@ private:
     // Cleared by the destructor; a window procedure holds a copy across an
     // event so it can tell that a handler destroyed the control under it.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-
-    friend struct TabControlAccess;
 };
 
 }  // namespace varnu

@@ -10,7 +10,6 @@
 #include "controls/tabcontrol/core/tab_logic.h"
 #include "controls/xpstyle/core/strip_paint.h"
 #include "controls/xpstyle/xp_functions.h"
-#include "settings/settings.h"
 #include "win32/handles.h"
 
 namespace varnu {
@@ -66,80 +65,75 @@ RECT Bounds(const std::vector<xp::PaintOp>& ops) {
 
 }  // namespace
 
-void clsTabStripXP::DrawTabStrip() noexcept { Paint(false); }
-void clsTabStripXP::DrawTabStrip2() noexcept { Paint(true); }
+void clsTabStripXP::DrawTabStrip() { Paint(false); }
+void clsTabStripXP::DrawTabStrip2() { Paint(true); }
 
-void clsTabStripXP::Paint(bool xpLook) noexcept {
-    try {
-        if (!hdc || !hWnd) return;
-        const Settings& s = AppSettings();
-        xp::StripInput in;
-        in.selected = static_cast<int>(::SendMessageW(hWnd, TCM_GETCURSEL, 0, 0));
-        in.count = static_cast<int>(::SendMessageW(hWnd, TCM_GETITEMCOUNT, 0, 0));
-        in.current = CurrentItem;
-        in.last = LastItem;
-        in.clean = CleanItem;
-        in.requested = RequestedItems;
-        // Where the tabs really are: the window's own style, which the
-        // setting is applied to.
-        in.bottom = (::GetWindowLongPtrW(hWnd, GWL_STYLE) & TCS_BOTTOM) != 0;
-        in.normal = ResolveColor(s.tab_Normal);
-        in.selectedColour = ResolveColor(s.tab_Selected);
-        in.hot = ResolveColor(s.tab_Hot);
-        in.buttonFace = ::GetSysColor(COLOR_BTNFACE);
-        RECT client{};
-        ::GetClientRect(hWnd, &client);
-        in.clientWidth = client.right;
-        in.clientHeight = client.bottom;
-        xp::SetStripBand(in, TabHeaderHeight(hWnd));
+void clsTabStripXP::Paint(bool xpLook) {
+    if (!hdc || !hWnd) return;
+    xp::StripInput in;
+    in.selected = static_cast<int>(::SendMessageW(hWnd, TCM_GETCURSEL, 0, 0));
+    in.count = static_cast<int>(::SendMessageW(hWnd, TCM_GETITEMCOUNT, 0, 0));
+    in.current = CurrentItem;
+    in.last = LastItem;
+    in.clean = CleanItem;
+    in.requested = RequestedItems;
+    // Where the tabs really are: the window's own style, which the
+    // setting is applied to.
+    in.bottom = (::GetWindowLongPtrW(hWnd, GWL_STYLE) & TCS_BOTTOM) != 0;
+    in.normal = ResolveColor(Colours.normal);
+    in.selectedColour = ResolveColor(Colours.selected);
+    in.hot = ResolveColor(Colours.hot);
+    in.buttonFace = ::GetSysColor(COLOR_BTNFACE);
+    RECT client{};
+    ::GetClientRect(hWnd, &client);
+    in.clientWidth = client.right;
+    in.clientHeight = client.bottom;
+    xp::SetStripBand(in, TabHeaderHeight(hWnd));
 
-        std::map<int, std::wstring> captions;
-        auto query = [this, &captions](int index) {
-            TabWindowFacts tab = ReadTab(hWnd, index);
-            captions[index] = std::move(tab.caption);
-            return tab.facts;
-        };
-        const auto ops = xp::PlanStrip(in, xpLook ? xp::Look::Xp : xp::Look::Messenger, query);
-        if (ops.empty()) return;
+    std::map<int, std::wstring> captions;
+    auto query = [this, &captions](int index) {
+        TabWindowFacts tab = ReadTab(hWnd, index);
+        captions[index] = std::move(tab.caption);
+        return tab.facts;
+    };
+    const auto ops = xp::PlanStrip(in, xpLook ? xp::Look::Xp : xp::Look::Messenger, query);
+    if (ops.empty()) return;
 
-        // Drawn off screen first and put on the screen in one copy, so the
-        // user never sees a tab filled but not yet outlined or captioned.
-        RECT box = Bounds(ops);
-        if (!::IntersectRect(&box, &box, &client)) return;
-        const int w = box.right - box.left, h = box.bottom - box.top;
-        win32::UniqueMemoryDc memory(::CreateCompatibleDC(hdc));
-        win32::UniqueBitmap bitmap(::CreateCompatibleBitmap(hdc, w, h));
-        if (!memory || !bitmap) return;
-        win32::ScopedSelect useBitmap(memory.get(), bitmap.get());
-        HDC dc = memory.get();
-        ::BitBlt(dc, 0, 0, w, h, hdc, box.left, box.top, SRCCOPY);
-        ::SetViewportOrgEx(dc, -box.left, -box.top, nullptr);
+    // Drawn off screen first and put on the screen in one copy, so the
+    // user never sees a tab filled but not yet outlined or captioned.
+    RECT box = Bounds(ops);
+    if (!::IntersectRect(&box, &box, &client)) return;
+    const int w = box.right - box.left, h = box.bottom - box.top;
+    win32::UniqueMemoryDc memory(::CreateCompatibleDC(hdc));
+    win32::UniqueBitmap bitmap(::CreateCompatibleBitmap(hdc, w, h));
+    if (!memory || !bitmap) return;
+    win32::ScopedSelect useBitmap(memory.get(), bitmap.get());
+    HDC dc = memory.get();
+    ::BitBlt(dc, 0, 0, w, h, hdc, box.left, box.top, SRCCOPY);
+    ::SetViewportOrgEx(dc, -box.left, -box.top, nullptr);
 
-        win32::UniqueFont font(CreateItemFont(ItemSize, ItemItalic, ItemFont, ItemUnderline));
-        win32::ScopedSelect useFont(dc, font ? static_cast<HGDIOBJ>(font.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
-        ::SetBkMode(dc, TRANSPARENT);
-        ::SetTextColor(dc, xp::kCaptionColour);
-        for (const auto& op : ops) {
-            switch (op.kind) {
-            case xp::PaintOp::Kind::Line:
-                DrawLineColor(op.x1, op.y1, op.x2, op.y2, dc, static_cast<std::int32_t>(op.colour));
-                break;
-            case xp::PaintOp::Kind::Pixel: ::SetPixelV(dc, op.x1, op.y1, op.colour); break;
-            case xp::PaintOp::Kind::Caption: {
-                RECT rc{op.x1, op.y1, op.x2, op.y2};
-                const std::wstring& text = captions[op.item];
-                // No prefix processing: a name with "&" is shown as written.
-                ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
-                            DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
-                break;
-            }
-            }
+    win32::UniqueFont font(CreateItemFont(ItemSize, ItemItalic, ItemFont, ItemUnderline));
+    win32::ScopedSelect useFont(dc, font ? static_cast<HGDIOBJ>(font.get()) : ::GetStockObject(DEFAULT_GUI_FONT));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, xp::kCaptionColour);
+    for (const auto& op : ops) {
+        switch (op.kind) {
+        case xp::PaintOp::Kind::Line:
+            DrawLineColor(op.x1, op.y1, op.x2, op.y2, dc, static_cast<std::int32_t>(op.colour));
+            break;
+        case xp::PaintOp::Kind::Pixel: ::SetPixelV(dc, op.x1, op.y1, op.colour); break;
+        case xp::PaintOp::Kind::Caption: {
+            RECT rc{op.x1, op.y1, op.x2, op.y2};
+            const std::wstring& text = captions[op.item];
+            // No prefix processing: a name with "&" is shown as written.
+            ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+                        DT_SINGLELINE | DT_VCENTER | DT_CENTER | DT_NOPREFIX);
+            break;
         }
-        ::SetViewportOrgEx(dc, 0, 0, nullptr);
-        ::BitBlt(hdc, box.left, box.top, w, h, dc, 0, 0, SRCCOPY);
-    } catch (...) {
-        // A paint that cannot be finished is simply not shown.
+        }
     }
+    ::SetViewportOrgEx(dc, 0, 0, nullptr);
+    ::BitBlt(hdc, box.left, box.top, w, h, dc, 0, 0, SRCCOPY);
 }
 
 }  // namespace varnu

@@ -2,11 +2,13 @@
 // clsTabStripXP: paints the tabs of an owner-drawn tab window in the XP look
 // (DrawTabStrip2) or the messenger's look (DrawTabStrip). One painter serves
 // one repaint and keeps nothing; it owns neither the DC nor the window.
-// Colours come from tab_Normal, tab_Selected and tab_Hot, read at each paint.
+// Colours come from its caller, as tab_Normal, tab_Selected and tab_Hot.
 #include <windows.h>
 
 #include <string>
 #include <vector>
+
+#include "controls/xpstyle/core/strip_paint.h"
 
 namespace varnu {
 
@@ -16,18 +18,19 @@ public:
     HWND hWnd = nullptr;  // the tab window
     int CurrentItem = -1;
     int LastItem = -1;
-    std::wstring ItemFont = L"宋体";
+    std::wstring ItemFont = win32::kUiFontName;
     bool ItemItalic = false;
     bool ItemUnderline = false;
-    int ItemSize = 9;
+    int ItemSize = win32::kUiFontPoints;
     bool CleanItem = false;
     std::vector<int> RequestedItems;  // drawn in their plain look first
+    xp::StripColours Colours;
 
-    void DrawTabStrip() noexcept;   // the messenger's look
-    void DrawTabStrip2() noexcept;  // the XP look
+    void DrawTabStrip();   // the messenger's look
+    void DrawTabStrip2();  // the XP look
 
 private:
-    void Paint(bool xpLook) noexcept;
+    void Paint(bool xpLook);
 };
 
 }  // namespace varnu

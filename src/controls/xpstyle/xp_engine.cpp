@@ -6,8 +6,8 @@
 #include "controls/xpstyle/core/strip_paint.h"
 #include "controls/xpstyle/tab_strip_xp.h"
 #include "controls/xpstyle/xp_functions.h"
-#include "settings/settings.h"
 #include "win32/handles.h"
+#include "win32/winapi.h"
 
 namespace varnu {
 
@@ -17,35 +17,25 @@ constexpr wchar_t kTabClass[] = L"SysTabControl32";
 
 bool IsTabWindow(HWND window) { return ::IsWindow(window) && GetWindowClassName(window) == kTabClass; }
 
-BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-    return TRUE;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // WindowsXPC
 
-void WindowsXPC::InitSubClassing(HWND form) noexcept {
-    std::vector<HWND> windows;
-    try {
-        ::EnumChildWindows(form, &CollectWindow, reinterpret_cast<LPARAM>(&windows));
-    } catch (...) {
-        return;
+void WindowsXPC::InitSubClassing(HWND form) {
+    for (HWND window : win32::DescendantWindows(form)) {
+        if (!TabStripControl || !IsTabWindow(window)) continue;
+        engineStarted_ = true;
+        auto engine = std::make_unique<clsWinXPCEngine>();
+        engine->SetStyle(style_);
+        engine->Attach(window);
+        engines_.push_back(std::move(engine));
     }
-    for (HWND window : windows) {
-        // One control's failure leaves the others as they are.
-        try {
-            if (!TabStripControl || !IsTabWindow(window)) continue;
-            engineStarted_ = true;
-            auto engine = std::make_unique<clsWinXPCEngine>();
-            engine->SchemeColor = ColorScheme;
-            engine->Attach(window);
-            engines_.push_back(std::move(engine));
-        } catch (...) {
-        }
-    }
+}
+
+void WindowsXPC::SetStyle(const xp::StripStyle& style) {
+    style_ = style;
+    for (auto& engine : engines_) engine->SetStyle(style);
 }
 
 void WindowsXPC::EndWinXPCSubClassing() noexcept {
@@ -96,7 +86,7 @@ void clsWinXPCEngine::UnloadEngine() noexcept {
     window_ = parent_ = nullptr;
 }
 
-std::int32_t clsWinXPCEngine::MsgResponse() {
+std::int32_t clsWinXPCEngine::MsgResponse() noexcept {
     // The engine answers WM_PAINT itself: the tab window paints itself into
     // a memory bitmap first, the strip is drawn over that, and the screen
     // gets the finished picture in one copy.
@@ -133,7 +123,7 @@ LRESULT clsWinXPCEngine::WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM 
     return 0;
 }
 
-void clsWinXPCEngine::OnTimer() noexcept {
+void clsWinXPCEngine::OnTimer() {
     if (IsMouseOverWindow(window_)) {
         mouseInside_ = true;
         return;
@@ -157,7 +147,7 @@ void clsWinXPCEngine::PrintClient(HDC dc) noexcept {
     FillRectColor(RECT{fill.left, fill.top, fill.right, fill.bottom}, 0xFFFFFF, dc);
 }
 
-void clsWinXPCEngine::PaintBuffered() noexcept {
+void clsWinXPCEngine::PaintBuffered() {
     PAINTSTRUCT ps{};
     HDC screen = ::BeginPaint(window_, &ps);
     if (!screen) return;
@@ -187,26 +177,27 @@ void clsWinXPCEngine::PrintTabWindow(HDC dc, const RECT& client) noexcept {
     inTabPaint_ = false;
 }
 
-void clsWinXPCEngine::Repaint() noexcept {
+void clsWinXPCEngine::Repaint() {
     if (!window_) return;
     win32::ScopedGetDc dc(window_);
     if (dc) PaintStrip(dc.get());
 }
 
-void clsWinXPCEngine::PaintStrip(HDC dc) noexcept {
+void clsWinXPCEngine::PaintStrip(HDC dc) {
     clsTabStripXP painter;
     painter.hdc = dc;
     painter.hWnd = window_;
     painter.CurrentItem = hover_.current;
     painter.LastItem = hover_.last;
-    painter.ItemFont = L"宋体";
+    painter.ItemFont = style_.fontName;
     painter.ItemItalic = false;
     painter.ItemUnderline = false;
-    painter.ItemSize = 9;
+    painter.ItemSize = style_.fontPoints;
     painter.CleanItem = clean_;
     painter.RequestedItems = std::move(requested_);
     requested_.clear();
-    if (AppSettings().tab_Skin)
+    painter.Colours = style_.colours;
+    if (style_.look == xp::Look::Xp)
         painter.DrawTabStrip2();
     else
         painter.DrawTabStrip();

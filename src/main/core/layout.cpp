@@ -1,5 +1,7 @@
 #include "main/core/layout.h"
 
+#include "controls/tabcontrol/core/tab_logic.h"
+
 #include "main/core/recognition.h"
 #include "main/core/show_state.h"
 
@@ -10,8 +12,8 @@ int ChatExtraWidth() noexcept { return 14; }
 int ChatExtraHeight(std::int32_t kind) noexcept { return kind == kKindQQ2009 ? 51 : 33; }
 
 PixelRect PicWinPlacement(int clientWidth, int clientHeight, int headerHeight, bool tabsAtBottom) noexcept {
-    if (tabsAtBottom) return {2, 2, clientWidth - 4, clientHeight - headerHeight - 6};
-    return {2, headerHeight + 3, clientWidth - 5, clientHeight - headerHeight - 4};
+    const tabs::PageBox page = tabs::PageArea(clientWidth, clientHeight, headerHeight, tabsAtBottom);
+    return {page.left, page.top, page.width, page.height};
 }
 
 PixelRect ChatWindowFit(int picWinWidth, int picWinHeight, std::int32_t kind) noexcept {

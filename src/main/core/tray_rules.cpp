@@ -1,6 +1,6 @@
 #include "main/core/tray_rules.h"
 
-#include <algorithm>
+#include "settings/core/convert.h"
 
 namespace varnu {
 
@@ -14,12 +14,9 @@ TrayCommand DecideTrayCommand(std::intptr_t notice) noexcept {
 }
 
 std::uint32_t KillTipInterval(std::int32_t seconds) noexcept {
-    // A zero or negative time (a hand-edited or unreadable key) would make the
-    // balloon timer fire at once or never; the default keeps balloons readable.
-    if (seconds <= 0) return 3000;
-    // Capped at 65535 ms, the longest the balloon timer has ever been given.
-    const long long ms = static_cast<long long>(seconds) * 1000;
-    return static_cast<std::uint32_t>(std::min<long long>(ms, 65535));
+    // The settings' own range: a time that reaches here unclamped (a value
+    // set by hand) can neither fire at once nor keep a balloon up for long.
+    return static_cast<std::uint32_t>(settings_core::ClampTipTime(seconds)) * 1000;
 }
 
 }  // namespace varnu

@@ -20,6 +20,18 @@ inline constexpr std::uintptr_t kItemQuiet = 0x1;
 // `roll` means one scrolling row, so it is the absence of the multi-line bit.
 inline std::uint32_t ApplyStripStyle(std::uint32_t style, bool bottom, bool roll);
 
+// The page the tabs choose between, inside the strip window's client area of
+// clientWidth x clientHeight whose tab rows take headerHeight pixels: clear of
+// the rows and of the frame lines the strip draws round the page. The owner
+// puts its page there, and the strip's background band reaches up to it.
+struct PageBox {
+    int left = 0, top = 0, width = 0, height = 0;
+};
+inline PageBox PageArea(int clientWidth, int clientHeight, int headerHeight, bool bottom) noexcept {
+    if (bottom) return {2, 2, clientWidth - 4, clientHeight - headerHeight - 6};
+    return {2, headerHeight + 3, clientWidth - 5, clientHeight - headerHeight - 4};
+}
+
 // The index to select after a removal: the old one while it still exists,
 // otherwise the new last tab. Negative means "select nothing".
 inline int SelectionAfterDelete(int oldSelected, int newCount);

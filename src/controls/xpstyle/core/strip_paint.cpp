@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "main/core/layout.h"
+#include "controls/tabcontrol/core/tab_logic.h"
 
 namespace varnu::xp {
 
@@ -31,7 +31,7 @@ int RoundHalfEven(double value) noexcept {
 }
 
 void SetStripBand(StripInput& in, int headerHeight) noexcept {
-    const PixelRect area = PicWinPlacement(in.clientWidth, in.clientHeight, headerHeight, in.bottom);
+    const tabs::PageBox area = tabs::PageArea(in.clientWidth, in.clientHeight, headerHeight, in.bottom);
     if (in.bottom) {
         in.bandFirstRow = area.height + 4;
         in.bandLastRow = in.clientHeight;

@@ -5,7 +5,10 @@
 // repaint draws, in drawing order. The Win32 side only carries the list out.
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
+
+#include "win32/ui_font.h"
 
 namespace varnu::xp {
 
@@ -49,6 +52,22 @@ struct TabFacts {
 };
 
 enum class Look { Messenger, Xp };
+
+// The three tab colours as their owner keeps them: 0x00BBGGRR, or a system
+// colour with the high bit set, looked up at each paint.
+struct StripColours {
+    std::int32_t normal = 0, selected = 0, hot = 0;
+};
+
+// What the strip is drawn with. The strip reads no settings of its own: its
+// owner hands it one and pushes a new one when they change; the next repaint
+// shows it.
+struct StripStyle {
+    Look look = Look::Xp;
+    StripColours colours;
+    std::wstring fontName = win32::kUiFontName;
+    int fontPoints = win32::kUiFontPoints;
+};
 
 struct StripInput {
     int selected = -1;

@@ -16,9 +16,11 @@ namespace varnu {
 //   0  the window's previous procedure is not called;
 //   1  it is called after the handlers, and its result is the message's;
 //   2  it is called before the handlers, whose result is the message's.
+// It is asked before the object's handler runs, so a handler may unhook or
+// even destroy its own object.
 class ISubclass {
 public:
-    virtual std::int32_t MsgResponse() = 0;
+    virtual std::int32_t MsgResponse() noexcept = 0;
     virtual void SetMsgResponse(std::int32_t response) = 0;
     // Raised whenever a message you have subclassed is sent.
     virtual LRESULT WindowProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) = 0;
@@ -41,6 +43,9 @@ struct SubclassError {
 [[nodiscard]] SubclassError HookMessage(ISubclass* object, HWND window, UINT message) noexcept;
 // Removes a registration; does nothing when there is none.
 void UnhookMessage(ISubclass* object, HWND window, UINT message) noexcept;
+// The window's procedure from before the service's: for a hooked object that
+// answers with response 0 and passes the message on itself, when it chooses.
+LRESULT CallPreviousProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) noexcept;
 // The window procedure installed on hooked windows.
 LRESULT CALLBACK SubclassDispatchProc(HWND hWnd, UINT iMsg, WPARAM wParam, LPARAM lParam) noexcept;
 // The window belongs to this process.

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace varnu::xp {
+namespace varnu::subclass_core {
 
 // Property names: the previous window procedure, the total hook count, the
 // count for one message, and the i-th object hooked to that message (from 1).
@@ -34,4 +34,4 @@ constexpr std::int32_t ServiceErrorNumber(int code) noexcept {
 // Description of one of the four codes above, or of the store failure.
 const wchar_t* ServiceErrorText(int code) noexcept;
 
-}  // namespace varnu::xp
+}  // namespace varnu::subclass_core

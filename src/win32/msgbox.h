@@ -15,6 +15,13 @@ void Sh(std::wstring_view text);
 // the library's are plain ASCII; an empty one reads "未知错误".
 std::wstring ErrorText(const std::exception& error);
 
+// From inside a catch block: reports the error being handled as `where`, a
+// carriage return and line feed, and the error's description. Never throws.
+void ReportCaught(std::wstring_view where) noexcept;
+// The same at a window procedure's boundary: `where` names the procedure,
+// then come the window's class and the message it was handling.
+void ReportCaught(std::wstring_view where, HWND window, UINT message) noexcept;
+
 // The box's window while it is open, else null (for tests and the unload).
 HWND MsgBoxWindow();
 void CloseMsgBox();

@@ -1,8 +1,8 @@
-#include "controls/xpstyle/core/subclass_names.h"
+#include "win32/core/subclass_names.h"
 
 #include <cstdio>
 
-namespace varnu::xp {
+namespace varnu::subclass_core {
 
 namespace {
 
@@ -51,4 +51,4 @@ const wchar_t* ServiceErrorText(int code) noexcept {
     }
 }
 
-}  // namespace varnu::xp
+}  // namespace varnu::subclass_core

@@ -1,5 +1,8 @@
-#include "dialogs/msgbox.h"
+#include "win32/msgbox.h"
 
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
 #include <string>
 
 #include "win32/handles.h"
@@ -124,6 +127,33 @@ void Sh(std::wstring_view text) {
 HWND MsgBoxWindow() { return Instance().Handle(); }
 
 void CloseMsgBox() { Instance().Close(); }
+
+void ReportCaught(std::wstring_view where) noexcept {
+    try {
+        std::wstring text(where);
+        text += L"\r\n";
+        try {
+            throw;
+        } catch (const std::exception& error) {
+            text += ErrorText(error);
+        } catch (...) {
+            text += L"未知错误";
+        }
+        Sh(text);
+    } catch (...) {
+        // Reporting must never become a second failure for the caller.
+    }
+}
+
+void ReportCaught(std::wstring_view where, HWND window, UINT message) noexcept {
+    // Made without allocating: the failure being reported may be the memory.
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, static_cast<int>(std::size(className)));
+    wchar_t context[160] = {};
+    std::swprintf(context, std::size(context), L"%.*ls %ls 0x%04X",
+                  static_cast<int>(std::min<size_t>(where.size(), 64)), where.data(), className, message);
+    ReportCaught(context);
+}
 
 std::wstring ErrorText(const std::exception& error) {
     std::wstring text = win32::Utf8ToWide(error.what());

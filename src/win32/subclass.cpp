@@ -1,8 +1,9 @@
-#include "controls/xpstyle/subclass.h"
+#include "win32/subclass.h"
 
 #include <string>
 
-#include "controls/xpstyle/core/subclass_names.h"
+#include "win32/core/subclass_names.h"
+#include "win32/msgbox.h"
 
 namespace varnu {
 
@@ -33,27 +34,27 @@ bool Store(HWND window, const std::string& name, Value value) noexcept {
 }
 
 bool StoreTotal(HWND w, Value count) noexcept {
-    SubclassTrace(xp::TraceTotalCount(Id(w), count));
-    return Store(w, xp::TotalCountName(Id(w)), count);
+    SubclassTrace(subclass_core::TraceTotalCount(Id(w), count));
+    return Store(w, subclass_core::TotalCountName(Id(w)), count);
 }
 bool StorePrev(HWND w, Value proc) noexcept {
-    SubclassTrace(xp::TracePrevProc(Id(w), static_cast<std::uintptr_t>(proc)));
-    return Store(w, xp::PrevProcName(Id(w)), proc);
+    SubclassTrace(subclass_core::TracePrevProc(Id(w), static_cast<std::uintptr_t>(proc)));
+    return Store(w, subclass_core::PrevProcName(Id(w)), proc);
 }
 bool StoreCount(HWND w, UINT m, Value count) noexcept {
-    SubclassTrace(xp::TraceMessageCount(Id(w), m, count));
-    return Store(w, xp::MessageCountName(Id(w), m), count);
+    SubclassTrace(subclass_core::TraceMessageCount(Id(w), m, count));
+    return Store(w, subclass_core::MessageCountName(Id(w), m), count);
 }
 bool StoreEntry(HWND w, UINT m, int i, ISubclass* object) noexcept {
-    SubclassTrace(xp::TraceEntry(Id(w), m, i, reinterpret_cast<std::uintptr_t>(object)));
-    return Store(w, xp::EntryName(Id(w), m, i), reinterpret_cast<Value>(object));
+    SubclassTrace(subclass_core::TraceEntry(Id(w), m, i, reinterpret_cast<std::uintptr_t>(object)));
+    return Store(w, subclass_core::EntryName(Id(w), m, i), reinterpret_cast<Value>(object));
 }
 
-Value Total(HWND w) noexcept { return Read(w, xp::TotalCountName(Id(w))); }
-Value Prev(HWND w) noexcept { return Read(w, xp::PrevProcName(Id(w))); }
-int Count(HWND w, UINT m) noexcept { return static_cast<int>(Read(w, xp::MessageCountName(Id(w), m))); }
+Value Total(HWND w) noexcept { return Read(w, subclass_core::TotalCountName(Id(w))); }
+Value Prev(HWND w) noexcept { return Read(w, subclass_core::PrevProcName(Id(w))); }
+int Count(HWND w, UINT m) noexcept { return static_cast<int>(Read(w, subclass_core::MessageCountName(Id(w), m))); }
 ISubclass* Entry(HWND w, UINT m, int i) noexcept {
-    return reinterpret_cast<ISubclass*>(Read(w, xp::EntryName(Id(w), m, i)));
+    return reinterpret_cast<ISubclass*>(Read(w, subclass_core::EntryName(Id(w), m, i)));
 }
 
 // The windows keep their Unicode procedures: installing and calling through
@@ -70,9 +71,12 @@ std::wstring ProgramName() {
 }
 
 SubclassError ServiceError(int code) {
-    return {xp::ServiceErrorNumber(code), ProgramName() + L".WindowProc", xp::ServiceErrorText(code)};
+    return {subclass_core::ServiceErrorNumber(code), ProgramName() + L".WindowProc",
+            subclass_core::ServiceErrorText(code)};
 }
-SubclassError StoreError() { return {xp::kErrStoreFailed, L"", xp::ServiceErrorText(xp::kErrStoreFailed)}; }
+SubclassError StoreError() {
+    return {subclass_core::kErrStoreFailed, L"", subclass_core::ServiceErrorText(subclass_core::kErrStoreFailed)};
+}
 
 void ReleaseWindowOnDestroy(HWND w) noexcept {
     if (Total(w) <= 0) return;
@@ -97,11 +101,11 @@ bool IsLocalWindow(HWND window) noexcept {
 
 SubclassError HookMessage(ISubclass* object, HWND h, UINT m) noexcept {
     try {
-        if (!::IsWindow(h)) return ServiceError(xp::kErrInvalidWindow);
-        if (!IsLocalWindow(h)) return ServiceError(xp::kErrExternalWindow);
+        if (!::IsWindow(h)) return ServiceError(subclass_core::kErrInvalidWindow);
+        if (!IsLocalWindow(h)) return ServiceError(subclass_core::kErrExternalWindow);
         const int n = Count(h, m);
         for (int i = 1; i <= n; ++i)
-            if (Entry(h, m, i) == object) return ServiceError(xp::kErrAlreadyHooked);
+            if (Entry(h, m, i) == object) return ServiceError(subclass_core::kErrAlreadyHooked);
 
         if (!StoreCount(h, m, n + 1)) return StoreError();
         if (!StoreEntry(h, m, n + 1, object)) {
@@ -114,7 +118,7 @@ SubclassError HookMessage(ISubclass* object, HWND h, UINT m) noexcept {
             if (prev == 0) {
                 StoreEntry(h, m, n + 1, nullptr);
                 StoreCount(h, m, n);
-                return ServiceError(xp::kErrCantSubclass);
+                return ServiceError(subclass_core::kErrCantSubclass);
             }
             if (!StorePrev(h, prev)) {
                 SetProc(h, prev);
@@ -159,7 +163,15 @@ void UnhookMessage(ISubclass* object, HWND h, UINT m) noexcept {
         }
         StoreTotal(h, total - 1);
     } catch (...) {
+        // Only the making of a property's name can fail: the entry stays, and
+        // goes with the window's properties when it is destroyed.
     }
+}
+
+LRESULT CallPreviousProc(HWND h, UINT m, WPARAM wParam, LPARAM lParam) noexcept {
+    const Value prev = Prev(h);
+    if (!prev) return ::DefWindowProcW(h, m, wParam, lParam);
+    return CallPrevious(prev, h, m, wParam, lParam);
 }
 
 LRESULT CALLBACK SubclassDispatchProc(HWND h, UINT m, WPARAM wParam, LPARAM lParam) noexcept {
@@ -173,30 +185,28 @@ LRESULT CALLBACK SubclassDispatchProc(HWND h, UINT m, WPARAM wParam, LPARAM lPar
     // Each dispatch keeps its own flag and result: a handler may cause
     // further messages to the same window before this one is done.
     bool previousCalled = false;
+    bool called = false;
+    std::int32_t lastResponse = 0;
     LRESULT result = 0;
-    ISubclass* lastCalled = nullptr;
     for (int i = n; i >= 1; --i) {
         ISubclass* object = Entry(h, m, i);
         if (!object) continue;
+        g_currentMessage = m;
+        const std::int32_t response = object->MsgResponse();
+        if (i == 1 && response == 2 && !previousCalled) {
+            result = CallPrevious(prev, h, m, wParam, lParam);
+            previousCalled = true;
+        }
+        lastResponse = response;
+        called = true;
         try {
-            g_currentMessage = m;
-            if (i == 1 && object->MsgResponse() == 2 && !previousCalled) {
-                result = CallPrevious(prev, h, m, wParam, lParam);
-                previousCalled = true;
-            }
             result = object->WindowProc(h, m, wParam, lParam);
-            lastCalled = object;
         } catch (...) {
-            // A handler's failure is its own; the window goes on working.
+            // One handler's failure is reported; the others and the window go on.
+            ReportCaught(L"SubclassDispatchProc", h, m);
         }
     }
-    if (lastCalled && !previousCalled) {
-        try {
-            g_currentMessage = m;
-            if (lastCalled->MsgResponse() == 1) result = CallPrevious(prev, h, m, wParam, lParam);
-        } catch (...) {
-        }
-    }
+    if (called && !previousCalled && lastResponse == 1) result = CallPrevious(prev, h, m, wParam, lParam);
     return result;
 }
 
