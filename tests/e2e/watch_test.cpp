@@ -67,6 +67,19 @@ protected:
         return WaitUntil([&] { return tabs_->Count() == tabCount; }, timeout, 10ms);
     }
 
+    // 张三 and 李四 of our messenger and 王五 of `other`, each taken in; the
+    // style 王五 had on the desktop in `otherStyle`.
+    void TakeInThree(Simulator& other, SimWindow& a, SimWindow& b, SimWindow& h, SimOpen how = {},
+                     DWORD* otherStyle = nullptr) {
+        a = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
+        ASSERT_TRUE(WaitTaken(a.top, 1));
+        b = messenger_.Open(Kind::Classic, L"与 李四 交谈中");
+        ASSERT_TRUE(WaitTaken(b.top, 2));
+        h = other.Open(Kind::Classic, L"与 王五 交谈中", how);
+        if (otherStyle) *otherStyle = Style(h.top);
+        ASSERT_TRUE(WaitTaken(h.top, 3));
+    }
+
     void PostShellNotice(WPARAM code, HWND window) const {
         ::PostMessageW(main_, ::RegisterWindowMessageW(L"SHELLHOOK"), code, reinterpret_cast<LPARAM>(window));
     }
@@ -257,12 +270,8 @@ TEST_F(WatchTest, HookNoticesWithoutTabsChangeNothing) {
 TEST_F(WatchTest, HungMessengerDoesNotStopTheOtherTabs) {
     StartVarnu();
     Simulator hanging;
-    const SimWindow a = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
-    ASSERT_TRUE(WaitTaken(a.top, 1));
-    const SimWindow b = messenger_.Open(Kind::Classic, L"与 李四 交谈中");
-    ASSERT_TRUE(WaitTaken(b.top, 2));
-    const SimWindow h = hanging.Open(Kind::Classic, L"与 王五 交谈中");
-    ASSERT_TRUE(WaitTaken(h.top, 3));
+    SimWindow a, b, h;
+    ASSERT_NO_FATAL_FAILURE(TakeInThree(hanging, a, b, h));
 
     // Step off the hung one's tab before it hangs: wheel away = previous.
     ::PostMessageW(main_, kHookNotify, 1, 1);
@@ -316,14 +325,10 @@ std::chrono::milliseconds ClickUntilShown(RemoteTabs& tabs, HWND main, int tab, 
 TEST_F(WatchTest, AHungMessengerNeverHoldsTheNextClick) {
     StartVarnu();
     Simulator hanging;
-    const SimWindow a = messenger_.Open(Kind::Classic, L"与 张三 交谈中");
-    ASSERT_TRUE(WaitTaken(a.top, 1));
-    const SimWindow b = messenger_.Open(Kind::Classic, L"与 李四 交谈中");
-    ASSERT_TRUE(WaitTaken(b.top, 2));
     const RECT hungPlace{300, 200, 760, 560};
-    const SimWindow h = hanging.Open(Kind::Classic, L"与 王五 交谈中", SimOpen().WithRect(hungPlace));
-    const DWORD hungStyle = Style(h.top);
-    ASSERT_TRUE(WaitTaken(h.top, 3));
+    SimWindow a, b, h;
+    DWORD hungStyle = 0;
+    ASSERT_NO_FATAL_FAILURE(TakeInThree(hanging, a, b, h, SimOpen().WithRect(hungPlace), &hungStyle));
     // It stays open when asked to close, so its give-back can be seen.
     ASSERT_TRUE(hanging.SetCloseDestroys(h.top, false));
     // The user works in Varnu: choosing a tab moves the keyboard focus into
