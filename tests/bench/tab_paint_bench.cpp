@@ -4,11 +4,11 @@
 // names the face the system gives for the caption font.
 //
 // With --scene SKIN BOTTOM it instead shows Varnu with three captured
-// conversations, one of them unread, the mouse over the middle tab, and
-// prints "ready" while the scene holds still for a screenshot
-// (scripts/tab-shots.sh). A fourth argument "quiet" makes the hovered one
-// quiet, with messages of its own and its tooltip showing; "find" opens the
-// find box over five conversations instead, with "z" typed into it.
+// conversations, one of them unread, the mouse over the middle tab with its
+// tooltip showing, and prints "ready" while the scene holds still for a
+// screenshot (scripts/tab-shots.sh). A fourth argument "quiet" makes the
+// hovered one quiet, with messages of its own; "find" opens the find box
+// over five conversations instead, with "z" typed into it.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -206,11 +206,12 @@ int Scene(bool skin, bool bottom, std::wstring_view mode) {
         e2e::Pause(200ms);
         ::SetCursorPos(p.x, p.y);
     }
-    if (mode == L"quiet")
-        e2e::WaitUntil([&] {
-            const std::vector<HWND> shown = e2e::TopLevelWindows(varnu.Id());
-            return std::any_of(shown.begin(), shown.end(), [](HWND w) { return e2e::ClassName(w) == TOOLTIPS_CLASSW; });
-        });
+    // The tooltip of the tab under the pointer shows after a delay: waited
+    // for, so that every picture of a look is the same.
+    e2e::WaitUntil([&] {
+        const std::vector<HWND> shown = e2e::TopLevelWindows(varnu.Id());
+        return std::any_of(shown.begin(), shown.end(), [](HWND w) { return e2e::ClassName(w) == TOOLTIPS_CLASSW; });
+    });
     return holdStill();
 }
 
