@@ -25,7 +25,6 @@
 // meet over the histories. Variables must be initialised for the compilers
 // to keep them in the named section. Fixed-width, so that the section is laid
 // out alike in the x86 and the x64 library (meter_table.h).
-std::uint64_t hInstDll VARNU_SHARED = 0;
 std::uint32_t hWndNotify VARNU_SHARED = 0;  // a window handle's 32 significant bits
 // Aligned as declared: compilers like to align big data further, which would
 // move it within the section.
@@ -43,9 +42,8 @@ static bool bRButtonDown = false;  // as seen in the hooked thread's messages
 static bool bWheelWithRButton = false;
 static bool bCtrlDown = false;
 
-// hInstDll is overwritten by every process that loads us (and its base
-// address may differ between processes), so installing a hook must use the
-// handle of the library in the calling process, never the shared one.
+// The library's base address may differ between processes, so installing a
+// hook uses the handle of the library in the calling process.
 static HINSTANCE hInstSelf = NULL;
 
 // Handles kept as 32-bit numbers widen as Windows widens them: sign-extended.
@@ -160,7 +158,6 @@ extern "C" BOOL WINAPI InitHook(BOOL install, HWND notify, DWORD threadId) {
 extern "C" varnu::meter::MeterTable* WINAPI HistoryTable(void) { return &meterTable; }
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-    hInstDll = (std::uint64_t)(ULONG_PTR)instance;
     hInstSelf = instance;
     // At process end (reserved non-null) the system drops the hooks itself;
     // calling into user32 from a dying process gains nothing.

@@ -7,7 +7,6 @@
 
 #include "main/core/layout.h"
 #include "main/main_window.h"
-#include "win32/msgbox.h"
 #include "main/core/tab_actions.h"
 #include "main/release_guard.h"
 #include "win32/peer_lanes.h"
@@ -42,10 +41,7 @@ void frmMain::ApplyLayout(const LayoutChange& change, const RECT& picRect) noexc
 
     RECT client{};
     ::GetClientRect(self, &client);
-    try {
-        btnTab.Move(0, 0, client.right, client.bottom);
-    } catch (...) {
-    }
+    btnTab.Move(0, 0, client.right, client.bottom);
 }
 
 LayoutInput frmMain::ReadLayoutInput(int chatWidth, int chatHeight, std::int32_t kind, RECT& picRect) noexcept {
@@ -59,10 +55,7 @@ LayoutInput frmMain::ReadLayoutInput(int chatWidth, int chatHeight, std::int32_t
     RECT client{};
     ::GetClientRect(hwnd(), &client);
     in.innerHeight = client.bottom;
-    try {
-        in.headerHeight = btnTab.GetHeaderHeight();
-    } catch (...) {
-    }
+    in.headerHeight = btnTab.GetHeaderHeight();
     in.showState = state_.ShowState;
     in.tabsAtBottom = AppSettings().tab_Bottom;
     in.kind = kind;
@@ -132,51 +125,47 @@ void frmMain::TakeInAgainAfterRescue() {
 }
 
 void frmMain::tmrChkWin_Timer() {
-    try {
-        TakeInAgainAfterRescue();
-        // Every record's window is looked at, selected or not: a conversation
-        // its messenger closed must not keep a tab. IsWindow is answered from
-        // the window table; nothing is sent to the messenger.
-        const LinkPtr current = chats_.CurNode();
-        const VanishedTabs gone =
-            FindVanishedTabs(RecordWindowsAlive(chats_.WinList(), [this](HWND w) { return capture_.LeftOut(w); }),
-                             current ? chats_.CurIndex() - 1 : -1);
-        for (int tab : gone.others) {
-            ReleaseGuardRemove(ToHwnd(chats_.AtTab(tab)->hWnd));
-            chats_.RemoveAtTab(tab);
-            // DelItem would select by index, which is another conversation
-            // once a tab before the selected one is gone; the tab window's
-            // own removal keeps its selection on the same tab.
-            ::SendMessageW(btnTab.hWnd(), TCM_DELETEITEM, static_cast<WPARAM>(tab), 0);
-        }
-        if (!gone.others.empty() && gone.selected >= 0) {
-            chats_.SelectedMovedTo(gone.selected);
-            ::SendMessageW(btnTab.hWnd(), TCM_SETCURSEL, static_cast<WPARAM>(gone.selected), 0);
-        }
-        if (gone.selectedGone) {
-            // There is nothing left to give back; the tab that takes its
-            // place is selected as after any closed tab.
-            const int tab = chats_.CurIndex() - 1;
-            HWND window = ToHwnd(current->hWnd);
-            chats_.RemoveAtTab(tab);
-            ReleaseGuardRemove(window);
-            btnTab.DelItem(tab);
-        } else if (current) {
-            if (state_.ShowState == kShownNormal)
-                AdjustQQWindow();
-            else if (state_.ShowState == kShownMaximized)
-                Form_Resize();
-        }
-        if (!gone.any()) return;
-        if (numbers_.Shown()) {
-            // Ctrl is held: the numbers follow the new row.
-            HideNumer();
-            ShowNumer();
-        }
-        ShowMsg();
-    } catch (...) {
-        Sh(L"tmrChkWin_Timer");
+    TakeInAgainAfterRescue();
+    // Every record's window is looked at, selected or not: a conversation
+    // its messenger closed must not keep a tab. IsWindow is answered from
+    // the window table; nothing is sent to the messenger.
+    const LinkPtr current = chats_.CurNode();
+    const VanishedTabs gone =
+        FindVanishedTabs(RecordWindowsAlive(chats_.WinList(), [this](HWND w) { return capture_.LeftOut(w); }),
+                         current ? chats_.CurIndex() - 1 : -1);
+    for (int tab : gone.others) {
+        ReleaseGuardRemove(ToHwnd(chats_.AtTab(tab)->hWnd));
+        chats_.RemoveAtTab(tab);
+        // DelItem would select by index, which is another conversation
+        // once a tab before the selected one is gone; the tab window's
+        // own removal keeps its selection on the same tab.
+        ::SendMessageW(btnTab.hWnd(), TCM_DELETEITEM, static_cast<WPARAM>(tab), 0);
     }
+    if (!gone.others.empty() && gone.selected >= 0) {
+        chats_.SelectedMovedTo(gone.selected);
+        ::SendMessageW(btnTab.hWnd(), TCM_SETCURSEL, static_cast<WPARAM>(gone.selected), 0);
+    }
+    if (gone.selectedGone) {
+        // There is nothing left to give back; the tab that takes its
+        // place is selected as after any closed tab.
+        const int tab = chats_.CurIndex() - 1;
+        HWND window = ToHwnd(current->hWnd);
+        chats_.RemoveAtTab(tab);
+        ReleaseGuardRemove(window);
+        btnTab.DelItem(tab);
+    } else if (current) {
+        if (state_.ShowState == kShownNormal)
+            AdjustQQWindow();
+        else if (state_.ShowState == kShownMaximized)
+            Form_Resize();
+    }
+    if (!gone.any()) return;
+    if (numbers_.Shown()) {
+        // Ctrl is held: the numbers follow the new row.
+        HideNumer();
+        ShowNumer();
+    }
+    ShowMsg();
 }
 
 }  // namespace varnu

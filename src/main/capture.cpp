@@ -118,7 +118,7 @@ void RunCapture(CaptureJob& job) noexcept {
         if (!job.history || !ReadHistoryText(job.history, text)) text = MeasuredHistory(L"");
         job.baseline = static_cast<std::int32_t>(text.size());
     } catch (...) {
-        job.baseline = 1;
+        job.baseline = 1;  // no memory for the text: its first message then counts as new
     }
 
     const DWORD newStyle = job.code == kKindQQ2009 ? ((was.style & kKeepForQQ2009) | kAddForQQ2009)
@@ -293,10 +293,7 @@ bool Capture::Finish(HWND target, Pending& p, bool ran) {
     node->Quiet = host_.IsQuiet(node->Title);
     if (node->Quiet) tabs_.SetItemQuiet(tabs_.Count() - 1, true);
     if (startupScan_) return true;
-    try {
-        tabs_.SetSelected(tabs_.Count() - 1);
-    } catch (...) {
-    }
+    tabs_.SetSelected(tabs_.Count() - 1);
     host_.ShowConversations();
     host_.TakenIn(node);
     return true;
@@ -352,7 +349,7 @@ void Capture::PopWin(int index, DWORD waitMs) {
     try {
         Release(index, false, waitMs);
     } catch (...) {
-        Sh(L"PopWin");
+        ReportCaught(L"PopWin");
     }
 }
 
@@ -360,7 +357,7 @@ void Capture::CloseTab(int index, DWORD waitMs) {
     try {
         Release(index, true, waitMs);
     } catch (...) {
-        Sh(L"CloseTab");
+        ReportCaught(L"CloseTab");
     }
 }
 

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "win32/handles.h"
+#include "win32/messages.h"
+#include "win32/msgbox.h"
 #include "win32/modeless.h"
 #include "win32/winapi.h"
 
@@ -20,9 +22,10 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_CONTROLPARENT;
 constexpr int kClientWidth = 280, kClientHeight = 230;
 constexpr int kMargin = 6, kQueryHeight = 22, kUnreadWidth = 48;
 // Choosing and closing destroy the controls, so a control's key never does
-// either from inside its own handling: it posts one of these.
-constexpr UINT WM_FINDCHOOSE = WM_APP + 1;
-constexpr UINT WM_FINDDEACTIVATED = WM_APP + 2;
+// either from inside its own handling: it posts WM_FINDCHOOSE or
+// WM_FINDDEACTIVATED.
+using win32::WM_FINDCHOOSE;
+using win32::WM_FINDDEACTIVATED;
 constexpr UINT_PTR kSubclassId = 1;
 
 class FindBox final : public win32::Window {
@@ -35,7 +38,7 @@ public:
     }
 
 protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     HWND MakeChild(DWORD exStyle, const wchar_t* className, DWORD style, int y, int height, int id);
@@ -216,44 +219,40 @@ LRESULT CALLBACK FindBox::QueryProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
         default: break;
         }
     } catch (...) {
-        // Nothing may leave a window procedure.
+        ReportCaught(L"FindBox query", hwnd, msg);
     }
     return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-LRESULT FindBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    try {
-        switch (msg) {
-        case WM_CREATE: CreateChildren(); return 0;
-        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
-        case WM_SETFOCUS: ::SetFocus(query_); return 0;
-        case WM_ACTIVATE:
-            // Another window taking over closes the box, once that has settled:
-            // a message box raised from inside the box hands activation back.
-            if (LOWORD(wParam) == WA_INACTIVE) ::PostMessageW(hwnd(), WM_FINDDEACTIVATED, 0, 0);
-            break;
-        case WM_FINDDEACTIVATED:
-            if (::GetActiveWindow() != hwnd()) Close();
-            return 0;
-        case WM_COMMAND:
-            if (LOWORD(wParam) == idFindQuery && HIWORD(wParam) == EN_CHANGE) Filter();
-            return 0;
-        case WM_NOTIFY: {
-            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (header->hwndFrom != list_) break;
-            if (header->code == NM_CUSTOMDRAW) return PaintRow(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
-            if (header->code == LVN_KEYDOWN)
-                OnKey(reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
-            else if (header->code == NM_DBLCLK)
-                ::PostMessageW(hwnd(), WM_FINDCHOOSE, 0, 0);
-            return 0;
-        }
-        case WM_FINDCHOOSE: Choose(); return 0;
-        case WM_CLOSE: Close(); return 0;
-        default: break;
-        }
-    } catch (...) {
-        // Nothing may leave a window procedure.
+LRESULT FindBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE: CreateChildren(); return 0;
+    case WM_GETFONT: return reinterpret_cast<LRESULT>(font_.get());
+    case WM_SETFOCUS: ::SetFocus(query_); return 0;
+    case WM_ACTIVATE:
+        // Another window taking over closes the box, once that has settled:
+        // a message box raised from inside the box hands activation back.
+        if (LOWORD(wParam) == WA_INACTIVE) ::PostMessageW(hwnd(), WM_FINDDEACTIVATED, 0, 0);
+        break;
+    case WM_FINDDEACTIVATED:
+        if (::GetActiveWindow() != hwnd()) Close();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == idFindQuery && HIWORD(wParam) == EN_CHANGE) Filter();
+        return 0;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->hwndFrom != list_) break;
+        if (header->code == NM_CUSTOMDRAW) return PaintRow(*reinterpret_cast<NMLVCUSTOMDRAW*>(lParam));
+        if (header->code == LVN_KEYDOWN)
+            OnKey(reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
+        else if (header->code == NM_DBLCLK)
+            ::PostMessageW(hwnd(), WM_FINDCHOOSE, 0, 0);
+        return 0;
+    }
+    case WM_FINDCHOOSE: Choose(); return 0;
+    case WM_CLOSE: Close(); return 0;
+    default: break;
     }
     return DefaultProc(msg, wParam, lParam);
 }
@@ -262,19 +261,16 @@ LRESULT FindBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
 
 void ShowFindBox(HWND owner, const RECT& stripOnScreen, std::vector<FindCandidate> candidates,
                  std::function<void(int tab)> chosen) {
-    try {
-        auto& box = Instance();
-        if (!box || !box->hwnd()) {
-            box = std::make_unique<FindBox>();
-            if (!box->Open(owner, stripOnScreen)) {
-                box.reset();
-                return;
-            }
+    auto& box = Instance();
+    if (!box || !box->hwnd()) {
+        box = std::make_unique<FindBox>();
+        if (!box->Open(owner, stripOnScreen)) {
+            box.reset();
+            return;
         }
-        box->Refresh(std::move(candidates), std::move(chosen));
-        box->BringToFront();
-    } catch (...) {
     }
+    box->Refresh(std::move(candidates), std::move(chosen));
+    box->BringToFront();
 }
 
 void CloseFindBox() {

@@ -1,7 +1,6 @@
 // The system hot keys of the main window: the tab-switching keys, which the
 // program holds only while its window is in front, and the actions of every
 // hot key it owns.
-#include "win32/msgbox.h"
 #include "main/core/hot_keys.h"
 #include "main/main_window.h"
 
@@ -24,18 +23,14 @@ void frmMain::UnregisterTabKeys() {
 }
 
 void frmMain::KeyFunctions(WPARAM id) {
-    try {
-        const KeyDecision d = DecideKeyFunction(static_cast<std::uint32_t>(id), btnTab.Selected(), btnTab.Count(),
-                                                state_.MainActive, state_.ShowState);
-        switch (d.action) {
-        case KeyAction::ToggleTray: ShowInTaskBar(d.showInTaskBar); break;
-        case KeyAction::SelectTab: btnTab.SetSelected(d.index); break;
-        case KeyAction::NextUnread: SelectNextUnread(); break;
-        case KeyAction::Find: OpenFindBox(); break;
-        case KeyAction::None: break;
-        }
-    } catch (...) {
-        Sh(L"KeyFunctions");
+    const KeyDecision d = DecideKeyFunction(static_cast<std::uint32_t>(id), btnTab.Selected(), btnTab.Count(),
+                                            state_.MainActive, state_.ShowState);
+    switch (d.action) {
+    case KeyAction::ToggleTray: ShowInTaskBar(d.showInTaskBar); break;
+    case KeyAction::SelectTab: btnTab.SetSelected(d.index); break;
+    case KeyAction::NextUnread: SelectNextUnread(); break;
+    case KeyAction::Find: OpenFindBox(); break;
+    case KeyAction::None: break;
     }
 }
 

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <exception>
+#include <initializer_list>
 #include <optional>
 #include <set>
 #include <string>
@@ -31,6 +31,7 @@
 #include "settings/settings_dialog.h"
 #include "win32/strconv.h"
 #include "win32/ui_font.h"
+#include "win32/messages.h"
 #include "win32/peer_lanes.h"
 #include "win32/winapi.h"
 
@@ -111,6 +112,30 @@ constexpr int kOffScreen = -32000;
 // Focus into the input box after a return from the tray waits this long.
 constexpr UINT kSetFocusDelayMs = 1500;
 
+// A pop-up menu of `items` in order; an item with id 0 is a separator.
+struct MenuItem {
+    UINT id;
+    const wchar_t* caption;
+};
+win32::UniqueMenu MakePopupMenu(std::initializer_list<MenuItem> items) {
+    win32::UniqueMenu menu(::CreatePopupMenu());
+    for (const MenuItem& item : items)
+        ::AppendMenuW(menu.get(), item.id ? MF_STRING : MF_SEPARATOR, item.id, item.caption);
+    return menu;
+}
+
+// One step of the load: its failure is reported under `what` and the load
+// goes on with the next step, as a user would rather have a window with one
+// part missing than none.
+template <class F>
+void LoadStep(const wchar_t* what, F&& action) noexcept {
+    try {
+        action();
+    } catch (...) {
+        ReportCaught(what);
+    }
+}
+
 }  // namespace
 
 frmMain::~frmMain() {
@@ -119,8 +144,6 @@ frmMain::~frmMain() {
         GiveBackAll(kEndSessionWaitMs);
         ::DestroyWindow(hwnd());
     }
-    if (mnuBar) ::DestroyMenu(mnuBar);
-    mnuBar = mnuTabContext = mnuContext = mnuTray = nullptr;
 }
 
 bool frmMain::Start(int nCmdShow) {
@@ -170,35 +193,23 @@ bool frmMain::Start(int nCmdShow) {
     CreateMenus();
     ::SetTimer(hwnd(), kTmrChkWin, 100, nullptr);
 
-    // Steps that belong to other parts report their own failures; anything
-    // that still escapes one of them is reported here and the start goes on.
-    auto step = [](auto&& action) {
-        try {
-            action();
-        } catch (...) {
-            Sh(L"Form_Load");
-        }
-    };
-
     int showCommand = SW_SHOWNORMAL;
-    step([&] { showCommand = LoadSettings(hwnd()); });
-    step([&] { quiet_.Load(); });
+    LoadStep(L"Form_Load: LoadSettings", [&] { showCommand = LoadSettings(hwnd()); });
+    LoadStep(L"Form_Load: Quiet", [&] { quiet_.Load(); });
     const Settings& s = AppSettings();
     // The global hot key; a conflict is told once, then the program goes on.
-    step([&] {
-        if (s.hot_Enabled == 1 &&
-            !::RegisterHotKey(hwnd(), kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key)))
-            ::MessageBoxW(hwnd(), L"热键冲突，您的热键将不会生效。", L"Varnu", MB_OK | MB_ICONERROR);
-    });
+    if (s.hot_Enabled == 1 &&
+        !::RegisterHotKey(hwnd(), kHotKeyShowHide, static_cast<UINT>(s.hot_Mod), static_cast<UINT>(s.hot_Key)))
+        ::MessageBoxW(hwnd(), L"热键冲突，您的热键将不会生效。", L"Varnu", MB_OK | MB_ICONERROR);
     tmrKillTipInterval_ = KillTipInterval(s.tray_TipTime);
-    step([&] { measureInside_ = HistoriesMeasuredInside(); });
-    step([&] {
+    LoadStep(L"Form_Load: chk_InMessenger", [&] { measureInside_ = HistoriesMeasuredInside(); });
+    LoadStep(L"Form_Load: WindowsXPC", [&] {
         WindowsXPC1.SetStyle(TabStripStyle(s));
         WindowsXPC1.InitSubClassing(hwnd());
         // The engine paints the whole strip; the plain per-tab drawing would cover it.
         if (WindowsXPC1.EngineStarted()) btnTab.drawItem = nullptr;
     });
-    step([&] {
+    LoadStep(L"Form_Load: btnTab", [&] {
         btnTab.SetBottom(s.tab_Bottom);
         btnTab.SetRoll(s.tab_Roll);
         LayoutChildren();
@@ -210,7 +221,7 @@ bool frmMain::Start(int nCmdShow) {
     ::ShowWindow(picWin, SW_HIDE);
     // The hook library goes into the messenger threads seen so far; the
     // notices that arrive meanwhile are handled before the watch starts.
-    step([&] {
+    LoadStep(L"Form_Load: HookMessengers", [&] {
         HookMessengersAtStartup();
         MSG m;
         for (int i = 0; i < 1000 && ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE); ++i) {
@@ -223,16 +234,15 @@ bool frmMain::Start(int nCmdShow) {
         }
     });
     if (!hwnd()) return false;  // closed while its messages were processed
-    step([&] { StartShellWatch(); });
+    LoadStep(L"Form_Load: StartShellWatch", [&] { StartShellWatch(); });
     // The tab keys belong to us only while our window is in front (the
     // activation notices take and give them back); taken now, they would be
     // stolen from whichever program the user is working in.
-    step([&] {
-        if (::GetForegroundWindow() == hwnd()) RegisterTabKeys();
+    if (::GetForegroundWindow() == hwnd()) RegisterTabKeys();
+    LoadStep(L"Form_Load: AddTrayIcon", [&] { AddTrayIcon(); });
+    LoadStep(L"Form_Load: LaunchQQ", [&] {
+        LaunchQQ(hwnd(), [this] { tray_.ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); });
     });
-    step([&] { AddTrayIcon(); });
-    step(
-        [&] { LaunchQQ(hwnd(), [this] { tray_.ShowTray(L"欢迎使用Varnu", L"正在启动QQ,请稍候...", kBalloonInfo); }); });
     // The new-message poll starts last, when every tab it looks at exists.
     ::SetTimer(hwnd(), kTmrChkMsg, 100, nullptr);
 
@@ -240,7 +250,7 @@ bool frmMain::Start(int nCmdShow) {
     // once the window shows is new, and the watch (running already) judges
     // it. Without a window of a messenger's kind the notice shows at once.
     std::set<HWND> openAtShow;
-    step([&] {
+    LoadStep(L"Form_Load: windows open at show", [&] {
         for (const wchar_t* kind : {kClassClassic, kClassBaiduHi, kClassQQ2009})
             for (HWND w = nullptr; (w = ::FindWindowExW(nullptr, w, kind, nullptr)) != nullptr;) openAtShow.insert(w);
     });
@@ -250,8 +260,8 @@ bool frmMain::Start(int nCmdShow) {
     ::ShowWindow(hwnd(), showCommand);
     // Painted whole before the scan holds the thread.
     ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    if (::GetForegroundWindow() == hwnd()) step([&] { RegisterTabKeys(); });
-    step([&] { ScanWindows(); });
+    if (::GetForegroundWindow() == hwnd()) RegisterTabKeys();
+    LoadStep(L"Form_Load: ScanWindows", [&] { ScanWindows(); });
     // Captures its messengers did not finish at once come in as messages;
     // the scan ends with the last of them, or when a messenger that does
     // not answer has had its time (its windows then come in as new ones).
@@ -266,18 +276,11 @@ void frmMain::EndStartupScan() {
     if (!capture_.StartupScan()) return;
     ::KillTimer(hwnd(), kTmrStartupScan);
     capture_.EndStartupScan();
-    auto step = [](auto&& action) {
-        try {
-            action();
-        } catch (...) {
-            Sh(L"Form_Load");
-        }
-    };
     if (btnTab.Count() > 0) {
-        step([&] { btnTab.SetSelected(btnTab.Count() - 1); });
+        btnTab.SetSelected(btnTab.Count() - 1);
         ShowConversations();
         // Their messenger threads get the hook library too.
-        step([&] { HookMessengersAtStartup(); });
+        LoadStep(L"Form_Load: HookMessengers", [&] { HookMessengersAtStartup(); });
     } else {
         ::ShowWindow(fraMsg, SW_SHOW);
     }
@@ -336,7 +339,7 @@ bool frmMain::CreateChildren() {
     ev.RButtonClickedWindow = [this] {
         POINT pt{};
         ::GetCursorPos(&pt);
-        ::TrackPopupMenuEx(mnuTabContext, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
+        ::TrackPopupMenuEx(mnuTabContext(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
     };
     ev.MouseWheel = [this](bool& towardsUser) { StepSelection(towardsUser); };
     ev.ItemMoved = [this](int& from, int& to) { btnTab_ItemMoved(from, to); };
@@ -348,63 +351,45 @@ bool frmMain::CreateChildren() {
 }
 
 void frmMain::CreateMenus() {
-    auto item = [](HMENU menu, UINT id, const wchar_t* caption) { ::AppendMenuW(menu, MF_STRING, id, caption); };
-    auto separator = [](HMENU menu) { ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr); };
-
-    mnuBar = ::CreateMenu();
-    mnuTabContext = ::CreatePopupMenu();
-    item(mnuTabContext, mnuCloseAll2, L"关闭所有");
-    separator(mnuTabContext);
-    item(mnuTabContext, mnuSet, L"程序设置");
-    item(mnuTabContext, mnuAbout, L"关于");
-    item(mnuTabContext, mnuNextUnread, L"下一个未读\tCtrl+`");
-    item(mnuTabContext, mnuFind, L"查找会话...\tCtrl+K");
-
-    mnuContext = ::CreatePopupMenu();
-    item(mnuContext, mnuPop, L"分离");
-    item(mnuContext, mnuLock, L"锁定");
-    separator(mnuContext);
-    item(mnuContext, mnuClose, L"关闭");
-    item(mnuContext, mnuCloseAll, L"关闭所有");
-    item(mnuContext, mnuCloseOther, L"关闭其他");
-    separator(mnuContext);
-    item(mnuContext, mnuQuiet, L"免打扰");
-
-    mnuTray = ::CreatePopupMenu();
-    item(mnuTray, mnuShow, L"显示/隐藏窗口");
-    separator(mnuTray);
-    item(mnuTray, mnuSet2, L"程序设置");
-    item(mnuTray, mnuAbout2, L"关于");
-    separator(mnuTray);
-    item(mnuTray, mnuExit, L"退出");
-    ::SetMenuDefaultItem(mnuTray, mnuShow, FALSE);
-
-    ::AppendMenuW(mnuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(mnuTabContext), L"菜单");
-    ::AppendMenuW(mnuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(mnuContext), L"Tab菜单");
-    ::AppendMenuW(mnuBar, MF_POPUP, reinterpret_cast<UINT_PTR>(mnuTray), L"托盘菜单");
+    mnuTabContext_ = MakePopupMenu({{mnuCloseAll2, L"关闭所有"},
+                                    {0, nullptr},
+                                    {mnuSet, L"程序设置"},
+                                    {mnuAbout, L"关于"},
+                                    {mnuNextUnread, L"下一个未读\tCtrl+`"},
+                                    {mnuFind, L"查找会话...\tCtrl+K"}});
+    mnuContext_ = MakePopupMenu({{mnuPop, L"分离"},
+                                 {mnuLock, L"锁定"},
+                                 {0, nullptr},
+                                 {mnuClose, L"关闭"},
+                                 {mnuCloseAll, L"关闭所有"},
+                                 {mnuCloseOther, L"关闭其他"},
+                                 {0, nullptr},
+                                 {mnuQuiet, L"免打扰"}});
+    mnuTray_ = MakePopupMenu({{mnuShow, L"显示/隐藏窗口"},
+                              {0, nullptr},
+                              {mnuSet2, L"程序设置"},
+                              {mnuAbout2, L"关于"},
+                              {0, nullptr},
+                              {mnuExit, L"退出"}});
+    ::SetMenuDefaultItem(mnuTray(), mnuShow, FALSE);
 }
 
 // --- layout ------------------------------------------------------------------
 
 void frmMain::Form_Resize() {
     if (LayoutBusy || !hwnd()) return;
-    try {
-        MainState& app = state_;
-        if (::IsZoomed(hwnd())) {
-            app.ShowState = kShownMaximized;
-        } else if (::IsIconic(hwnd())) {
-            if (app.ShowState != kHiddenInTray && AppSettings().tray_Enabled != 0) ShowInTaskBar(false);
-        } else {
-            app.ShowState = kShownNormal;
-        }
-        LayoutChildren();
-        // A notice placed while the window had no client area is centred
-        // once there is one again.
-        if (centreNotice_ && !::IsIconic(hwnd()) && (::GetWindowLongPtrW(fraMsg, GWL_STYLE) & WS_VISIBLE))
-            CentreNotice();
-    } catch (...) {
-        // A failed layout pass simply ends; the next resize tries again.
+    MainState& app = state_;
+    if (::IsZoomed(hwnd())) {
+        app.ShowState = kShownMaximized;
+    } else if (::IsIconic(hwnd())) {
+        if (app.ShowState != kHiddenInTray && AppSettings().tray_Enabled != 0) ShowInTaskBar(false);
+    } else {
+        app.ShowState = kShownNormal;
     }
+    LayoutChildren();
+    // A notice placed while the window had no client area is centred
+    // once there is one again.
+    if (centreNotice_ && !::IsIconic(hwnd()) && (::GetWindowLongPtrW(fraMsg, GWL_STYLE) & WS_VISIBLE)) CentreNotice();
 }
 
 void frmMain::CentreNotice() {
@@ -473,7 +458,7 @@ bool frmMain::ShowMsg() {
         if (AppSettings().tray_AutoMin == 1 && state_.ShowState != kHiddenInTray) ShowInTaskBar(false);
         return true;
     } catch (...) {
-        Sh(L"ShowMsg");
+        ReportCaught(L"ShowMsg");
         return false;
     }
 }
@@ -503,10 +488,8 @@ void frmMain::btnTab_Changed(int index) {
         PlaceChat(*node, top);
         SetCaption(node->Title + L" - Varnu");
         if (state_.MainActive && !capture_.StartupScan()) SetTabRead();
-    } catch (const std::exception& e) {
-        Sh(L"btnTab_Changed\r\n" + ErrorText(e));
     } catch (...) {
-        Sh(L"btnTab_Changed\r\n");
+        ReportCaught(L"btnTab_Changed");
     }
 }
 
@@ -522,7 +505,7 @@ void frmMain::OpenTabMenu(int tab) {
     PrepareTabMenu(tab);
     POINT pt{};
     ::GetCursorPos(&pt);
-    ::TrackPopupMenuEx(mnuContext, TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
+    ::TrackPopupMenuEx(mnuContext(), TPM_LEFTALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, hwnd(), nullptr);
 }
 
 void frmMain::PrepareTabMenu(int tab) {
@@ -531,9 +514,9 @@ void frmMain::PrepareTabMenu(int tab) {
     menuNode_ = node;
     menuOpened_ = true;
     const bool locked = node && node->Locked;
-    ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
-    ::EnableMenuItem(mnuContext, mnuClose, MF_BYCOMMAND | (locked ? MF_GRAYED : MF_ENABLED));
-    ::CheckMenuItem(mnuContext, mnuQuiet, MF_BYCOMMAND | (node && node->Quiet ? MF_CHECKED : MF_UNCHECKED));
+    ::CheckMenuItem(mnuContext(), mnuLock, MF_BYCOMMAND | (locked ? MF_CHECKED : MF_UNCHECKED));
+    ::EnableMenuItem(mnuContext(), mnuClose, MF_BYCOMMAND | (locked ? MF_GRAYED : MF_ENABLED));
+    ::CheckMenuItem(mnuContext(), mnuQuiet, MF_BYCOMMAND | (node && node->Quiet ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool frmMain::FindMenuTab() {
@@ -571,17 +554,12 @@ void frmMain::SetTabRead() {
         btnTab.HilightItem(tab, false);
         wchar_t caption[512] = {};
         ::GetWindowTextW(hwnd(), caption, static_cast<int>(std::size(caption)));
-        try {
-            tray_.SetTrayTip(caption);
-        } catch (...) {
-        }
+        tray_.SetTrayTip(caption);
         win32::SetMaximizeBox(hwnd(), MaximizeBoxWanted(AppSettings().org_AutoSize));
         node->MsgNum = 0;
         win32::MoveFocus(ToHwnd(node->sayHwnd));
-    } catch (const std::exception& e) {
-        Sh(L"SetTabRead\r\n" + ErrorText(e));
     } catch (...) {
-        Sh(L"SetTabRead\r\n");
+        ReportCaught(L"SetTabRead");
     }
 }
 
@@ -614,7 +592,7 @@ void frmMain::ShowInTaskBar(bool show) {
         }
         ShowUnreadTotal();
     } catch (...) {
-        Sh(L"ShowInTaskBar");
+        ReportCaught(L"ShowInTaskBar");
     }
 }
 
@@ -656,18 +634,14 @@ void frmMain::Form_QueryUnload() {
 }
 
 bool frmMain::ExitSequence(DWORD waitMs) {
-    try {
-        if (!::IsWindowVisible(hwnd())) ShowInTaskBar(state_.ShowState == kHiddenInTray);
-    } catch (...) {
-    }
+    if (!::IsWindowVisible(hwnd())) ShowInTaskBar(state_.ShowState == kHiddenInTray);
     try {
         SaveWindowGeometry(hwnd());
     } catch (...) {
+        // Silent: the windows must still be given back, and a box now would
+        // outlive the program that raised it.
     }
-    try {
-        StopShellWatch();
-    } catch (...) {
-    }
+    StopShellWatch();
     // Gone for the user at once; a messenger that is slow to take its
     // windows back keeps only our window waiting, out of sight. Hiding it
     // would move the focus and the activation away from a conversation
@@ -676,10 +650,7 @@ bool frmMain::ExitSequence(DWORD waitMs) {
     for (UINT_PTR id : {kTmrChkWin, kTmrChkMsg}) ::KillTimer(hwnd(), id);
     chats_.LetGoOfAny();
     ::SetWindowPos(hwnd(), nullptr, kOffScreen, kOffScreen, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    try {
-        RemoveTrayIcon();
-    } catch (...) {
-    }
+    RemoveTrayIcon();
     GiveBackAll(waitMs);
     return true;
 }
@@ -731,14 +702,8 @@ void frmMain::Unload() {
     CloseSettingsDialog();
     CloseAboutBox();
     CloseFindBox();
-    try {
-        UnregisterTabKeys();
-    } catch (...) {
-    }
-    try {
-        RemoveTrayIcon();
-    } catch (...) {
-    }
+    UnregisterTabKeys();
+    RemoveTrayIcon();
     WindowsXPC1.EndWinXPCSubClassing();
     ::DestroyWindow(hwnd());
 }
@@ -751,8 +716,8 @@ void frmMain::OnCommand(UINT id) {
     switch (id) {
     case mnuPop: PopOut(MenuTab); break;
     case mnuLock: {
-        const bool checked = !(::GetMenuState(mnuContext, mnuLock, MF_BYCOMMAND) & MF_CHECKED);
-        ::CheckMenuItem(mnuContext, mnuLock, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+        const bool checked = !(::GetMenuState(mnuContext(), mnuLock, MF_BYCOMMAND) & MF_CHECKED);
+        ::CheckMenuItem(mnuContext(), mnuLock, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
         if (LinkPtr node = chats_.AtTab(MenuTab)) node->Locked = checked;
         break;
     }
@@ -795,7 +760,7 @@ void frmMain::OnTimer(UINT_PTR id) {
         break;
     case kTmrKillTip:
         ::KillTimer(hwnd(), kTmrKillTip);
-        KillTrayBalloon();
+        tray_.KillTrayBalloon();
         break;
     case kTmrSetFocus:
         ::KillTimer(hwnd(), kTmrSetFocus);
@@ -810,6 +775,8 @@ void frmMain::tmrChkMsg_Timer() {
     try {
         messageCheck_.Tick();
     } catch (...) {
+        // Silent: the check runs again in 100 ms, and a box on every tick
+        // would bury the user; a missed message is found by the next one.
     }
 }
 
@@ -828,6 +795,29 @@ MessageCheckTarget frmMain::MessageTarget() {
     target.tray = &tray_;
     target.inMessenger = measureInside_;
     return target;
+}
+
+const wchar_t* frmMain::Doing(UINT msg, WPARAM wParam) noexcept {
+    switch (msg) {
+    case WM_SIZE: return L"Form_Resize";
+    case WM_CLOSE: return L"Form_QueryUnload";
+    case WM_COMMAND: return L"mnu_Click";
+    case WM_HOOKNOTIFY: return L"tmrChkMsg_Timer: Measured";
+    case WM_ENDSESSION:
+    case WM_DESTROY: return L"Form_Unload";
+    case WM_TIMER:
+        switch (wParam) {
+        case kTmrChkWin: return L"tmrChkWin_Timer";
+        case kTmrChkMsg: return L"tmrChkMsg_Timer";
+        case kTmrKillTip: return L"tmrKillTip_Timer";
+        case kTmrSetFocus: return L"tmrSetFocus_Timer";
+        case kTmrStartupScan: return L"Form_Load: ScanWindows";
+        default: break;
+        }
+        break;
+    default: break;
+    }
+    return L"frmMain";
 }
 
 LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -857,14 +847,11 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
                 // windows must still reach the desktop again.
                 unloaded_ = true;
                 ExitSequence(kEndSessionWaitMs);
-                try {
-                    UnregisterTabKeys();
-                    RemoveTrayIcon();
-                } catch (...) {
-                }
+                UnregisterTabKeys();
+                RemoveTrayIcon();
             }
             return 0;
-        case Watchdog::kMsgHeartbeat: watchdog_.Answer(); return 0;
+        case win32::WM_HEARTBEAT: watchdog_.Answer(); return 0;
         case WM_DESTROY:
             watchdog_.Stop();
             StopShellWatch();
@@ -882,7 +869,7 @@ LRESULT frmMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept 
             break;
         }
     } catch (...) {
-        // Nothing may leave a window procedure.
+        ReportCaught(Doing(msg, wParam), hwnd(), msg);
     }
     return DefaultProc(msg, wParam, lParam);
 }

@@ -84,14 +84,14 @@ public:
 
     // --- child controls ---------------------------------------------------
     TabControl btnTab;
-    WindowsXPC WindowsXPC1;  // after btnTab: unhooks before the strip is destroyed
-    HWND picWin = nullptr;   // the conversation area; captured windows are its children
-    HWND fraMsg = nullptr;   // the notice shown while no tab exists
+    HWND picWin = nullptr;  // the conversation area; captured windows are its children
+    HWND fraMsg = nullptr;  // the notice shown while no tab exists
     HWND lblMsg = nullptr;
-    HMENU mnuTabContext = nullptr;
-    HMENU mnuContext = nullptr;
-    HMENU mnuTray = nullptr;
-    HMENU mnuBar = nullptr;  // never attached: holds the three pop-ups under their captions
+    // The pop-up menus: the strip's ("菜单"), a tab's ("Tab菜单") and the
+    // tray icon's ("托盘菜单").
+    HMENU mnuTabContext() const noexcept { return mnuTabContext_.get(); }
+    HMENU mnuContext() const noexcept { return mnuContext_.get(); }
+    HMENU mnuTray() const noexcept { return mnuTray_.get(); }
 
     // --- main window (lifecycle, tabs and menus) --------------------------
     void Form_Resize();       // layout of the children, also fits the selected chat window
@@ -103,13 +103,6 @@ public:
     // Remembers the tab (and its conversation) the tab menu is opened on and
     // sets the menu's states; the commands then act on that conversation.
     void PrepareTabMenu(int tab);
-    // "免打扰" on or off for the conversation of tab `tab`, and alike for
-    // every other open one of the same name: the name is what is remembered.
-    void ToggleQuiet(int tab);
-    // The next tab to the right with unread messages that is not quiet.
-    void SelectNextUnread();
-    // The find box over the tab strip, listing every conversation.
-    void OpenFindBox();
 
     // --- capture and release ----------------------------------------------
     // Carried out by the capture part (main/capture.h).
@@ -126,8 +119,6 @@ public:
 
     // --- window check -----------------------------------------------------
     void tmrChkWin_Timer();
-    // After a freeze: the conversations the watchdog gave back come in again.
-    void TakeInAgainAfterRescue();
 
     // --- chat window layout -------------------------------------------------
     void AdjustQQWindow();
@@ -141,11 +132,23 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
 
 private:
+    // What the window was doing when handling `msg` failed, for the report.
+    static const wchar_t* Doing(UINT msg, WPARAM wParam) noexcept;
     // The other timers: tmrChkMsg, tmrKillTip, tmrSetFocus.
     static constexpr UINT_PTR kTmrChkMsg = 2;
     static constexpr UINT_PTR kTmrKillTip = 3;
     static constexpr UINT_PTR kTmrSetFocus = 4;
     static constexpr UINT_PTR kTmrStartupScan = 5;  // start-up's wait for its captures
+
+    // "免打扰" on or off for the conversation of tab `tab`, and alike for
+    // every other open one of the same name: the name is what is remembered.
+    void ToggleQuiet(int tab);
+    // The next tab to the right with unread messages that is not quiet.
+    void SelectNextUnread();
+    // The find box over the tab strip, listing every conversation.
+    void OpenFindBox();
+    // After a freeze: the conversations the watchdog gave back come in again.
+    void TakeInAgainAfterRescue();
 
     void StartShellWatch();
     void StopShellWatch();
@@ -191,9 +194,8 @@ private:
     // The start-up scan's captures are all in (or have had their time).
     void EndStartupScan();
     void AddTrayIcon();
-    void RemoveTrayIcon();
+    void RemoveTrayIcon() noexcept;
     void TrayAction(LPARAM notice);
-    void KillTrayBalloon();
     void tmrChkMsg_Timer();
     MessageCheckTarget MessageTarget();
     // The unread total on the taskbar button and, in the tray, in the tooltip.
@@ -215,6 +217,10 @@ private:
     void Unload();
     void GiveBackAll(DWORD waitMs);
 
+    WindowsXPC WindowsXPC1;  // after btnTab: unhooks before the strip is destroyed
+    win32::UniqueMenu mnuTabContext_;
+    win32::UniqueMenu mnuContext_;
+    win32::UniqueMenu mnuTray_;
     Conversations chats_;
     MainState state_;
     ShellWatch watch_{*this};
@@ -226,7 +232,7 @@ private:
     QuietConversations quiet_;
     NewMessageCheck messageCheck_{[this] { return MessageTarget(); }};
     // tmrKillTip is started by the tray with this interval (ms); the tick
-    // stops it and calls KillTrayBalloon.
+    // stops it and takes the balloon down.
     UINT tmrKillTipInterval_ = 3000;
     int MenuTab = 0;  // tab index the tab menu was last opened on
     std::wstring BaseCaption;

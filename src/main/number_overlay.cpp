@@ -10,13 +10,6 @@
 
 namespace varnu {
 
-void NumberOverlay::Create(HWND parent, HFONT font) {
-    parent_ = parent;
-    font_ = font;
-    template_ = TabNumber::Create(parent, RECT{0, 0, kOverlayWidth, kOverlayHeight});
-    if (template_) ::SendMessageW(template_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-}
-
 void NumberOverlay::Show(const TabControl& tabs) {
     std::vector<TabBox> boxes;
     const int n = std::min(tabs.Count(), kMaxOverlayNumbers);
@@ -30,21 +23,18 @@ void NumberOverlay::Show(const TabControl& tabs) {
     if (HWND tab = tabs.hWnd()) ::MapWindowPoints(tab, parent_, &origin, 1);
 
     for (const OverlayPos& pos : NumberOverlayPositions(boxes)) {
-        try {
-            if (copies_.size() < static_cast<size_t>(pos.number))
-                copies_.resize(static_cast<size_t>(pos.number), nullptr);
-            HWND& copy = copies_[static_cast<size_t>(pos.number - 1)];
-            if (!copy || !::IsWindow(copy)) {
-                copy = TabNumber::Create(parent_, RECT{0, 0, kOverlayWidth, kOverlayHeight});
-                if (!copy) continue;
-                ::SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-            }
-            ::SetWindowTextW(copy, (L" " + std::to_wstring(pos.number)).c_str());
-            ::SetWindowPos(copy, HWND_TOP, origin.x + pos.x, origin.y + pos.y, kOverlayWidth, kOverlayHeight,
-                           SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_DEFERERASE);
-            ::InvalidateRect(copy, nullptr, TRUE);
-        } catch (...) {
+        if (copies_.size() < static_cast<size_t>(pos.number)) copies_.resize(static_cast<size_t>(pos.number), nullptr);
+        HWND& copy = copies_[static_cast<size_t>(pos.number - 1)];
+        if (!copy || !::IsWindow(copy)) {
+            copy = TabNumber::Create(parent_, RECT{0, 0, kOverlayWidth, kOverlayHeight});
+            if (!copy) continue;
+            ::SendMessageW(copy, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
         }
+        const std::wstring caption = L" " + std::to_wstring(pos.number);
+        ::SetWindowTextW(copy, caption.c_str());
+        ::SetWindowPos(copy, HWND_TOP, origin.x + pos.x, origin.y + pos.y, kOverlayWidth, kOverlayHeight,
+                       SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_DEFERERASE);
+        ::InvalidateRect(copy, nullptr, TRUE);
     }
 }
 

@@ -3,7 +3,6 @@
 // pure rules of core/recognition.
 #include <windows.h>
 
-#include <exception>
 #include <set>
 #include <string>
 
@@ -40,24 +39,17 @@ bool Capture::CheckNewWindow(HWND hwnd) {
     // never conversations of their own; a window we gave back on purpose is
     // left where it is.
     if (::GetParent(hwnd) || LeftOut(hwnd)) return false;
-    try {
-        WindowFacts facts = ReadFacts(hwnd, false);
-        facts.hasFlashChild = facts.className == kClassQQ2009 && HasFlashChild(hwnd);
-        Recognition found = RecognizeWindow(facts, RecognitionCaller::CheckNewWindow);
-        if (found.failed()) {
-            Sh(L"WndProc\r\n" + found.error);
-            return false;
-        }
-        if (!found.taken()) return false;
-        int code = found.code;
-        return TakeWin(hwnd, found.tabText, facts.title, found.isGroup, code);
-    } catch (const std::exception& e) {
-        Sh(L"WndProc\r\n" + ErrorText(e));
-        return false;
-    } catch (...) {
-        Sh(L"WndProc");
+    WindowFacts facts = ReadFacts(hwnd, false);
+    facts.hasFlashChild = facts.className == kClassQQ2009 && HasFlashChild(hwnd);
+    Recognition found = RecognizeWindow(facts, RecognitionCaller::CheckNewWindow);
+    if (found.failed()) {
+        // Reported as the watch reports what fails in its notices.
+        Sh(L"WndProc\r\n" + found.error);
         return false;
     }
+    if (!found.taken()) return false;
+    int code = found.code;
+    return TakeWin(hwnd, found.tabText, facts.title, found.isGroup, code);
 }
 
 void Capture::ScanWindows() {
@@ -85,31 +77,18 @@ void Capture::ScanWindows() {
             after = window;
             if (tried.count(window)) continue;
             if (startupScan_ && !openAtShow_.count(window)) continue;
-            Recognition found;
-            WindowFacts facts;
-            try {
-                facts = ReadFacts(window, pass.className == kClassQQ2009);
-                found = pass.match(facts);
-            } catch (...) {
-                continue;  // an unreadable window is simply not a conversation
-            }
+            const WindowFacts facts = ReadFacts(window, pass.className == kClassQQ2009);
+            const Recognition found = pass.match(facts);
             // A title that matched a rule but could not be cut: skip it.
             if (!found.taken()) continue;
-            try {
-                tried.insert(window);
-            } catch (...) {
-                return;  // out of memory: better to stop than to loop
-            }
+            tried.insert(window);
             int code = found.code;
             TakeWin(window, found.tabText, facts.title, found.isGroup, code);
             after = nullptr;
         }
     }
 
-    try {
-        if (tabs_.Count() > 0) tabs_.SetSelected(tabs_.Count() - 1);
-    } catch (...) {
-    }
+    if (tabs_.Count() > 0) tabs_.SetSelected(tabs_.Count() - 1);
     host_.ShowMsg();
 }
 

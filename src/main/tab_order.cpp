@@ -32,13 +32,10 @@ void frmMain::PopOut(int index, std::optional<POINT> at) {
 }
 
 void frmMain::ShowUnreadTotal() {
-    try {
-        const int total = UnreadTotal(*chats_.WinList());
-        const bool inTray = state_.ShowState == kHiddenInTray;
-        badge_.Show(total, !inTray);
-        tray_.SetUnreadTotal(inTray ? total : 0);
-    } catch (...) {
-    }
+    const int total = UnreadTotal(*chats_.WinList());
+    const bool inTray = state_.ShowState == kHiddenInTray;
+    badge_.Show(total, !inTray);
+    tray_.SetUnreadTotal(inTray ? total : 0);
 }
 
 }  // namespace varnu

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "win32/messages.h"
 #include "win32/msgbox.h"
 #include "main/core/tray_rules.h"
 #include "main/core/unread.h"
@@ -61,7 +62,7 @@ void TrayIcon::AddTrayIcon() {
     data_.cbSize = sizeof(NOTIFYICONDATAW);
     data_.uID = kTrayIconId;
     data_.uFlags = kTrayFlagsFull;
-    data_.uCallbackMessage = WM_TRAYNOTIFY;
+    data_.uCallbackMessage = win32::WM_TRAYNOTIFY;
     tip_ = kWelcomeText;
     WriteTip();
     data_.dwState = 0;
@@ -104,7 +105,7 @@ void TrayIcon::ShowTray(std::wstring_view title, std::wstring_view text, DWORD k
         shell_->Notify(NIM_MODIFY, data_);
         StartKillTipTimer();
     } catch (...) {
-        Sh(L"ShowTray");
+        ReportCaught(L"ShowTray");
     }
 }
 
@@ -160,41 +161,29 @@ HICON MainIcon(HWND main) {
 }  // namespace
 
 void frmMain::AddTrayIcon() {
-    try {
-        tray_.Attach(hwnd(), MainIcon(hwnd()), kTmrKillTip, tmrKillTipInterval_);
-        tray_.AddTrayIcon();
-    } catch (...) {
-    }
+    tray_.Attach(hwnd(), MainIcon(hwnd()), kTmrKillTip, tmrKillTipInterval_);
+    tray_.AddTrayIcon();
 }
 
-void frmMain::KillTrayBalloon() {
-    try {
-        tray_.KillTrayBalloon();
-    } catch (...) {
-    }
-}
-
-void frmMain::RemoveTrayIcon() {
+void frmMain::RemoveTrayIcon() noexcept {
     try {
         tray_.RemoveTrayIcon();
     } catch (...) {
+        // Silent: only the way out removes the icon, and it must go on to
+        // give the conversations back; the shell drops a dead icon itself.
     }
 }
 
 void frmMain::TrayAction(LPARAM notice) {
-    try {
-        switch (DecideTrayCommand(notice)) {
-        case TrayCommand::ToggleWindow: ShowInTaskBar(state_.ShowState == kHiddenInTray); break;
-        case TrayCommand::PopupMenu: ShowTrayMenu(hwnd(), mnuTray, mnuShow); break;
-        case TrayCommand::BalloonClicked:
-            if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
-            ::SetForegroundWindow(hwnd());
-            win32::MoveFocus(hwnd());
-            break;
-        case TrayCommand::None: break;
-        }
-    } catch (...) {
-        Sh(L"TrayAction");
+    switch (DecideTrayCommand(notice)) {
+    case TrayCommand::ToggleWindow: ShowInTaskBar(state_.ShowState == kHiddenInTray); break;
+    case TrayCommand::PopupMenu: ShowTrayMenu(hwnd(), mnuTray(), mnuShow); break;
+    case TrayCommand::BalloonClicked:
+        if (state_.ShowState == kHiddenInTray) ShowInTaskBar(true);
+        ::SetForegroundWindow(hwnd());
+        win32::MoveFocus(hwnd());
+        break;
+    case TrayCommand::None: break;
     }
 }
 

@@ -10,7 +10,6 @@
 
 namespace varnu {
 
-inline constexpr UINT WM_TRAYNOTIFY = 2025;  // the icon's callback message
 inline constexpr UINT kTrayIconId = 1;
 
 // uFlags of the operations.

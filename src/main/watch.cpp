@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/messages.h"
 #include "win32/msgbox.h"
 #include "hooklib/hook_messages.h"
 #include "main/tray.h"
@@ -90,7 +91,7 @@ void ShellWatch::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     switch (msg) {
     case WM_HOTKEY: host_.OnHotKey(wParam); break;
-    case WM_TRAYNOTIFY: host_.OnTrayNotice(lParam); break;
+    case win32::WM_TRAYNOTIFY: host_.OnTrayNotice(lParam); break;
     case WM_NCMOUSEMOVE:
     case WM_NCLBUTTONDOWN: {
         host_.OnFrameTracking(true);
@@ -130,10 +131,8 @@ bool ShellWatch::Handle(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
     try {
         Dispatch(msg, wParam, lParam);
         return false;
-    } catch (const std::exception& error) {
-        Sh(L"WndProc\r\n" + ErrorText(error));
     } catch (...) {
-        Sh(L"WndProc\r\n未知错误");
+        ReportCaught(L"WndProc");
     }
     result = 0;
     return true;
@@ -161,16 +160,13 @@ void ShellWatch::Stop() {
 
 void ShellWatch::HookMessengersAtStartup(const LinkPtr& list) {
     HWND main = host_.WatchedWindow();
-    try {
-        ReportHookLibrary(HookMessengers(main).library);
-        // The conversations the scan took in run on messenger threads too,
-        // main panel open or not.
-        std::vector<DWORD> threads;
-        for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
-            threads.push_back(::GetWindowThreadProcessId(ToHwnd(node->hWnd), nullptr));
-        ReportHookLibrary(HookThreads(main, threads).library);
-    } catch (...) {
-    }
+    ReportHookLibrary(HookMessengers(main).library);
+    // The conversations the scan took in run on messenger threads too,
+    // main panel open or not.
+    std::vector<DWORD> threads;
+    for (LinkPtr node = list ? list->theNext : nullptr; node; node = node->theNext)
+        threads.push_back(::GetWindowThreadProcessId(ToHwnd(node->hWnd), nullptr));
+    ReportHookLibrary(HookThreads(main, threads).library);
 }
 
 std::vector<bool> RecordWindowsAlive(const LinkPtr& list, const std::function<bool(HWND)>& leftOut) {

@@ -2,6 +2,7 @@
 
 #include "main/core/watchdog_rules.h"
 #include "main/release_guard.h"
+#include "win32/messages.h"
 
 namespace varnu {
 
@@ -41,7 +42,7 @@ void Watchdog::Run() noexcept {
         const ULONGLONG now = ::GetTickCount64();
         if (answered_.exchange(false)) watch.Answered();
         if (watch.Look(now)) {
-            if (!::PostMessageW(main_, kMsgHeartbeat, 0, 0)) return;  // the window is gone
+            if (!::PostMessageW(main_, win32::WM_HEARTBEAT, 0, 0)) return;  // the window is gone
             watch.Posted(now);
         }
         // The fault path's give-back, the same on every pass while frozen (a

@@ -17,8 +17,6 @@ namespace varnu {
 
 class Watchdog {
 public:
-    // Posted to the main window; the window thread calls Answer.
-    static constexpr UINT kMsgHeartbeat = WM_APP + 0x120;
     // How often the watchdog looks; a heartbeat is posted at most this often.
     static constexpr DWORD kLookMs = 500;
 
@@ -29,6 +27,7 @@ public:
 
     bool Start(HWND main);
     void Stop() noexcept;
+    // The main window's thread heard the heartbeat (win32::WM_HEARTBEAT).
     void Answer() noexcept { answered_.store(true); }
 
 private:

@@ -150,6 +150,18 @@ struct PeerLanes::State {
         for (const LaneTicket& job : due) Deliver(job);
     }
 
+    static const wchar_t* ResultName(lanes::Kind kind) noexcept {
+        switch (kind) {
+        case lanes::Kind::Capture: return L"PeerLanes: capture result";
+        case lanes::Kind::GiveBack: return L"PeerLanes: give-back result";
+        case lanes::Kind::Place: return L"PeerLanes: placement result";
+        case lanes::Kind::Focus: return L"PeerLanes: focus result";
+        case lanes::Kind::Read: return L"PeerLanes: read result";
+        case lanes::Kind::Close: return L"PeerLanes: close result";
+        }
+        return L"PeerLanes: result";
+    }
+
     static void Deliver(const LaneTicket& job) {
         if (job->delivered) return;
         job->delivered = true;
@@ -157,7 +169,9 @@ struct PeerLanes::State {
         try {
             job->request.done(job->state.load() == JobState::Ran);
         } catch (...) {
-            // The result's handler reports its own failures.
+            // Reported here, where every result arrives, so that its handler
+            // need not guard itself; the next result is still delivered.
+            varnu::ReportCaught(ResultName(job->request.kind));
         }
     }
 

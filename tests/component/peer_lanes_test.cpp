@@ -8,8 +8,11 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <stdexcept>
 #include <thread>
 #include <vector>
+
+#include "win32/msgbox.h"
 
 namespace {
 
@@ -117,6 +120,24 @@ TEST(PeerLanes, WhileALaneIsStuckTheLastPlacementWinsAndAGiveBackGoesFirst) {
     EXPECT_EQ(dropped, (std::vector<int>{0, 1, 2, 3, 4})) << "the give-back made them pointless";
     EXPECT_TRUE(ran.empty());
     EXPECT_TRUE(gaveBack);
+}
+
+TEST(PeerLanes, AFailingResultHandlerIsReportedAndLaterResultsStillArrive) {
+    auto& lanes = win32::PeerLanes::Program();
+    Peer peer;
+    bool later = false;
+    lanes.Post(Request(
+        peer.Window(), [] {}, [](bool) { throw std::runtime_error("no tab"); }));
+    const auto last = lanes.Post(Request(
+        peer.Window(), [] {}, [&](bool) { later = true; }));
+    EXPECT_TRUE(lanes.Wait(last, 5000));
+    EXPECT_TRUE(later);
+    HWND label = ::FindWindowExW(varnu::MsgBoxWindow(), nullptr, L"Static", nullptr);
+    wchar_t text[128] = L"";
+    ::GetWindowTextW(label, text, 128);
+    EXPECT_STREQ(text, L"PeerLanes: read result\r\nno tab") << "reported, not swallowed";
+    varnu::CloseMsgBox();
+    Settle();
 }
 
 }  // namespace

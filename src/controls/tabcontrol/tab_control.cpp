@@ -302,7 +302,7 @@ void TabControl::SetItemQuiet(int pos, bool quiet) {
 // ---------------------------------------------------------------------------
 // Measures
 
-TabRect TabControl::GetItemRect(int pos) const {
+TabRect TabControl::GetItemRect(int pos) const noexcept {
     RECT rc{};
     if (!hWndTab_ ||
         !::SendMessageW(hWndTab_, TCM_GETITEMRECT, static_cast<WPARAM>(pos), reinterpret_cast<LPARAM>(&rc)))
@@ -310,7 +310,7 @@ TabRect TabControl::GetItemRect(int pos) const {
     return {rc.left, rc.top, rc.right, rc.bottom};
 }
 
-int TabControl::GetHeaderHeight() const {
+int TabControl::GetHeaderHeight() const noexcept {
     if (!hWndTab_) return 0;
     const TabRect first = GetItemRect(0);
     const int rows = static_cast<int>(::SendMessageW(hWndTab_, TCM_GETROWCOUNT, 0, 0));
@@ -344,7 +344,7 @@ TabRect TabControl::GetRect() const {
 // ---------------------------------------------------------------------------
 // Placement, focus, font
 
-void TabControl::Move(int x, int y, int cx, int cy) {
+void TabControl::Move(int x, int y, int cx, int cy) noexcept {
     // Called on every layout pass, where it mostly changes nothing. The strip
     // lies below the conversation area: moved without waiting for the other
     // programs' windows in there to repaint.

@@ -97,12 +97,12 @@ public:
     // The quiet mark the painter draws on a tab; pushed in by the owner.
     bool IsItemQuiet(int pos) const;
     void SetItemQuiet(int pos, bool quiet);
-    TabRect GetItemRect(int pos) const;
-    int GetHeaderHeight() const;
+    TabRect GetItemRect(int pos) const noexcept;
+    int GetHeaderHeight() const noexcept;
     int GetHeaderBottomHeight() const;
     TabRect GetAdjustRect() const;
     TabRect GetRect() const;
-    void Move(int x, int y, int cx, int cy);
+    void Move(int x, int y, int cx, int cy) noexcept;
     void SetToBottom();
     void SetFocus();
     void SetFont(std::wstring_view fontName, int points, int charset);

@@ -52,10 +52,10 @@ struct alignas(8) MeterTable {
 
 static_assert(sizeof(MeterSlot) == 24 && sizeof(MeterTable) == 16 + 24 * kSlots);
 
-// The library's shared section: hInstDll (8 bytes), hWndNotify (4), 4 to
-// align, then the table; scripts/inspect.sh reads the number from here.
-inline constexpr std::uint32_t kSharedSectionBytes = 6176;
-static_assert(kSharedSectionBytes == 16 + sizeof(MeterTable));
+// The library's shared section: hWndNotify (4 bytes), 4 to align, then the
+// table; scripts/inspect.sh reads the number from here.
+inline constexpr std::uint32_t kSharedSectionBytes = 6168;
+static_assert(kSharedSectionBytes == 8 + sizeof(MeterTable));
 
 // --- interlocked access ---------------------------------------------------------
 
