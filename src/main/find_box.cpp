@@ -11,6 +11,7 @@
 #include "win32/messages.h"
 #include "win32/msgbox.h"
 #include "win32/modeless.h"
+#include "win32/subclass.h"
 #include "win32/winapi.h"
 
 namespace varnu {
@@ -26,9 +27,10 @@ constexpr int kMargin = 6, kQueryHeight = 22, kUnreadWidth = 48;
 // WM_FINDDEACTIVATED.
 using win32::WM_FINDCHOOSE;
 using win32::WM_FINDDEACTIVATED;
-constexpr UINT_PTR kSubclassId = 1;
+// The edit box's keys the box takes for itself, through the subclassing service.
+constexpr UINT kQueryMessages[] = {WM_GETDLGCODE, WM_KEYDOWN, WM_CHAR};
 
-class FindBox final : public win32::Window {
+class FindBox final : public win32::Window, private ISubclass {
 public:
     bool Open(HWND owner, const RECT& strip);
     void Refresh(std::vector<FindCandidate> candidates, std::function<void(int)> chosen);
@@ -51,8 +53,11 @@ private:
     LRESULT PaintRow(NMLVCUSTOMDRAW& draw) const;
     // Enter, Escape and Tab in either control; true when the key was one.
     bool OnKey(WPARAM key);
-    static LRESULT CALLBACK QueryProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR box) noexcept;
+    // The edit box's hooked messages; the edit box's own procedure is called
+    // from here for what the box leaves to it.
+    std::int32_t MsgResponse() noexcept override { return 0; }
+    void SetMsgResponse(std::int32_t) override {}
+    LRESULT WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) override;
 
     win32::UniqueFont font_;
     HWND query_ = nullptr, list_ = nullptr;
@@ -109,7 +114,8 @@ void FindBox::CreateChildren() {
         column.cx = columns[i].second;
         ::SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
-    ::SetWindowSubclass(query_, &FindBox::QueryProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    // A refused hook only costs the box that key's handling.
+    for (UINT msg : kQueryMessages) (void)HookMessage(this, query_, msg);
 }
 
 void FindBox::Refresh(std::vector<FindCandidate> candidates, std::function<void(int)> chosen) {
@@ -193,21 +199,19 @@ bool FindBox::OnKey(WPARAM key) {
     }
 }
 
-LRESULT CALLBACK FindBox::QueryProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR data) noexcept {
-    auto* box = reinterpret_cast<FindBox*>(data);
+LRESULT FindBox::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     try {
         switch (msg) {
-        case WM_GETDLGCODE: return DLGC_WANTALLKEYS | ::DefSubclassProc(hwnd, msg, wParam, lParam);
+        case WM_GETDLGCODE: return DLGC_WANTALLKEYS | CallPreviousProc(hwnd, msg, wParam, lParam);
         case WM_KEYDOWN: {
-            const int page = std::max(1, static_cast<int>(::SendMessageW(box->list_, LVM_GETCOUNTPERPAGE, 0, 0)));
+            const int page = std::max(1, static_cast<int>(::SendMessageW(list_, LVM_GETCOUNTPERPAGE, 0, 0)));
             switch (wParam) {
-            case VK_UP: box->MoveSelection(-1); return 0;
-            case VK_DOWN: box->MoveSelection(1); return 0;
-            case VK_PRIOR: box->MoveSelection(-page); return 0;
-            case VK_NEXT: box->MoveSelection(page); return 0;
+            case VK_UP: MoveSelection(-1); return 0;
+            case VK_DOWN: MoveSelection(1); return 0;
+            case VK_PRIOR: MoveSelection(-page); return 0;
+            case VK_NEXT: MoveSelection(page); return 0;
             default:
-                if (box->OnKey(wParam)) return 0;
+                if (OnKey(wParam)) return 0;
             }
             break;
         }
@@ -215,13 +219,12 @@ LRESULT CALLBACK FindBox::QueryProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM l
             // Taken at key down; the edit box would only beep at them.
             if (wParam == L'\r' || wParam == 0x1B || wParam == L'\t') return 0;
             break;
-        case WM_NCDESTROY: ::RemoveWindowSubclass(hwnd, &FindBox::QueryProc, kSubclassId); break;
         default: break;
         }
     } catch (...) {
         ReportCaught(L"FindBox query", hwnd, msg);
     }
-    return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+    return CallPreviousProc(hwnd, msg, wParam, lParam);
 }
 
 LRESULT FindBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -252,6 +255,10 @@ LRESULT FindBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_FINDCHOOSE: Choose(); return 0;
     case WM_CLOSE: Close(); return 0;
+    case WM_DESTROY:
+        // Before the children go: the edit box is still there to unhook.
+        for (UINT hooked : kQueryMessages) UnhookMessage(this, query_, hooked);
+        break;
     default: break;
     }
     return DefaultProc(msg, wParam, lParam);
