@@ -111,10 +111,13 @@ void frmMain::TakeInAgainAfterRescue() {
     auto& lanes = win32::PeerLanes::Program();
     for (LinkPtr node = chats_.WinList()->theNext; node; node = node->theNext) {
         const HWND window = ToHwnd(node->hWnd);
-        if (!::IsWindow(window) || ::GetAncestor(window, GA_PARENT) == picWin || capture_.LeftOut(window)) continue;
-        if (ReleaseGuardHolds(window) || lanes.Pending(window, win32::lanes::Kind::GiveBack) ||
-            lanes.Pending(window, win32::lanes::Kind::Capture))
+        // Our own tables first: a window inside is in the guard's, and this
+        // runs every tick for every tab, where asking the system about each
+        // window would cost as much as the new-message poll.
+        if (ReleaseGuardHolds(window) || capture_.LeftOut(window) ||
+            lanes.Pending(window, win32::lanes::Kind::GiveBack) || lanes.Pending(window, win32::lanes::Kind::Capture))
             continue;
+        if (!::IsWindow(window) || ::GetAncestor(window, GA_PARENT) == picWin) continue;
         if (!rescues_.MayTakeInAgain(ToId(window), now)) {
             capture_.LeaveOut(window);
             continue;
